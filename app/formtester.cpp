@@ -1,0 +1,270 @@
+#include "app/formtester.h"
+
+#include "ping/pingpanel.h"
+#include "platform/datafolder.h"
+#include "platform/dialogs.h"
+#include "platform/events.h"
+#include "platform/icmpsocket.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace netvane {
+
+namespace {
+
+QString twoDecimalTitle(int bytes, int targets)
+{
+    return u"Ping testing with "_qs + QString::number(bytes) + u" bytes of data:            "_qs
+           + QString::number(targets) + u"  IP "_qs;
+}
+
+} // namespace
+
+FormTester::FormTester(QWidget *parent)
+    : QMainWindow(parent), m_dataFolder(DataFolder()), m_pingTest(new PingTest(this))
+{
+    setObjectName(u"FormTester"_qs);
+    setWindowTitle(u" Netvane  9.10"_qs);
+    m_pingTest->setResultStore(&m_resultStore);
+    buildControls();
+    buildMenus();
+
+    connect(m_pingTest, &PingTest::replyRecorded, this, &FormTester::replyRecorded);
+    connect(m_pingTest, &PingTest::stopDue, this, &FormTester::CommandStop_Click);
+    connect(m_pingTest, &PingTest::finished, this, &FormTester::pingTestFinished);
+
+    m_pingPanel->setPagingSource(&m_pingTest->log());
+    resize(1180, 720);
+}
+
+FormTester::~FormTester() = default;
+
+void FormTester::buildControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(u"FormTesterCentral"_qs);
+    auto *outer = new QVBoxLayout(central);
+
+    // Top: the settings frame, then the address box with the command buttons.
+    auto *top = new QHBoxLayout;
+    m_settingsFrame = new QGroupBox(u"Ping Settings"_qs, central);
+    m_settingsFrame->setObjectName(u"Frame1_1"_qs);
+    new QGridLayout(m_settingsFrame);
+    top->addWidget(m_settingsFrame, 1);
+    outer->addLayout(top);
+
+    m_commandRow = new QHBoxLayout;
+    auto *addressLabel = new QLabel(u"IP / URL:"_qs, central);
+    m_textPing = new QLineEdit(u"192.168.0.1"_qs, central);
+    m_textPing->setObjectName(u"TextPing"_qs);
+    addressLabel->setBuddy(m_textPing);
+    m_commandStart = new QPushButton(u"Start"_qs, central);
+    m_commandStart->setObjectName(u"CommandStart"_qs);
+    m_commandStop = new QPushButton(u"Stop"_qs, central);
+    m_commandStop->setObjectName(u"CommandStop"_qs);
+    // Text4 only takes the focus back after an operation, out of the user's way.
+    m_text4 = new QLineEdit(central);
+    m_text4->setObjectName(u"Text4"_qs);
+    m_text4->setFixedSize(1, 1);
+    m_text4->setFrame(false);
+    m_commandRow->addWidget(addressLabel);
+    m_commandRow->addWidget(m_textPing, 1);
+    m_commandRow->addWidget(m_commandStart);
+    m_commandRow->addWidget(m_commandStop);
+    m_commandRow->addWidget(m_text4);
+    outer->addLayout(m_commandRow);
+
+    // Body: the target column and the result panels.
+    auto *body = new QHBoxLayout;
+    m_listColumn = new QWidget(central);
+    m_listColumn->setObjectName(u"Picture1_0"_qs);
+    new QVBoxLayout(m_listColumn);
+    m_listColumn->layout()->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(m_listColumn);
+    m_centerLayout = new QVBoxLayout;
+    m_pingPanel = new PingPanel(central);
+    m_centerLayout->addWidget(m_pingPanel);
+    body->addLayout(m_centerLayout, 1);
+    outer->addLayout(body, 1);
+    setCentralWidget(central);
+
+    connect(m_commandStart, &QPushButton::clicked, this, &FormTester::CommandStart_Click);
+    connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
+    connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
+        if (m_mode == u"Ping" && m_commandStart->isEnabled())
+            CommandStart_Click();
+    });
+}
+
+void FormTester::buildMenus()
+{
+    m_mnuFile = menuBar()->addMenu(u"&File"_qs);
+    m_mnuFile->setObjectName(u"mnuFile"_qs);
+    QAction *exit = m_mnuFile->addAction(u"E&xit"_qs);
+    exit->setObjectName(u"mnuExit"_qs);
+    connect(exit, &QAction::triggered, this, [this] {
+        if (!refuseWhileBusy())
+            close();
+    });
+
+    m_mnuOperate = menuBar()->addMenu(u"&Operate"_qs);
+    m_mnuOperate->setObjectName(u"mnuOperate"_qs);
+    m_mnuStart = m_mnuOperate->addAction(u"Ping"_qs);
+    m_mnuStart->setObjectName(u"mnuStart"_qs);
+    connect(m_mnuStart, &QAction::triggered, this, &FormTester::CommandStart_Click);
+    m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
+    m_mnuStop->setObjectName(u"mnuStop"_qs);
+    connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
+
+    m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
+    m_mnuIPList->setObjectName(u"mnuIPList"_qs);
+    m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
+    m_mnuUtility->setObjectName(u"mnuUtility"_qs);
+    m_mnuHelp = menuBar()->addMenu(u"&Help"_qs);
+    m_mnuHelp->setObjectName(u"mnuHelp"_qs);
+    QAction *about = m_mnuHelp->addAction(u"&About"_qs);
+    about->setObjectName(u"mnuAbout"_qs);
+    connect(about, &QAction::triggered, this, [] {
+        MsgBox(u"Netvane 9.10\n\nTests and logs network connectivity: ping tests, traceroutes, "
+               u"IP range scans and network commands."_qs,
+               BoxIcon::Information, BoxButtons::Ok, u"About Netvane"_qs);
+    });
+}
+
+void FormTester::EnterBusy()
+{
+    m_commandStart->setEnabled(false);
+    m_mnuStart->setEnabled(false);
+    m_busy = true;
+}
+
+void FormTester::LeaveBusy()
+{
+    m_commandStart->setEnabled(true);
+    m_mnuStart->setEnabled(true);
+    m_busy = false;
+}
+
+void FormTester::CommandStart_Click()
+{
+    StartPingTest();
+}
+
+QList<PingTarget> FormTester::gatherTargets()
+{
+    QList<PingTarget> targets;
+    QString text = m_textPing->text();
+    text.remove(u' ');
+    if (!text.isEmpty())
+        targets.append({text, text});
+    return targets;
+}
+
+void FormTester::StartPingTest()
+{
+    m_pingPanel->show();
+    m_pingPanel->title(3)->hide();
+    LetWindowCatchUp();
+    if (m_busy)
+        return;
+    EnterBusy();
+
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
+    m_pingPanel->clearRows();
+    m_pingPanel->clearStatistics();
+    m_pingPanel->reportButton()->hide();
+    m_pingPanel->FollowNewestRow(0);
+    LetWindowCatchUp();
+
+    const QList<PingTarget> targets = gatherTargets();
+    if (targets.isEmpty()) {
+        m_pingPanel->title(0)->clear();
+        LeaveBusy();
+        return;
+    }
+    bool wide = false;
+    for (const PingTarget &t : targets)
+        wide = wide || t.address.size() > 13;
+    m_pingPanel->setWideAddresses(wide);
+
+    m_mode = u"Ping"_qs;
+    QStringList names;
+    for (const PingTarget &t : targets)
+        names << t.name;
+    const int pingsPerSize = m_pingTest->sizePlan.active()
+                                 ? m_pingTest->sizePlan.repeat * int(targets.size())
+                                 : 1;
+    QString error;
+    if (!m_resultStore.create(m_dataFolder, int(targets.size()), pingsPerSize,
+                              m_pingTest->repeatPerTarget, names, &error)) {
+        // The test still runs; its echoes are kept in memory for the log and exports.
+        MsgBox(error + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
+    }
+    m_pingTest->begin(targets);
+    m_pingPanel->title(0)->setText(twoDecimalTitle(m_pingTest->sendSize(), int(targets.size())));
+    m_pingPanel->title(1)->setText(u"No."_qs);
+    m_pingPanel->showStatisticsCaptions(true);
+    m_text4->setFocus();
+}
+
+void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
+{
+    if (!m_socketProblemShown) {
+        const QString problem = platform::EchoSocketProblem();
+        if (!problem.isEmpty()) {
+            m_socketProblemShown = true;
+            MsgBox(problem, BoxIcon::Exclamation);
+        }
+    }
+    m_pingPanel->ShowReplyRow(row, texts);
+    m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));
+    m_pingPanel->FollowNewestRow(row);
+}
+
+void FormTester::CommandStop_Click()
+{
+    if (!m_pingTest->isRunning())
+        return;
+    m_commandStop->setEnabled(false);
+    m_mnuStop->setEnabled(false);
+    m_pingTest->requestStop();
+    m_text4->setFocus();
+}
+
+void FormTester::pingTestFinished()
+{
+    m_commandStop->setEnabled(true);
+    m_mnuStop->setEnabled(true);
+    LeaveBusy();
+    if (m_mode != u"Tracert")
+        m_pingPanel->reportButton()->show();
+}
+
+bool FormTester::refuseWhileBusy()
+{
+    if (!m_busy)
+        return false;
+    MsgBox(u"Please click 'Stop' button to stop the testing first."_qs, BoxIcon::Information,
+           BoxButtons::Ok, u"Test is Running."_qs);
+    return true;
+}
+
+void FormTester::closeEvent(QCloseEvent *event)
+{
+    if (refuseWhileBusy()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace netvane

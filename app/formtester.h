@@ -1,0 +1,91 @@
+#pragma once
+// FormTester, the main window. Every function of the program lives on it: the
+// target column on the left, the ping settings and the address box on top, the
+// ping panel (reply log and statistics) in the middle, and the menus. Its handlers
+// read their controls, call the logic in the core library and write the results
+// back. A ping test: CommandStart_Click -> StartPingTest gathers the targets and
+// starts the run loop (PingTest); every echo comes back through replyRecorded and
+// is shown; CommandStop_Click asks the loop to stop, and its finishing timer ends
+// the test (finished -> LeaveBusy, report button shown).
+//
+// The window takes its data folder and settings from the XDG folders, so a test
+// isolates it with temporary ones.
+
+#include "ping/pingtest.h"
+#include "ping/resultstore.h"
+
+#include <QMainWindow>
+
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QVBoxLayout;
+class QHBoxLayout;
+
+namespace netvane {
+
+class PingPanel;
+
+class FormTester final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormTester)
+public:
+    explicit FormTester(QWidget *parent = nullptr);
+    ~FormTester() override;
+
+    // Start: checks the settings, then starts a test now.
+    void CommandStart_Click();
+    void StartPingTest();
+    void CommandStop_Click();
+    void EnterBusy();
+    void LeaveBusy();
+
+    bool isBusy() const { return m_busy; }
+    QString mode() const { return m_mode; }
+    QString dataFolder() const { return m_dataFolder; }
+    PingTest *pingTest() const { return m_pingTest; }
+    PingPanel *pingPanel() const { return m_pingPanel; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    // The targets of a test, in order; failed entries are reported to the user.
+    QList<PingTarget> gatherTargets();
+    void replyRecorded(int row, const ReplyRowTexts &texts);
+    void pingTestFinished();
+    bool refuseWhileBusy();
+
+    QString m_dataFolder;
+    PingTest *m_pingTest;
+    PingResultStore m_resultStore;
+    PingPanel *m_pingPanel = nullptr;
+
+    // Places the other parts of the window fill.
+    QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
+    QWidget *m_listColumn = nullptr;        // Picture1_0: the target list column
+    QVBoxLayout *m_centerLayout = nullptr;  // the result panels
+    QHBoxLayout *m_commandRow = nullptr;    // the address box and the command buttons
+
+    QLineEdit *m_textPing = nullptr;
+    QLineEdit *m_text4 = nullptr;
+    QPushButton *m_commandStart = nullptr;
+    QPushButton *m_commandStop = nullptr;
+    QMenu *m_mnuFile = nullptr;
+    QMenu *m_mnuOperate = nullptr;
+    QMenu *m_mnuIPList = nullptr;
+    QMenu *m_mnuUtility = nullptr;
+    QMenu *m_mnuHelp = nullptr;
+    QAction *m_mnuStart = nullptr;
+    QAction *m_mnuStop = nullptr;
+
+    QString m_mode = u"Ping"_qs;
+    bool m_busy = false;
+    bool m_socketProblemShown = false;
+};
+
+} // namespace netvane

@@ -1,0 +1,14 @@
+#include "app/formtester.h"
+#include "platform/widgetdialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"Netvane"_qs);
+    netvane::FormTester window;
+    netvane::installWidgetDialogs(&window);
+    window.show();
+    return app.exec();
+}

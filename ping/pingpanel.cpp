@@ -1,0 +1,184 @@
+#include "ping/pingpanel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace netvane {
+
+namespace {
+
+const char *const StatisticsCaptions[LogRows] = {
+    "Sent:", "Received:", "Lost:", "Loss Rate:", "", "Min Time:", "Max Time:", "Avg Time:",
+    "Avg TTL:", "", "Report:", "", "", "", "", "", "", "", "", ""};
+
+QLabel *makeLabel(QWidget *parent, const QString &name)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+PingPanel::PingPanel(QWidget *parent)
+    : QFrame(parent), m_scroll(new QScrollBar(Qt::Vertical, this)), m_report(new QPushButton(this))
+{
+    setObjectName(u"Picture2"_qs);
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+
+    auto *grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(0);
+    for (int i = 0; i < 4; ++i)
+        m_title[size_t(i)] = makeLabel(this, u"LabelTittle_%1"_qs.arg(i));
+    grid->addWidget(m_title[1], 0, 0);
+    grid->addWidget(m_title[0], 0, 1, 1, 2);
+    grid->addWidget(m_title[2], 0, 3, 1, 2);
+    grid->addWidget(m_title[3], 0, 5);
+    m_title[2]->hide();
+    m_title[3]->hide();
+
+    for (int i = 0; i < LogRows; ++i) {
+        const auto at = size_t(i);
+        m_type[at] = makeLabel(this, u"sTYPE_%1"_qs.arg(i));
+        m_type[at]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_left[at] = makeLabel(this, u"sIP_%1"_qs.arg(i));
+        m_right[at] = makeLabel(this, u"sIP2_%1"_qs.arg(i));
+        m_caption[at] = makeLabel(this, u"sIP3_%1"_qs.arg(i));
+        m_caption[at]->setText(QString::fromLatin1(StatisticsCaptions[i]));
+        m_value[at] = makeLabel(this, u"sIP4_%1"_qs.arg(i));
+        grid->addWidget(m_type[at], i + 1, 0);
+        grid->addWidget(m_left[at], i + 1, 1);
+        grid->addWidget(m_right[at], i + 1, 2);
+        grid->addWidget(m_caption[at], i + 1, 3);
+        grid->addWidget(m_value[at], i + 1, 4);
+    }
+    m_type[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"000000."_qs));
+    // Wide enough for "mm/dd hh:mm:ss   Reply from 255.255.255.255" (4000 twips designed).
+    m_left[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs));
+    m_right[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"bytes=32000  time=9999ms  TTL=255  ok"_qs));
+    m_value[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"100.00 %  "_qs));
+
+    m_report->setObjectName(u"PingReport"_qs);
+    m_report->setText(u"Open"_qs);
+    m_report->setToolTip(u"Open the summary report of this test"_qs);
+    m_report->hide();
+    grid->addWidget(m_report, 11, 4);
+
+    m_scroll->setObjectName(u"VScroll1"_qs);
+    m_scroll->setRange(0, 0);
+    m_scroll->setPageStep(LogRows);
+    grid->addWidget(m_scroll, 1, 5, LogRows, 1);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(2, 3);
+    grid->setColumnStretch(4, 1);
+
+    connect(m_scroll, &QScrollBar::valueChanged, this, &PingPanel::scrollChanged);
+    connect(m_scroll, &QScrollBar::sliderPressed, this, [this] { m_dragging = true; });
+    connect(m_scroll, &QScrollBar::sliderReleased, this, [this] { m_dragging = false; });
+
+    showStatisticsCaptions(false);
+    setRunningLook(false);
+}
+
+void PingPanel::setRunningLook(bool running)
+{
+    // Black with light text during a test, grey (0x808080) at rest.
+    const QString sheet = running ? u"QLabel { background: black; color: #7cfc00; }"_qs
+                                  : u"QLabel { background: #808080; color: white; }"_qs;
+    setStyleSheet(u"QFrame#Picture2 { background: %1; } "_qs.arg(running ? u"black"_qs : u"#808080"_qs)
+                  + sheet);
+}
+
+void PingPanel::setWideAddresses(bool wide)
+{
+    const int extra = wide ? fontMetrics().horizontalAdvance(u"0000"_qs) : 0;
+    m_left[0]->setMinimumWidth(
+        fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs) + extra);
+}
+
+void PingPanel::clearRows()
+{
+    for (int i = 0; i < LogRows; ++i) {
+        m_type[size_t(i)]->clear();
+        m_left[size_t(i)]->clear();
+        m_right[size_t(i)]->clear();
+    }
+}
+
+void PingPanel::clearStatistics()
+{
+    for (QLabel *v : m_value)
+        v->clear();
+}
+
+void PingPanel::showStatisticsCaptions(bool shown)
+{
+    for (QLabel *c : m_caption)
+        c->setVisible(shown);
+}
+
+void PingPanel::ShowReplyRow(int row, const ReplyRowTexts &texts)
+{
+    const int r = row % LogRows;
+    if (r == 0)
+        clearRows();
+    m_type[size_t(r)]->setText(QString::number(row + 1) + u'.');
+    m_left[size_t(r)]->setText(texts.left);
+    m_right[size_t(r)]->setText(texts.right);
+}
+
+void PingPanel::ShowStatistics(const std::array<QString, 9> &values)
+{
+    for (size_t i = 0; i < values.size(); ++i)
+        m_value[i]->setText(values[i]);
+}
+
+void PingPanel::FollowNewestRow(int n)
+{
+    const LogScroll s = netvane::FollowNewestRow(n, m_scroll->value());
+    m_top = s.top;
+    m_ignoreScroll = true;
+    if (m_scroll->maximum() != s.maximum)
+        m_scroll->setMaximum(s.maximum);
+    m_scroll->setValue(s.value);
+    m_previousValue = m_scroll->value();
+    m_ignoreScroll = false;
+}
+
+void PingPanel::showPage(const PingReplyLog &log, int top)
+{
+    clearRows();
+    for (int i = 0; i < LogRows && top + i < log.size(); ++i) {
+        const PingReplyRecord &r = log.at(top + i);
+        const ReplyRowTexts texts = FormatReplyRow(r, log.address(r));
+        m_type[size_t(i)]->setText(QString::number(top + i + 1) + u'.');
+        m_left[size_t(i)]->setText(texts.left);
+        m_right[size_t(i)]->setText(texts.right);
+    }
+}
+
+void PingPanel::scrollChanged(int value)
+{
+    if (m_ignoreScroll)
+        return;
+    if (!m_pagingLog || m_pagingLog->size() <= LogRows) {
+        m_previousValue = value;
+        return;
+    }
+    const int n = int(m_pagingLog->size()) - 1;
+    const LogScroll s = ScrollMoved(n, m_top, m_previousValue, value, m_scroll->maximum(),
+                                    m_dragging || m_scroll->isSliderDown());
+    m_top = s.top;
+    m_ignoreScroll = true;
+    m_scroll->setValue(s.value);
+    m_ignoreScroll = false;
+    m_previousValue = m_scroll->value();
+    showPage(*m_pagingLog, m_top);
+}
+
+} // namespace netvane

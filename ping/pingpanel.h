@@ -1,0 +1,64 @@
+#pragma once
+// The ping panel Picture2: the 20-row reply log (row number, left and right text),
+// the statistics column, the title labels and the scroll bar VScroll1 that pages
+// through every record of the test. It only shows; the window tells it what.
+
+#include "ping/logpaging.h"
+#include "ping/replyrecord.h"
+
+#include <QFrame>
+#include <array>
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+namespace netvane {
+
+class PingPanel final : public QFrame
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PingPanel)
+public:
+    explicit PingPanel(QWidget *parent = nullptr);
+
+    QLabel *title(int index) const { return m_title[size_t(index)]; }
+    QPushButton *reportButton() const { return m_report; }
+    QScrollBar *scrollBar() const { return m_scroll; }
+
+    // Black while a test runs, grey otherwise.
+    void setRunningLook(bool running);
+    void setWideAddresses(bool wide);
+    void clearRows();
+    void clearStatistics();
+    void showStatisticsCaptions(bool shown);
+    // Row index `row` of the test goes to display row row % 20 (the 21st clears the rows).
+    void ShowReplyRow(int row, const ReplyRowTexts &texts);
+    void ShowStatistics(const std::array<QString, 9> &values);
+    // The bar follows the newest row n.
+    void FollowNewestRow(int n);
+    // Shows records top .. top+19 of the log.
+    void showPage(const PingReplyLog &log, int top);
+    int topRow() const { return m_top; }
+    // The window allows paging only in ping mode with no test running.
+    void setPagingSource(const PingReplyLog *log) { m_pagingLog = log; }
+
+private:
+    void scrollChanged(int value);
+
+    std::array<QLabel *, 4> m_title{};
+    std::array<QLabel *, LogRows> m_type{};
+    std::array<QLabel *, LogRows> m_left{};
+    std::array<QLabel *, LogRows> m_right{};
+    std::array<QLabel *, LogRows> m_caption{};
+    std::array<QLabel *, LogRows> m_value{};
+    QScrollBar *m_scroll;
+    QPushButton *m_report;
+    const PingReplyLog *m_pagingLog = nullptr;
+    int m_top = 0;
+    int m_previousValue = 0;
+    bool m_ignoreScroll = false;
+    bool m_dragging = false;
+};
+
+} // namespace netvane

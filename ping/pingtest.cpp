@@ -1,0 +1,148 @@
+#include "ping/pingtest.h"
+
+#include <QTimer>
+
+namespace netvane {
+
+PingTest::PingTest(QObject *parent)
+    : QObject(parent), m_timer1(new QTimer(this)), m_timer2(new QTimer(this))
+{
+    setObjectName(u"PingTest"_qs);
+    m_timer1->setObjectName(u"Timer1"_qs);
+    m_timer1->setInterval(600);
+    // Intervals go down to 1 ms; a coarse timer would stretch them.
+    m_timer1->setTimerType(Qt::PreciseTimer);
+    m_timer2->setObjectName(u"Timer2"_qs);
+    m_timer2->setInterval(500);
+    connect(m_timer1, &QTimer::timeout, this, &PingTest::PingTick);
+    connect(m_timer2, &QTimer::timeout, this, &PingTest::FinishPingTest);
+}
+
+void PingTest::applyStartingSize()
+{
+    if (!sizePlan.active())
+        m_sendSize = sizePlan.sizes.value(0, 32);
+    m_sendData = QByteArray(m_sendSize, ' ');
+}
+
+void PingTest::begin(const QList<PingTarget> &targets)
+{
+    m_timer1->stop();
+    m_timer2->stop();
+    m_targets = targets;
+    m_log.clear();
+    m_stats.reset();
+    m_stats.currentTarget = targets.isEmpty() ? QString() : targets.first().address;
+    m_stopRequested = false;
+    m_pingInProgress = false;
+    m_firstTick = true;
+    m_tickCounter = 1;
+    m_sizeSlot = 0;
+    m_sizeUseCount = 0;
+    m_pingsPerSize = sizePlan.active() ? sizePlan.repeat * int(targets.size()) : 1;
+    applyStartingSize();
+    m_savedInterval = intervalSequence.active() ? intervalSequence.currentInterval : interval;
+    m_running = true;
+    // Whatever the interval, the first tick comes after 99 ms.
+    m_timer1->setInterval(99);
+    m_timer1->start();
+}
+
+int PingTest::NextSizeSlot()
+{
+    const int used = m_sizeUseCount++;
+    if (used == m_pingsPerSize) {
+        ++m_sizeSlot;
+        m_sizeUseCount = 1;
+    }
+    if (m_sizeSlot >= sizePlan.count)
+        m_sizeSlot = 0;
+    return m_sizeSlot;
+}
+
+void PingTest::PingTick()
+{
+    if (m_inTick)
+        return; // the previous tick is still pinging: this one is dropped
+    m_inTick = true;
+    if (m_firstTick) {
+        m_firstTick = false;
+        m_timer1->setInterval(m_savedInterval);
+    }
+    for (const PingTarget &target : std::as_const(m_targets)) {
+        if (m_stopRequested)
+            break;
+        if (sizePlan.active()) {
+            const int size = sizePlan.sizeAt(NextSizeSlot());
+            if (size != m_sendSize) {
+                m_sendSize = size;
+                m_sendData = QByteArray(size, ' ');
+            }
+        }
+        for (int r = 0; r < repeatPerTarget; ++r)
+            Ping_IP(target.address);
+    }
+
+    IntervalSequence &seq = intervalSequence;
+    if (seq.active() && seq.currentInterval != 1 && m_tickCounter == seq.repeat) {
+        seq.currentInterval += seq.increment;
+        if ((seq.increment > 0 && seq.currentInterval >= seq.to)
+            || (seq.increment <= 0 && seq.currentInterval <= seq.to))
+            seq.currentInterval = 1; // the rest of the test runs at 1 ms
+        if (m_timer1->isActive())
+            m_timer1->setInterval(seq.currentInterval);
+        else
+            m_savedInterval = seq.currentInterval;
+    }
+    if (++m_tickCounter > seq.repeat)
+        m_tickCounter = 1;
+
+    const qint64 perPass = qint64(repeatPerTarget) * m_targets.size();
+    const bool countReached = testTimes > 0 && perPass > 0 && m_stats.sent / perPass >= testTimes;
+    m_inTick = false;
+    if (countReached && !m_stopRequested)
+        Q_EMIT stopDue();
+}
+
+void PingTest::Ping_IP(const QString &address)
+{
+    if (m_stopRequested || !m_running)
+        return;
+    m_pingInProgress = true;
+    const QString target = address.trimmed();
+    const qint32 status = SendEcho(target, m_sendData, m_reply);
+    const ReplyRowTexts texts = RecordReply(m_stats, m_log, QDateTime::currentDateTime(), target,
+                                            m_sendSize, status, m_reply);
+    const int row = int(m_log.size()) - 1;
+    if (m_store)
+        m_store->append(ReplyLine(m_log.at(row), target));
+    m_pingInProgress = false;
+    Q_EMIT replyRecorded(row, texts);
+}
+
+void PingTest::requestStop()
+{
+    m_stopRequested = true;
+    m_timer1->stop();
+    if (intervalSequence.active()) {
+        intervalSequence.currentInterval = intervalSequence.from;
+        m_timer1->setInterval(intervalSequence.from);
+    }
+    if (m_running)
+        m_timer2->start();
+}
+
+void PingTest::FinishPingTest()
+{
+    // A ping still waiting for its echo writes its line first; the next tick retries.
+    if (m_pingInProgress)
+        return;
+    m_timer2->stop();
+    if (m_store)
+        m_store->close();
+    m_stopRequested = false;
+    m_running = false;
+    Q_EMIT finished();
+}
+
+} // namespace netvane

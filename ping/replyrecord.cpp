@@ -1,0 +1,108 @@
+#include "ping/replyrecord.h"
+
+#include "probe/echoprobe.h"
+
+#include <QLocale>
+
+namespace netvane {
+
+namespace {
+
+QString twoDigits(int value)
+{
+    return QString::number(value).rightJustified(2, u'0');
+}
+
+} // namespace
+
+QDateTime PingReplyRecord::dateTime() const
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+void PingReplyLog::clear()
+{
+    m_records.clear();
+    m_records.shrink_to_fit();
+    m_addresses.clear();
+    m_addressIndex.clear();
+}
+
+qsizetype PingReplyLog::append(const QDateTime &when, const QString &address, int size, int time,
+                               int ttl, int status)
+{
+    auto found = m_addressIndex.constFind(address);
+    if (found == m_addressIndex.cend()) {
+        found = m_addressIndex.insert(address, quint32(m_addresses.size()));
+        m_addresses << address;
+    }
+    const QDate d = when.date();
+    const QTime t = when.time();
+    PingReplyRecord r;
+    r.time = time;
+    r.status = status;
+    r.size = size;
+    r.address = *found;
+    r.year = quint16(d.year());
+    r.ttl = qint16(ttl);
+    r.month = quint8(d.month());
+    r.day = quint8(d.day());
+    r.hour = quint8(t.hour());
+    r.minute = quint8(t.minute());
+    r.second = quint8(t.second());
+    m_records.push_back(r);
+    return qsizetype(m_records.size()) - 1;
+}
+
+qsizetype PingReplyLog::memoryBytes() const
+{
+    qsizetype bytes = qsizetype(m_records.capacity() * sizeof(PingReplyRecord));
+    for (const QString &a : m_addresses)
+        bytes += a.capacity() * 2 + qsizetype(sizeof(QString)) + 16;
+    return bytes;
+}
+
+QString ReplyStamp(const PingReplyRecord &r)
+{
+    return twoDigits(r.month) + u'/' + twoDigits(r.day) + u' ' + twoDigits(r.hour) + u':'
+           + twoDigits(r.minute) + u':' + twoDigits(r.second);
+}
+
+QString ReplyTail(const PingReplyRecord &r)
+{
+    const QString bytes = u"bytes="_qs + QString::number(r.size);
+    if (r.time < 0) // no reply: the status text says why
+        return bytes + u"  "_qs + EchoStatusText(r.status);
+    const QString time = r.time == 0 ? u"<1"_qs : u'=' + QString::number(r.time);
+    return bytes + u"  time"_qs + time + u"ms  TTL="_qs + QString::number(r.ttl) + u"  ok"_qs;
+}
+
+ReplyRowTexts FormatReplyRow(const PingReplyRecord &r, const QString &address)
+{
+    return {ReplyStamp(r) + u"   Reply from "_qs + address.trimmed(), ReplyTail(r)};
+}
+
+QString ReplyDateTimeText(const PingReplyRecord &r)
+{
+    const QLocale locale;
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    // The long form may carry a time zone name; the program's stamps never did.
+    timeFormat.remove(u't').replace(u"  "_qs, u" "_qs);
+    return locale.toString(QDate(r.year, r.month, r.day), QLocale::ShortFormat) + u' '
+           + locale.toString(QTime(r.hour, r.minute, r.second), timeFormat.trimmed());
+}
+
+ReplyRowTexts FormatReplyRowForExport(const PingReplyRecord &r, const QString &address)
+{
+    return {ReplyDateTimeText(r) + u"   Reply from "_qs + address.trimmed(), ReplyTail(r)};
+}
+
+QString ReplyLine(const PingReplyRecord &r, const QString &address)
+{
+    return QString::number(r.year) + u',' + twoDigits(r.month) + u',' + twoDigits(r.day) + u','
+           + twoDigits(r.hour) + u',' + twoDigits(r.minute) + u',' + twoDigits(r.second) + u','
+           + address.trimmed() + u',' + QString::number(r.size) + u',' + QString::number(r.time)
+           + u',' + QString::number(r.ttl) + u',' + QString::number(r.status);
+}
+
+} // namespace netvane

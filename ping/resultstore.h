@@ -1,0 +1,36 @@
+#pragma once
+// The result store of the last ping test, in the data folder:
+//   "Quellon_DB3.txt", the result file: a header line "targets,sizeStepLength,repeat"
+//   and one line per echo (ReplyLine), appended as each echo happens;
+//   "Quellon_DB4.txt", the target file: one target name per line, in test order.
+// A new test always discards the previous files.
+
+#include "platform/textfile.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace netvane {
+
+inline const QString ResultFileName = QStringLiteral("Quellon_DB3.txt");
+inline const QString TargetFileName = QStringLiteral("Quellon_DB4.txt");
+
+class PingResultStore final
+{
+    Q_DISABLE_COPY_MOVE(PingResultStore)
+public:
+    PingResultStore() = default;
+
+    // Replaces both files and leaves the result file open for appending.
+    bool create(const QString &folder, int targetCount, int sizeStepLength, int repeat,
+                const QStringList &targetNames, QString *error = nullptr);
+    // Appends one echo line; it is on disk when this returns.
+    bool append(const QString &line) { return m_result.writeLine(line); }
+    void close() { m_result.close(); }
+    bool isOpen() const { return m_result.isOpen(); }
+
+private:
+    LineAppender m_result;
+};
+
+} // namespace netvane

@@ -1,0 +1,71 @@
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace netvane::test {
+
+IsolatedFolders::IsolatedFolders()
+{
+    const QString base = m_dir.path();
+    for (const char *name : {"data", "config", "cache"})
+        QDir(base).mkpath(QString::fromLatin1(name));
+    qputenv("XDG_DATA_HOME", QDir(base).filePath(u"data"_qs).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", QDir(base).filePath(u"config"_qs).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", QDir(base).filePath(u"cache"_qs).toLocal8Bit());
+    qputenv("HOME", base.toLocal8Bit());
+}
+
+QString IsolatedFolders::dataFolder() const
+{
+    return QDir(m_dir.path()).filePath(u"data/NetvaneDataBas/"_qs);
+}
+
+bool Run(const QString &program, const QStringList &arguments, QString *output)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, arguments);
+    if (!p.waitForFinished(30000))
+        return false;
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool EnterPrivateNetworkNamespace(QString *why)
+{
+    if (::geteuid() != 0) {
+        *why = u"needs root to create a network namespace"_qs;
+        return false;
+    }
+    if (::unshare(CLONE_NEWNET) != 0) {
+        *why = u"unshare(CLONE_NEWNET) failed: "_qs + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    QString out;
+    if (!Run(u"ip"_qs, {u"link"_qs, u"set"_qs, u"lo"_qs, u"up"_qs}, &out)) {
+        *why = u"cannot bring loopback up: "_qs + out;
+        return false;
+    }
+    return true;
+}
+
+bool CanOpenEchoSocket()
+{
+    for (int type : {SOCK_DGRAM, SOCK_RAW}) {
+        const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
+        if (fd >= 0) {
+            ::close(fd);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace netvane::test

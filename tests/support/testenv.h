@@ -1,0 +1,34 @@
+#pragma once
+// Test isolation: temporary XDG folders (so nothing touches the real user's files)
+// and, for tests that need root, a private network namespace of the test's own.
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace netvane::test {
+
+// Points XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and HOME at a fresh
+// temporary folder for as long as the object lives.
+class IsolatedFolders final
+{
+public:
+    IsolatedFolders();
+    QString path() const { return m_dir.path(); }
+    QString dataFolder() const; // where the program keeps its files
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Moves this whole test process into a new network namespace holding only
+// loopback (brought up). Needs root; returns false with the reason otherwise. Every
+// socket and child process made afterwards lives in that namespace.
+bool EnterPrivateNetworkNamespace(QString *why);
+
+// Runs a program (no shell) and returns whether it exited with 0.
+bool Run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+
+// True when an ICMP echo socket (datagram or raw) can be opened here.
+bool CanOpenEchoSocket();
+
+} // namespace netvane::test
