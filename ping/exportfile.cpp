@@ -1,0 +1,87 @@
+#include "ping/exportfile.h"
+
+#include "platform/datafolder.h"
+#include "platform/dialogs.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace netvane {
+
+namespace {
+
+QString g_lastFolder;
+
+QString cleanPath(QString path)
+{
+    path.remove(u'\r');
+    path.remove(u'\n');
+    path.remove(QChar(0));
+    return path.trimmed();
+}
+
+FileDialogRequest dialogRequest(bool save, const QString &title, const QString &extension)
+{
+    FileDialogRequest r;
+    r.save = save;
+    r.title = title;
+    r.filterName = u"Text Files (*."_qs + extension + u')';
+    r.filterPattern = u"*."_qs + extension;
+    r.defaultExtension = extension;
+    r.initialFolder = g_lastFolder.isEmpty() ? DesktopFolder() : g_lastFolder;
+    return r;
+}
+
+void rememberFolderOf(const QString &path)
+{
+    g_lastFolder = QFileInfo(path).absolutePath();
+}
+
+} // namespace
+
+QString LastDialogFolder()
+{
+    return g_lastFolder;
+}
+
+void SetLastDialogFolder(const QString &folder)
+{
+    g_lastFolder = folder.trimmed();
+}
+
+QString AskSavePath(const QString &title, const QString &defaultName, const QString &extension)
+{
+    FileDialogRequest request = dialogRequest(true, title, extension);
+    request.defaultName = defaultName;
+    const QString path = cleanPath(FileDialog(request));
+    if (path.isEmpty())
+        return {};
+    rememberFolderOf(path);
+    if (QFileInfo::exists(path)) {
+        if (MsgBox(u"The same filename exist, overwrite it?"_qs, BoxIcon::Exclamation,
+                   BoxButtons::YesNo, u"Information"_qs)
+            != BoxAnswer::Yes)
+            return {};
+        QFile old(path);
+        if (!old.remove()) {
+            MsgBox(old.errorString(), BoxIcon::Critical);
+            return {};
+        }
+    }
+    return path;
+}
+
+QString AskOpenPath(const QString &title, const QString &extension)
+{
+    const QString path = cleanPath(FileDialog(dialogRequest(false, title, extension)));
+    if (!path.isEmpty())
+        rememberFolderOf(path);
+    return path;
+}
+
+void ShowFileSaved(const QString &text)
+{
+    MsgBox(text, BoxIcon::Information, BoxButtons::Ok, u"File Saved"_qs);
+}
+
+} // namespace netvane

@@ -1,0 +1,27 @@
+#pragma once
+// The conventions every export and import of the program shares: a default file
+// name, the save or open dialog starting in the last folder any file dialog used
+// (the desktop at first), the program's own overwrite question, and the
+// "File Saved" box. The caller checks for data first and writes the file itself.
+
+#include <QString>
+
+namespace netvane {
+
+// The last folder chosen in any file dialog; empty until one was chosen or loaded.
+QString LastDialogFolder();
+void SetLastDialogFolder(const QString &folder);
+
+// Save dialog with the filter "Text Files (*.<extension>)", then, for an existing
+// file, "The same filename exist, overwrite it?". Returns the path to write (an
+// existing file there already removed), or an empty text when the user cancelled,
+// answered No, or the old file could not be removed (said in a box).
+QString AskSavePath(const QString &title, const QString &defaultName, const QString &extension);
+
+// Open dialog; the answer trimmed and without line breaks, or empty when cancelled.
+QString AskOpenPath(const QString &title, const QString &extension);
+
+// The information box titled "File Saved".
+void ShowFileSaved(const QString &text);
+
+} // namespace netvane
