@@ -3,7 +3,7 @@
 set -u
 build=${1:-build}
 for b in "$build"/bench/bench_*; do
-    [ -x "$b" ] || continue
+    [ -f "$b" ] && [ -x "$b" ] || continue
     echo "== $(basename "$b")"
     if [ "$(id -u)" = 0 ]; then
         unshare -n sh -c 'ip link set lo up && exec "$0"' "$b"

@@ -1,0 +1,50 @@
+// Echo cadence of a ping test at a 1 ms interval against 127.0.0.1, through the real
+// main window (offscreen): echoes per second achieved. Target: at least 900.
+
+#include "app/formtester.h"
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.filePath(u"data"_qs).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_qs).toLocal8Bit());
+    qputenv("HOME", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    netvane::setMessageResponder([](const netvane::MessageBoxRequest &box) {
+        std::printf("box: %s\n", qPrintable(box.text));
+        return netvane::BoxAnswer::Ok;
+    });
+
+    const int echoes = argc > 1 ? std::atoi(argv[1]) : 5000;
+    netvane::FormTester window;
+    window.show();
+    window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    netvane::PingTest *test = window.pingTest();
+    test->interval = 1;
+    test->testTimes = echoes;
+
+    QElapsedTimer clock;
+    qint64 firstEchoAt = -1;
+    QObject::connect(test, &netvane::PingTest::replyRecorded, &app, [&](int row, const auto &) {
+        if (row == 0)
+            firstEchoAt = clock.nsecsElapsed();
+    });
+    QObject::connect(test, &netvane::PingTest::finished, &app, &QApplication::quit);
+    clock.start();
+    window.CommandStart_Click();
+    app.exec();
+    const double seconds = double(clock.nsecsElapsed() - firstEchoAt) / 1e9;
+    const qsizetype sent = test->log().size();
+    std::printf("echoes: %lld in %.3f s after the first -> %.0f echoes per second (target >= 900)\n",
+                static_cast<long long>(sent), seconds, double(sent - 1) / seconds);
+    std::printf("lost: %lld\n", static_cast<long long>(test->stats().lost));
+    return 0;
+}
