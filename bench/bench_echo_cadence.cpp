@@ -25,7 +25,8 @@ int main(int argc, char *argv[])
 
     const int echoes = argc > 1 ? std::atoi(argv[1]) : 5000;
     netvane::FormTester window;
-    window.show();
+    if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
+        window.show();
     window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
     netvane::PingTest *test = window.pingTest();
     test->interval = 1;
@@ -33,17 +34,20 @@ int main(int argc, char *argv[])
 
     QElapsedTimer clock;
     qint64 firstEchoAt = -1;
+    qint64 lastEchoAt = -1;
     QObject::connect(test, &netvane::PingTest::replyRecorded, &app, [&](int row, const auto &) {
         if (row == 0)
             firstEchoAt = clock.nsecsElapsed();
+        lastEchoAt = clock.nsecsElapsed();
     });
     QObject::connect(test, &netvane::PingTest::finished, &app, &QApplication::quit);
     clock.start();
     window.CommandStart_Click();
     app.exec();
-    const double seconds = double(clock.nsecsElapsed() - firstEchoAt) / 1e9;
+    // From the first echo to the last; the finishing timer's half second after it is not counted.
+    const double seconds = double(lastEchoAt - firstEchoAt) / 1e9;
     const qsizetype sent = test->log().size();
-    std::printf("echoes: %lld in %.3f s after the first -> %.0f echoes per second (target >= 900)\n",
+    std::printf("echoes: %lld in %.3f s from the first to the last -> %.0f echoes per second (target >= 900)\n",
                 static_cast<long long>(sent), seconds, double(sent - 1) / seconds);
     std::printf("lost: %lld\n", static_cast<long long>(test->stats().lost));
     return 0;

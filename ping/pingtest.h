@@ -15,6 +15,7 @@
 #include "ping/sessionstats.h"
 #include "probe/echoprobe.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -82,6 +83,7 @@ Q_SIGNALS:
 
 private:
     void applyStartingSize();
+    void timer1Fired();
 
     QTimer *m_timer1;
     QTimer *m_timer2;
@@ -101,6 +103,9 @@ private:
     bool m_pingInProgress = false;
     bool m_inTick = false;
     bool m_firstTick = true;
+    bool m_scheduled = false;
+    qint64 m_due = 0; // when the current tick was due, on m_clock
+    QElapsedTimer m_clock;
     PingResultStore *m_store = nullptr;
 };
 
