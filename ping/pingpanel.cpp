@@ -74,9 +74,8 @@ PingPanel::PingPanel(QWidget *parent)
     m_scroll->setRange(0, 0);
     m_scroll->setPageStep(LogRows);
     grid->addWidget(m_scroll, 1, 5, LogRows, 1);
-    grid->setColumnStretch(1, 3);
-    grid->setColumnStretch(2, 3);
-    grid->setColumnStretch(4, 1);
+    // The log keeps its two texts together; spare width goes between log and statistics.
+    grid->setColumnStretch(2, 1);
 
     connect(m_scroll, &QScrollBar::valueChanged, this, &PingPanel::scrollChanged);
     connect(m_scroll, &QScrollBar::sliderPressed, this, [this] { m_dragging = true; });
