@@ -67,7 +67,7 @@ QString ClassDos::ExecuteCommand(const QString &commandLine)
                 break;
             LetWindowCatchUp();
             if (!self)
-                return all;
+                break;
             continue;
         }
         const QString text = decoder.decode(bytes);
@@ -79,7 +79,13 @@ QString ClassDos::ExecuteCommand(const QString &commandLine)
         LetWindowCatchUp();
         LetWindowCatchUp();
         if (!self)
-            return all;
+            break;
+    }
+    if (!self) {
+        // The runner went while its command ran; its destructor killed the command's
+        // process group, so the child is only collected here.
+        process->waitForFinished(5000);
+        return all;
     }
     m_running.remove(process.get());
     m_outputs = all;

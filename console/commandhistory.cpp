@@ -112,7 +112,11 @@ bool CommandHistory::rewrite(const QStringList &entries, QString *error)
             lines << entry;
     }
     lines << EndLine;
-    if (!WriteTextLines(m_path, lines, error))
+    QByteArray bytes;
+    for (const QString &line : std::as_const(lines))
+        bytes += line.toUtf8() + "\r\n";
+    // Replaced whole: a failed write (a full disk) leaves the old history in place.
+    if (!exportTo(m_path, bytes, error))
         return false;
     return load(error);
 }

@@ -28,6 +28,7 @@ private Q_SLOTS:
     void noShellRuns_data();
     void noShellRuns();
     void ownCommandsComeFirst();
+    void destroyedRunnerKillsItsCommand();
 };
 
 void TestClassDos::outputArrivesInChunks()
@@ -167,6 +168,24 @@ void TestClassDos::ownCommandsComeFirst()
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
     QVERIFY(platform::FindProgramCommand(u"seq"_qs, own.path()) != plain.fileName());
+}
+
+void TestClassDos::destroyedRunnerKillsItsCommand()
+{
+    // The shell prints its pid, then waits with a child of its own in its group.
+    auto *dos = new ClassDos;
+    qint64 shellPid = 0;
+    connect(dos, &ClassDos::ReceiveOutputs, dos, [&](const QString &chunk) {
+        if (shellPid == 0 && !chunk.isEmpty()) {
+            shellPid = chunk.trimmed().toLongLong();
+            QTimer::singleShot(0, [&] { delete dos; dos = nullptr; });
+        }
+    });
+    const QString result = dos->ExecuteCommand(u"sh -c \"echo $$; sleep 30 & wait\""_qs);
+    QVERIFY(dos == nullptr);
+    QVERIFY(shellPid > 1);
+    QCOMPARE(result.trimmed().toLongLong(), shellPid);
+    QTRY_VERIFY(!platform::ProcessIsRunning(shellPid));
 }
 
 QTEST_GUILESS_MAIN(TestClassDos)
