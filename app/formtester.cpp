@@ -1,5 +1,6 @@
 #include "app/formtester.h"
 
+#include "console/consolepanel.h"
 #include "ping/pingpanel.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
@@ -81,6 +82,10 @@ void FormTester::buildControls()
     m_commandRow->addWidget(m_commandStop);
     m_commandRow->addWidget(m_text4);
     outer->addLayout(m_commandRow);
+    auto *command11 = new QPushButton(u"DOS"_qs, central);
+    command11->setObjectName(u"Command11"_qs);
+    command11->setToolTip(u"DOS Commands"_qs);
+    m_commandRow->addWidget(command11);
 
     // Body: the target column and the result panels.
     auto *body = new QHBoxLayout;
@@ -92,6 +97,10 @@ void FormTester::buildControls()
     m_centerLayout = new QVBoxLayout;
     m_pingPanel = new PingPanel(central);
     m_centerLayout->addWidget(m_pingPanel);
+    m_consolePanel = new ConsolePanel(m_dataFolder, central);
+    m_consolePanel->hide();
+    m_centerLayout->addWidget(m_consolePanel);
+    connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
     body->addLayout(m_centerLayout, 1);
     outer->addLayout(body, 1);
     setCentralWidget(central);
@@ -128,6 +137,7 @@ void FormTester::buildMenus()
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
     m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
     m_mnuUtility->setObjectName(u"mnuUtility"_qs);
+    m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
     m_mnuHelp = menuBar()->addMenu(u"&Help"_qs);
     m_mnuHelp->setObjectName(u"mnuHelp"_qs);
     QAction *about = m_mnuHelp->addAction(u"&About"_qs);

@@ -25,6 +25,7 @@ class QHBoxLayout;
 
 namespace netvane {
 
+class ConsolePanel;
 class PingPanel;
 
 class FormTester final : public QMainWindow
@@ -47,6 +48,7 @@ public:
     QString dataFolder() const { return m_dataFolder; }
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
+    ConsolePanel *consolePanel() const { return m_consolePanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -64,6 +66,7 @@ private:
     PingTest *m_pingTest;
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
+    ConsolePanel *m_consolePanel = nullptr; // PictureDOS
 
     // Places the other parts of the window fill.
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes

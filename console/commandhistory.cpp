@@ -1,0 +1,216 @@
+#include "console/commandhistory.h"
+
+#include "platform/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace netvane {
+
+namespace {
+
+// Every rewrite ends the file with a line of one blank, where reading stops.
+const QString EndLine = QStringLiteral(" ");
+
+// Sorting looks only at the start of each command.
+constexpr int SortKeyLength = 30;
+
+} // namespace
+
+QStringList DefaultHistory()
+{
+    return {u"tracert www.debian.org"_qs,
+            u"tracert www.kernel.org"_qs,
+            u"ipconfig /all"_qs,
+            u"hostname"_qs,
+            u"net config workstation"_qs,
+            u"net view"_qs,
+            u"xcopy c:\\test d:\\test2 /e/r/y"_qs,
+            u"netstat"_qs,
+            u"nslookup www.debian.org"_qs,
+            u"ARP -a"_qs,
+            u"ARP -d"_qs};
+}
+
+QString HistoryExportName(const QDateTime &when)
+{
+    return u"DOS_CMD_HIS_"_qs + when.toString(u"MMddHHmm"_qs);
+}
+
+QStringList BuiltInCommands()
+{
+    return {u"Tracert"_qs, u"Netstat"_qs,       u"Nbtstat"_qs,  u"Ipconfig"_qs, u"Ipconfig /all"_qs,
+            u"ARP"_qs,     u"ARP -a"_qs,        u"ARP -d"_qs,   u"Finger -1"_qs, u"Route"_qs,
+            u"Ping"_qs,    u"PathPing"_qs,      u"Attrib"_qs,   u"NsLookup"_qs, u"net view"_qs,
+            u"net use"_qs, u"net session"_qs,   u"Help"_qs};
+}
+
+QString ReplaceAddressToken(const QString &commandLine, const QString &address)
+{
+    QString command = commandLine.trimmed();
+    const qsizetype dot = command.indexOf(u'.');
+    if (dot < 0)
+        return commandLine + u' ' + address;
+    qsizetype end = command.indexOf(u' ', dot);
+    if (end < 0)
+        end = command.size();
+    const qsizetype start = command.lastIndexOf(u' ', dot) + 1; // 0 when there is no blank
+    const QString token = command.mid(start, end - start).trimmed();
+    command.replace(token, address);
+    return command;
+}
+
+CommandHistory::CommandHistory(const QString &dataFolder)
+    : m_path(QDir(dataFolder).filePath(HistoryFileName))
+{
+}
+
+QStringList CommandHistory::view() const
+{
+    QStringList shown;
+    shown.reserve(m_viewOrder.size());
+    for (int index : m_viewOrder)
+        shown << m_entries.at(index);
+    return shown;
+}
+
+bool CommandHistory::load(QString *error)
+{
+    m_entries.clear();
+    m_viewOrder.clear();
+    m_sorted = false;
+    if (!QFileInfo::exists(m_path)) {
+        if (!WriteTextLines(m_path, DefaultHistory() << EndLine, error))
+            return false;
+    }
+    QFile probe(m_path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        *error = probe.errorString();
+        return false;
+    }
+    probe.close();
+    const QStringList lines = ReadTextLines(m_path);
+    for (const QString &line : lines) {
+        const QString command = line.trimmed();
+        if (command.isEmpty())
+            break;
+        m_viewOrder << int(m_entries.size());
+        m_entries << command;
+    }
+    return true;
+}
+
+bool CommandHistory::rewrite(const QStringList &entries, QString *error)
+{
+    QStringList lines;
+    for (const QString &entry : entries) {
+        if (!entry.trimmed().isEmpty())
+            lines << entry;
+    }
+    lines << EndLine;
+    QByteArray bytes;
+    for (const QString &line : std::as_const(lines))
+        bytes += line.toUtf8() + "\r\n";
+    // Replaced whole: a failed write (a full disk) leaves the old history in place.
+    if (!exportTo(m_path, bytes, error))
+        return false;
+    return load(error);
+}
+
+bool CommandHistory::add(const QString &command, bool *added, QString *error)
+{
+    *added = false;
+    const QString text = command.trimmed();
+    if (text.isEmpty() || m_entries.contains(text, Qt::CaseSensitive))
+        return true;
+    if (!rewrite(QStringList(m_entries) << text, error))
+        return false;
+    *added = true;
+    return true;
+}
+
+bool CommandHistory::removeViewRows(const QList<int> &rows, QString *error)
+{
+    QList<bool> removed(m_entries.size(), false);
+    for (int row : rows) {
+        if (row >= 0 && row < m_viewOrder.size())
+            removed[m_viewOrder.at(row)] = true;
+    }
+    QStringList kept;
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (!removed.at(i))
+            kept << m_entries.at(i);
+    }
+    return rewrite(kept, error);
+}
+
+bool CommandHistory::keepLast(int n, QString *error)
+{
+    const qsizetype first = std::max<qsizetype>(0, m_entries.size() - n);
+    return rewrite(m_entries.mid(first), error);
+}
+
+bool CommandHistory::clearAll(QString *error)
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = file.errorString();
+        return false;
+    }
+    file.close();
+    return load(error);
+}
+
+void CommandHistory::sortView()
+{
+    std::stable_sort(m_viewOrder.begin(), m_viewOrder.end(), [this](int a, int b) {
+        return QStringView(m_entries.at(a)).left(SortKeyLength)
+                   .compare(QStringView(m_entries.at(b)).left(SortKeyLength), Qt::CaseSensitive)
+               < 0;
+    });
+    m_sorted = true;
+}
+
+bool CommandHistory::exportTo(const QString &target, const QByteArray &content, QString *error)
+{
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool CommandHistory::fileContent(QByteArray *content, QString *error) const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    *content = file.readAll();
+    return true;
+}
+
+bool CommandHistory::importFrom(const QString &source, QString *error)
+{
+    const QFileInfo from(source);
+    const QFileInfo to(m_path);
+    if (!(to.exists() && from.canonicalFilePath() == to.canonicalFilePath())) {
+        QFile in(source);
+        if (!in.open(QIODevice::ReadOnly)) {
+            *error = in.errorString();
+            return false;
+        }
+        // Written whole or not at all: a failed import keeps the old history.
+        if (!exportTo(m_path, in.readAll(), error))
+            return false;
+    }
+    return load(error);
+}
+
+} // namespace netvane

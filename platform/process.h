@@ -1,0 +1,65 @@
+#pragma once
+// Child processes: the hidden command runner's children (each in a process group of
+// its own, so a whole command tree can be killed at once), the program's own
+// commands (arp, nbtstat, tracert) found in the program's folder before PATH, and
+// terminal-emulator windows for the user's console commands, remembered so that
+// they can be closed together later.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+namespace netvane::platform {
+
+// Puts the child that `process` starts next into a new process group of its own.
+void StartInOwnProcessGroup(QProcess &process);
+
+// SIGKILL to the whole process group led by pid (a running child started with
+// StartInOwnProcessGroup).
+void KillProcessGroup(qint64 pid);
+
+// 0 when a pipe can be created, else the system error number.
+int PipeCreationError();
+
+// The program to start for a command name: a name with a "/" as it is; else the
+// program's own command of that name in ownFolder (the program's folder when
+// empty), else the one found on PATH, else the bare name (which then fails to start).
+QString FindProgramCommand(const QString &name, const QString &ownFolder = {});
+
+// True while pid names a live process (not a zombie).
+bool ProcessIsRunning(qint64 pid);
+
+// The terminal emulators tried in order: $TERMINAL (program and its own options),
+// then the usual names.
+QStringList TerminalCandidates();
+
+// The login shell of the user ($SHELL, else /bin/sh).
+QString UserShell();
+
+// The console windows opened for the user: each runs one command in the user's shell
+// inside a terminal emulator and stays open afterwards with an interactive shell.
+class ConsoleWindows final
+{
+public:
+    struct Window {
+        qint64 pid = 0;
+        quint64 startTime = 0; // tells the window from a later process that reuses its pid
+    };
+
+    // Opens a window for command (an empty command opens just a shell). Returns an
+    // empty text on success, else why it failed.
+    QString open(const QString &command);
+
+    // Asks every remembered window to close (SIGTERM to its process group) and
+    // forgets them all.
+    void closeAll();
+
+    QList<Window> windows() const { return m_windows; }
+
+private:
+    QList<Window> m_windows;
+};
+
+} // namespace netvane::platform

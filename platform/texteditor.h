@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace netvane {
+
+// Opens a text file in the desktop's text editor (the application the desktop
+// associates with it). False when nothing could be started.
+bool OpenInTextEditor(const QString &path);
+
+} // namespace netvane
