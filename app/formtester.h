@@ -26,6 +26,7 @@ class QHBoxLayout;
 namespace netvane {
 
 class PingPanel;
+class PingSettingsBox;
 
 class FormTester final : public QMainWindow
 {
@@ -47,6 +48,7 @@ public:
     QString dataFolder() const { return m_dataFolder; }
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
+    PingSettingsBox *settingsBox() const { return m_settingsBox; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -67,6 +69,7 @@ private:
 
     // Places the other parts of the window fill.
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
+    PingSettingsBox *m_settingsBox = nullptr;
     QWidget *m_listColumn = nullptr;        // Picture1_0: the target list column
     QVBoxLayout *m_centerLayout = nullptr;  // the result panels
     QHBoxLayout *m_commandRow = nullptr;    // the address box and the command buttons
