@@ -20,6 +20,7 @@ QLineEdit *numberBox(const QString &name, const QString &text, QWidget *parent)
     auto *box = new QLineEdit(text, parent);
     box->setObjectName(name);
     box->setMinimumWidth(70);
+    box->setMaximumWidth(110);
     return box;
 }
 

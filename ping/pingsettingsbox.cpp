@@ -41,10 +41,10 @@ QPushButton *advancedButton(const QString &name, QWidget *parent)
 
 PingSettingsBox::PingSettingsBox(QWidget *parent)
     : QWidget(parent),
-      m_comboInv(settingsCombo(u"ComboInv"_qs, IntervalItems(), IntervalStartItem, 170, this)),
+      m_comboInv(settingsCombo(u"ComboInv"_qs, IntervalItems(), IntervalStartItem, 190, this)),
       m_comboTimeOut(
           settingsCombo(u"ComboTimeOut"_qs, TimeOutItems(), TimeOutStartItem, 150, this)),
-      m_comboSize(settingsCombo(u"ComboSize"_qs, SizeItems(), SizeStartItem, 170, this)),
+      m_comboSize(settingsCombo(u"ComboSize"_qs, SizeItems(), SizeStartItem, 190, this)),
       m_comboTimes(settingsCombo(u"ComboTimes"_qs, TestTimesItems(), 0, 110, this)),
       m_comboRepIP(settingsCombo(u"ComboRepIP"_qs, RepeatItems(), 0, 70, this)),
       m_command9(advancedButton(u"Command9"_qs, this)),

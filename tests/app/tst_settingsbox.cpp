@@ -142,7 +142,7 @@ void TestSettingsBox::edits()
     combo("ComboInv")->setEditText(u"abc"_qs);
     QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Interval."_qs});
     QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
-    QVERIFY(m_ui->boxes.first().title.isEmpty()); // the program's title
+    QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
     QCOMPARE(combo("ComboInv")->currentText(), u"600  Milliseconds"_qs);
     m_ui->clear();
     combo("ComboInv")->setEditText(u"1500"_qs);
@@ -221,7 +221,7 @@ void TestSettingsBox::checksAtStart()
     m_window->findChild<QPushButton *>(u"CommandStart"_qs)->click();
     QCOMPARE(m_ui->texts(), QStringList{message});
     QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
-    QVERIFY(m_ui->boxes.first().title.isEmpty());
+    QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
     QVERIFY(!m_window->pingTest()->isRunning());
     QVERIFY(!m_window->isBusy());
 
