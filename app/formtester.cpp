@@ -2,6 +2,7 @@
 
 #include "console/consolepanel.h"
 #include "ping/pingpanel.h"
+#include "ping/pingsettingsbox.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
@@ -58,7 +59,9 @@ void FormTester::buildControls()
     auto *top = new QHBoxLayout;
     m_settingsFrame = new QGroupBox(u"Ping Settings"_qs, central);
     m_settingsFrame->setObjectName(u"Frame1_1"_qs);
-    new QGridLayout(m_settingsFrame);
+    auto *settingsGrid = new QGridLayout(m_settingsFrame);
+    m_settingsBox = new PingSettingsBox(m_settingsFrame);
+    settingsGrid->addWidget(m_settingsBox, 0, 0);
     top->addWidget(m_settingsFrame, 1);
     outer->addLayout(top);
 
@@ -165,6 +168,11 @@ void FormTester::LeaveBusy()
 
 void FormTester::CommandStart_Click()
 {
+    if (!m_settingsBox->ValidateAll())
+        return;
+    // A running test keeps the plan it started with.
+    if (!m_busy)
+        ApplyPingSettings(m_settingsBox->settings(), *m_pingTest);
     StartPingTest();
 }
 

@@ -27,6 +27,7 @@ namespace netvane {
 
 class ConsolePanel;
 class PingPanel;
+class PingSettingsBox;
 
 class FormTester final : public QMainWindow
 {
@@ -49,6 +50,7 @@ public:
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
     ConsolePanel *consolePanel() const { return m_consolePanel; }
+    PingSettingsBox *settingsBox() const { return m_settingsBox; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -70,6 +72,7 @@ private:
 
     // Places the other parts of the window fill.
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
+    PingSettingsBox *m_settingsBox = nullptr;
     QWidget *m_listColumn = nullptr;        // Picture1_0: the target list column
     QVBoxLayout *m_centerLayout = nullptr;  // the result panels
     QHBoxLayout *m_commandRow = nullptr;    // the address box and the command buttons

@@ -117,7 +117,8 @@ void PingTest::PingTick()
     if (seq.active() && seq.currentInterval != 1 && m_tickCounter == seq.repeat) {
         seq.currentInterval += seq.increment;
         if ((seq.increment > 0 && seq.currentInterval >= seq.to)
-            || (seq.increment <= 0 && seq.currentInterval <= seq.to))
+            || (seq.increment <= 0 && seq.currentInterval <= seq.to)
+            || seq.currentInterval < 1) // an end below 1 ms would stop the timer
             seq.currentInterval = 1; // the rest of the test runs at 1 ms
         if (m_timer1->isActive())
             m_timer1->setInterval(seq.currentInterval);

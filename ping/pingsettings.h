@@ -1,0 +1,63 @@
+#pragma once
+// The settings of a ping test as the five settings boxes give them: interval,
+// time-out, send size (or a size sequence), test times and repeat per target. The
+// box texts are checked one by one (CommandStart_Click runs the five checks in the
+// order of CheckOrder and stops at the first refusal); each check updates the
+// settings, including the fallback value a refusal leaves behind, and returns the
+// message for the user. ApplyPingSettings hands checked settings to the run loop.
+
+#include "ping/sequences.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace netvane {
+
+class PingTest;
+
+struct PingSettings {
+    int interval = 600;              // ms; the period of Timer1
+    IntervalSequence intervalSequence;
+    int timeout = 500;               // ms
+    SendSizePlan sizePlan;           // one size of 32 bytes at first
+    int sendSize = 32;
+    int testTimes = 0;               // 0: until stopped
+    int repeatPerTarget = 1;
+};
+
+struct SettingCheck {
+    bool passed = true;
+    QString message; // shown as a stop box when not empty (a size check may pass with one)
+};
+
+// The items of the five boxes and the item each starts on.
+QStringList IntervalItems();
+QStringList TimeOutItems();
+QStringList SizeItems();
+QStringList TestTimesItems();
+QStringList RepeatItems();
+inline constexpr int IntervalStartItem = 14;  // "600  Milliseconds"
+inline constexpr int TimeOutStartItem = 14;
+inline constexpr int SizeStartItem = 2;       // "32  Bytes"
+inline const QString ContinuallyText = QStringLiteral("Continually");
+inline const QString AdvancedText = QStringLiteral("Advanced");
+inline const QString FourSizesItem = QStringLiteral("16,32,64,1024  Bytes");
+inline const QString StepUpItem = QStringLiteral("Step up with 32 Bytes");
+
+SettingCheck CheckInterval(const QString &text, PingSettings &settings);
+SettingCheck CheckSendSize(const QString &text, PingSettings &settings);
+SettingCheck CheckTimeOut(const QString &text, PingSettings &settings);
+SettingCheck CheckTestTimes(const QString &text, PingSettings &settings);
+SettingCheck CheckRepeatPerTarget(const QString &text, PingSettings &settings);
+
+// The message of an edit of the interval box ("Advanced" is handled by the caller);
+// empty when the text may stand.
+QString IntervalEditMessage(const QString &text);
+
+// "Total: n" for the repeat and test times texts; empty when the total is below 1.
+QString TotalText(const QString &repeatText, const QString &timesText);
+
+// Copies checked settings into the run loop and the echo time-out.
+void ApplyPingSettings(const PingSettings &settings, PingTest &test);
+
+} // namespace netvane

@@ -1,0 +1,455 @@
+// The settings boxes of the main window, offscreen: their items, edits, the checks
+// at Start and the two sequence dialogs, driven through their named controls.
+#include "app/formtester.h"
+#include "ping/pingsettingsbox.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace netvane;
+
+using IntList = QList<int>;
+
+class TestSettingsBox final : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void startingItems();
+    void edits();
+    void totalLabel();
+    void checksAtStart_data();
+    void checksAtStart();
+    void validStartRuns();
+    void sizeDialog_data();
+    void sizeDialog();
+    void sizeDialogControls();
+    void typedSizeLists();
+    void intervalDialog();
+
+private:
+    QComboBox *combo(const char *name) const
+    {
+        return m_window->findChild<QComboBox *>(QString::fromLatin1(name));
+    }
+    // Runs `answer` on the next modal dialog once it is up; `answered` tells if it ran.
+    void onNextDialog(std::function<void(QDialog *)> answer);
+    static void setBox(QDialog *dialog, const char *name, const QString &text)
+    {
+        auto *box = dialog->findChild<QLineEdit *>(QString::fromLatin1(name));
+        QVERIFY2(box, name);
+        box->setText(text);
+    }
+    static void click(QDialog *dialog, const char *name)
+    {
+        auto *button = dialog->findChild<QAbstractButton *>(QString::fromLatin1(name));
+        QVERIFY2(button, name);
+        button->click();
+    }
+
+    std::unique_ptr<test::IsolatedFolders> m_folders;
+    std::unique_ptr<test::ScriptedUi> m_ui;
+    std::unique_ptr<FormTester> m_window;
+    bool m_answered = false;
+};
+
+void TestSettingsBox::init()
+{
+    m_folders = std::make_unique<test::IsolatedFolders>();
+    m_ui = std::make_unique<test::ScriptedUi>();
+    m_window = std::make_unique<FormTester>();
+    m_window->findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    m_window->show();
+    m_answered = false;
+}
+
+void TestSettingsBox::cleanup()
+{
+    if (m_window && m_window->pingTest()->isRunning()) {
+        m_window->CommandStop_Click();
+        QSignalSpy finished(m_window->pingTest(), &PingTest::finished);
+        QVERIFY(finished.wait(5000));
+    }
+    m_window.reset();
+    m_ui.reset();
+    m_folders.reset();
+}
+
+void TestSettingsBox::onNextDialog(std::function<void(QDialog *)> answer)
+{
+    auto *poll = new QTimer(this);
+    poll->setInterval(10);
+    connect(poll, &QTimer::timeout, this, [this, poll, answer] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        m_answered = true;
+        answer(dialog);
+    });
+    poll->start();
+}
+
+void TestSettingsBox::startingItems()
+{
+    const struct {
+        const char *name;
+        int count;
+        int index;
+        QString text;
+    } boxes[] = {
+        {"ComboInv", 79, 14, u"600  Milliseconds"_qs},
+        {"ComboTimeOut", 27, 14, u"600  Milliseconds"_qs},
+        {"ComboSize", 16, 2, u"32  Bytes"_qs},
+        {"ComboTimes", 19, 0, u"Continually"_qs},
+        {"ComboRepIP", 100, 0, u"1"_qs},
+    };
+    for (const auto &b : boxes) {
+        QComboBox *c = combo(b.name);
+        QVERIFY2(c, b.name);
+        QVERIFY(c->isEditable());
+        QCOMPARE(c->count(), b.count);
+        QCOMPARE(c->currentIndex(), b.index);
+        QCOMPARE(c->currentText(), b.text);
+        QVERIFY(c->isVisible());
+    }
+    QCOMPARE(m_window->findChild<QPushButton *>(u"Command9"_qs)->text(), u"A"_qs);
+    QCOMPARE(m_window->findChild<QPushButton *>(u"Command13"_qs)->text(), u"A"_qs);
+    QVERIFY(m_window->findChild<QLabel *>(u"Label1_28"_qs)->text().isEmpty());
+    // The boxes sit in the settings frame.
+    QVERIFY(m_window->findChild<QWidget *>(u"Frame1_1"_qs)->isAncestorOf(combo("ComboInv")));
+    QVERIFY(m_ui->boxes.isEmpty());
+}
+
+void TestSettingsBox::edits()
+{
+    // A zero interval is refused at once and the 600 ms entry put back.
+    combo("ComboInv")->setEditText(u"abc"_qs);
+    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Interval."_qs});
+    QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
+    QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
+    QCOMPARE(combo("ComboInv")->currentText(), u"600  Milliseconds"_qs);
+    m_ui->clear();
+    combo("ComboInv")->setEditText(u"1500"_qs);
+    QVERIFY(m_ui->boxes.isEmpty());
+    QCOMPARE(combo("ComboInv")->currentText(), u"1500"_qs);
+
+    combo("ComboTimeOut")->setEditText(u"0"_qs);
+    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Time Out Value."_qs});
+    m_ui->clear();
+    combo("ComboTimes")->setEditText(u"continually"_qs);
+    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Times."_qs});
+    m_ui->clear();
+    combo("ComboRepIP")->setEditText(u"0"_qs); // only the total follows a repeat edit
+    QVERIFY(m_ui->boxes.isEmpty());
+
+    // Choosing the step-up item plans one pass for each of its 1000 sizes.
+    combo("ComboRepIP")->setEditText(u"1"_qs);
+    combo("ComboSize")->setCurrentIndex(14);
+    QCOMPARE(combo("ComboSize")->currentText(), u"Step up with 32 Bytes"_qs);
+    QCOMPARE(combo("ComboTimes")->currentText(), u"1000"_qs);
+    QCOMPARE(m_window->findChild<QLabel *>(u"Label1_28"_qs)->text(), u"Total: 1000"_qs);
+    combo("ComboSize")->setCurrentIndex(13);
+    QCOMPARE(combo("ComboTimes")->currentText(), u"1000"_qs);
+    QVERIFY(m_ui->boxes.isEmpty());
+}
+
+void TestSettingsBox::totalLabel()
+{
+    auto *total = m_window->findChild<QLabel *>(u"Label1_28"_qs);
+    combo("ComboRepIP")->setEditText(u"3"_qs);
+    QVERIFY(total->text().isEmpty());
+    combo("ComboTimes")->setCurrentIndex(4); // "8"
+    QCOMPARE(total->text(), u"Total: 24"_qs);
+    combo("ComboRepIP")->setCurrentIndex(9);
+    QCOMPARE(total->text(), u"Total: 80"_qs);
+    combo("ComboTimes")->setCurrentIndex(0);
+    QVERIFY(total->text().isEmpty());
+}
+
+void TestSettingsBox::checksAtStart_data()
+{
+    QTest::addColumn<QStringList>("texts"); // interval, size, time-out, times, repeat
+    QTest::addColumn<QString>("message");
+    // Each row makes one check refuse; later boxes are bad too, so a second message
+    // would show that the checks went on after a refusal.
+    QTest::newRow("interval") << QStringList{u"5 to 1"_qs, u"0 Bytes"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+                              << u"Inalid Test Interval."_qs;
+    QTest::newRow("interval below 1 ms")
+        << QStringList{u"0.4"_qs, u"0 Bytes"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+        << u"Inalid Test Interval."_qs;
+    QTest::newRow("size") << QStringList{u"600"_qs, u"16,,32 /1"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+                          << u"Invalid 0 value in the 'Values'."_qs;
+    QTest::newRow("typed steps that never end")
+        << QStringList{u"600"_qs, u"100 to 32, 32++, 1"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+        << u"Inalid Send Buffer Size."_qs;
+    QTest::newRow("time-out") << QStringList{u"600"_qs, u"32"_qs, u"-100"_qs, u"0"_qs, u"0"_qs}
+                              << u"Inalid Time Out Value."_qs;
+    QTest::newRow("test times") << QStringList{u"600"_qs, u"32"_qs, u"600"_qs, u"-4"_qs, u"0"_qs}
+                                << u"Inalid Test Times."_qs;
+    QTest::newRow("repeat") << QStringList{u"600"_qs, u"32"_qs, u"600"_qs, u"4"_qs, u"0"_qs}
+                            << u"Inalid Value of Repeat Per IP."_qs;
+    QTest::newRow("negative repeat")
+        << QStringList{u"600"_qs, u"32"_qs, u"600"_qs, u"4"_qs, u"-2"_qs}
+        << u"Inalid Value of Repeat Per IP."_qs;
+}
+
+void TestSettingsBox::checksAtStart()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, message);
+    const char *names[] = {"ComboInv", "ComboSize", "ComboTimeOut", "ComboTimes", "ComboRepIP"};
+    for (int i = 0; i < 5; ++i)
+        combo(names[i])->setEditText(texts.at(i));
+    m_ui->clear(); // the edits' own messages
+
+    m_window->findChild<QPushButton *>(u"CommandStart"_qs)->click();
+    QCOMPARE(m_ui->texts(), QStringList{message});
+    QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
+    QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
+    QVERIFY(!m_window->pingTest()->isRunning());
+    QVERIFY(!m_window->isBusy());
+
+    const PingSettings &s = m_window->settingsBox()->settings();
+    if (message.contains(u"Time Out"))
+        QCOMPARE(s.timeout, 500);
+    if (message.contains(u"Test Times"))
+        QCOMPARE(s.testTimes, 0);
+    if (message.contains(u"Repeat Per IP"))
+        QCOMPARE(s.repeatPerTarget, 0);
+    if (message.contains(u"Size") || message.contains(u"Values")) {
+        QVERIFY(!s.sizePlan.active());
+        QCOMPARE(s.sizePlan.sizes, IntList{32});
+    }
+}
+
+void TestSettingsBox::validStartRuns()
+{
+    if (!test::CanOpenEchoSocket())
+        QSKIP("no ICMP echo socket can be opened here");
+    combo("ComboInv")->setEditText(u"20"_qs);
+    combo("ComboSize")->setEditText(u"0 Bytes"_qs);
+    combo("ComboTimeOut")->setEditText(u"700  Milliseconds"_qs);
+    combo("ComboTimes")->setEditText(u"3"_qs);
+    combo("ComboRepIP")->setEditText(u"2"_qs);
+    QVERIFY(m_ui->boxes.isEmpty());
+    QSignalSpy finished(m_window->pingTest(), &PingTest::finished);
+    m_window->CommandStart_Click();
+    // A size below 1 is told and replaced by 32, and the test goes on.
+    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Buffer Size Value."_qs});
+    QVERIFY(finished.wait(10000));
+    PingTest *test = m_window->pingTest();
+    QCOMPARE(test->interval, 20);
+    QCOMPARE(test->repeatPerTarget, 2);
+    QCOMPARE(test->testTimes, 3);
+    QCOMPARE(PingTimeout, 700);
+    QCOMPARE(test->log().size(), 6);
+    QCOMPARE(test->log().at(5).size, 32);
+}
+
+void TestSettingsBox::sizeDialog_data()
+{
+    QTest::addColumn<QStringList>("fields"); // name=value pairs; Option2 set when TextMV given
+    QTest::addColumn<QString>("message");    // the OK button's refusal, if any
+    QTest::addColumn<QString>("sizeText");
+    QTest::addColumn<QString>("timesText");
+    QTest::newRow("defaults") << QStringList{} << QString() << u"32 to 32000, 32++, 1"_qs
+                              << u"1000"_qs;
+    QTest::newRow("repeat 40 overflows the passes")
+        << QStringList{u"TextIRe=40"_qs} << QString() << u"32 to 32000, 32++, 40"_qs
+        << u"Continually"_qs;
+    QTest::newRow("same ends") << QStringList{u"TextIFrom=100"_qs, u"TextITo=100"_qs}
+                               << u"Invalid Value of 'Send buffer size'."_qs << u"32  Bytes"_qs
+                               << u"Continually"_qs;
+    QTest::newRow("increment too large")
+        << QStringList{u"TextIFrom=32"_qs, u"TextITo=1000"_qs, u"TextIIncre=1000"_qs}
+        << u"Invalid Value of 'Increment  value', the max size is 968."_qs << u"32  Bytes"_qs
+        << u"Continually"_qs;
+    QTest::newRow("values with outer commas") << QStringList{u"TextMV=,16,32,"_qs} << QString()
+                                              << u"16,32 /4"_qs << u"Continually"_qs;
+    QTest::newRow("empty value") << QStringList{u"TextMV=16,,32"_qs}
+                                 << u"Invalid 0 value in the 'Values'."_qs << u"32  Bytes"_qs
+                                 << u"Continually"_qs;
+}
+
+void TestSettingsBox::sizeDialog()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, message);
+    QFETCH(QString, sizeText);
+    QFETCH(QString, timesText);
+    bool stayedOpen = false;
+    onNextDialog([&](QDialog *dialog) {
+        QCOMPARE(dialog->objectName(), u"DialogAdvanceSize"_qs);
+        QCOMPARE(dialog->windowTitle(), u"Advanced Send Buffer Size Setting"_qs);
+        for (const QString &field : fields) {
+            const QStringList pair = field.split(u'=');
+            setBox(dialog, pair[0].toLatin1().constData(), pair[1]);
+            if (pair[0] == u"TextMV")
+                click(dialog, "Option2");
+        }
+        click(dialog, "OKButton");
+        if (dialog->isVisible()) {
+            stayedOpen = true;
+            click(dialog, "CancelButton");
+        }
+    });
+    m_window->findChild<QPushButton *>(u"Command13"_qs)->click();
+    QVERIFY(m_answered);
+    QCOMPARE(stayedOpen, !message.isEmpty());
+    QCOMPARE(combo("ComboSize")->currentText(), sizeText);
+    QCOMPARE(combo("ComboTimes")->currentText(), timesText);
+    if (!message.isEmpty())
+        QCOMPARE(m_ui->texts(), QStringList{message});
+    else if (sizeText.endsWith(u", 40"))
+        QCOMPARE(m_ui->texts(), QStringList{u"Overflow - Inalid Send Buffer Size."_qs});
+    else
+        QVERIFY(m_ui->boxes.isEmpty());
+
+    // What the dialog wrote is what the start reads back.
+    m_ui->clear();
+    if (sizeText == u"16,32 /4") {
+        QVERIFY(m_window->settingsBox()->ValidateAll());
+        QCOMPARE(m_window->settingsBox()->settings().sizePlan.sizes, (IntList{16, 32}));
+        QCOMPARE(m_window->settingsBox()->settings().sizePlan.repeat, 4);
+    }
+}
+
+void TestSettingsBox::sizeDialogControls()
+{
+    onNextDialog([&](QDialog *dialog) {
+        const QStringList defaults{u"TextIFrom=32"_qs,  u"TextITo=32000"_qs,
+                                   u"TextIIncre=32"_qs, u"TextIRe=1"_qs,
+                                   u"TextMV=16,32,64,128,1024"_qs, u"TextMRe=4"_qs};
+        for (const QString &d : defaults) {
+            const QStringList pair = d.split(u'=');
+            QCOMPARE(dialog->findChild<QLineEdit *>(pair[0])->text(), pair[1]);
+        }
+        QCOMPARE(dialog->findChild<QLabel *>(u"Label1"_qs)->text(),
+                 u"Send buffer size:       from"_qs);
+        QCOMPARE(dialog->findChild<QLabel *>(u"Label12"_qs)->text(), u"(Separate by Comma)"_qs);
+        QCOMPARE(dialog->findChild<QRadioButton *>(u"Option2"_qs)->text(), u"Multiple Size: "_qs);
+        // The key filters: the values box takes digits and commas, the others digits.
+        auto *values = dialog->findChild<QLineEdit *>(u"TextMV"_qs);
+        values->clear();
+        QTest::keyClicks(values, u"1a6,3 2."_qs);
+        QCOMPARE(values->text(), u"16,32"_qs);
+        QTest::keyClick(values, Qt::Key_Backspace);
+        QCOMPARE(values->text(), u"16,3"_qs);
+        auto *repeat = dialog->findChild<QLineEdit *>(u"TextMRe"_qs);
+        repeat->clear();
+        QTest::keyClicks(repeat, u"2,-5"_qs);
+        QCOMPARE(repeat->text(), u"25"_qs);
+
+        // Focus picks the option of its group and greys the other group.
+        auto *from = dialog->findChild<QLineEdit *>(u"TextIFrom"_qs);
+        auto *option1 = dialog->findChild<QRadioButton *>(u"Option1"_qs);
+        auto *option2 = dialog->findChild<QRadioButton *>(u"Option2"_qs);
+        const QColor grey(128, 128, 128);
+        QFocusEvent focusIn(QEvent::FocusIn);
+        QApplication::sendEvent(values, &focusIn);
+        QVERIFY(option2->isChecked());
+        QCOMPARE(from->palette().color(QPalette::Text), grey);
+        QVERIFY(values->palette().color(QPalette::Text) != grey);
+        QApplication::sendEvent(from, &focusIn);
+        QVERIFY(option1->isChecked());
+        QCOMPARE(values->palette().color(QPalette::Text), grey);
+        QCOMPARE(dialog->findChild<QLabel *>(u"Label8"_qs)->palette().color(QPalette::WindowText),
+                 grey);
+        QVERIFY(from->palette().color(QPalette::Text) != grey);
+
+        // Multiple with the typed values.
+        QApplication::sendEvent(values, &focusIn);
+        click(dialog, "OKButton");
+    });
+    m_window->findChild<QPushButton *>(u"Command13"_qs)->click();
+    QVERIFY(m_answered);
+    QCOMPARE(combo("ComboSize")->currentText(), u"16,3 /25"_qs);
+    QVERIFY(m_ui->boxes.isEmpty());
+
+    // A cancelled dialog leaves 32 bytes.
+    m_answered = false;
+    onNextDialog([&](QDialog *dialog) { click(dialog, "CancelButton"); });
+    combo("ComboSize")->setCurrentIndex(15); // "Advanced" chosen from the list
+    QVERIFY(m_answered);
+    QCOMPARE(combo("ComboSize")->currentText(), u"32  Bytes"_qs);
+}
+
+void TestSettingsBox::typedSizeLists()
+{
+    PingSettingsBox *box = m_window->settingsBox();
+    combo("ComboSize")->setEditText(u"16, 32, 64 / 2"_qs);
+    QVERIFY(box->ValidateAll());
+    QCOMPARE(box->settings().sizePlan.mode, u"Multiple"_qs);
+    QCOMPARE(box->settings().sizePlan.sizes, (IntList{16, 32, 64}));
+    QCOMPARE(box->settings().sizePlan.repeat, 2);
+
+    combo("ComboSize")->setEditText(u"100 /4"_qs);
+    QVERIFY(box->ValidateAll());
+    QVERIFY(!box->settings().sizePlan.active());
+    QCOMPARE(box->settings().sendSize, 100);
+    QVERIFY(m_ui->boxes.isEmpty());
+}
+
+void TestSettingsBox::intervalDialog()
+{
+    QString stepLabel;
+    onNextDialog([&](QDialog *dialog) {
+        QCOMPARE(dialog->objectName(), u"DialogAdvanceInterval"_qs);
+        QCOMPARE(dialog->windowTitle(), u"Advanced Test Interval Setting"_qs);
+        QCOMPARE(dialog->findChild<QLineEdit *>(u"TextIFrom"_qs)->text(), u"1000"_qs);
+        QCOMPARE(dialog->findChild<QLineEdit *>(u"TextITo"_qs)->text(), u"0"_qs);
+        QCOMPARE(dialog->findChild<QLineEdit *>(u"TextIIncre"_qs)->text(), u"10"_qs);
+        QCOMPARE(dialog->findChild<QLineEdit *>(u"TextIRe"_qs)->text(), u"1"_qs);
+        auto *label = dialog->findChild<QLabel *>(u"LabelStep"_qs);
+        QCOMPARE(label->text(), u"Step down with"_qs);
+        setBox(dialog, "TextIFrom", u"5"_qs);
+        QCOMPARE(label->text(), u"Step down with"_qs);
+        setBox(dialog, "TextIFrom", u"0"_qs);
+        stepLabel = label->text();
+        setBox(dialog, "TextIFrom", u"1000"_qs);
+        auto *to = dialog->findChild<QLineEdit *>(u"TextITo"_qs);
+        QTest::keyClicks(to, u"-x"_qs);
+        QCOMPARE(to->text(), u"0"_qs);
+        click(dialog, "Command2");
+    });
+    m_window->findChild<QPushButton *>(u"Command9"_qs)->click();
+    QVERIFY(m_answered);
+    QCOMPARE(stepLabel, u"Step up with"_qs);
+    QCOMPARE(combo("ComboInv")->currentText(), u"1000 to 0, 10--, 1"_qs);
+    QVERIFY(m_ui->boxes.isEmpty());
+
+    PingSettingsBox *box = m_window->settingsBox();
+    QVERIFY(box->ValidateAll());
+    QCOMPARE(box->settings().intervalSequence.increment, -10);
+    QCOMPARE(box->settings().intervalSequence.currentInterval, 1000);
+    QCOMPARE(box->settings().interval, 1000);
+
+    // A stored "Advanced" opens the dialog again; cancelling puts back 600 ms.
+    m_answered = false;
+    onNextDialog([&](QDialog *dialog) { click(dialog, "Command1"); });
+    combo("ComboInv")->setEditText(u"Advanced"_qs);
+    QVERIFY(m_answered);
+    QCOMPARE(combo("ComboInv")->currentText(), u"600  Milliseconds"_qs);
+    QVERIFY(box->ValidateAll());
+    QVERIFY(!box->settings().intervalSequence.active());
+    QCOMPARE(box->settings().interval, 600);
+}
+
+QTEST_MAIN(TestSettingsBox)
+#include "tst_settingsbox.moc"
