@@ -188,6 +188,7 @@ QList<PingTarget> FormTester::gatherTargets()
 
 void FormTester::StartPingTest()
 {
+    m_consolePanel->hide();
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
     LetWindowCatchUp();

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -28,9 +29,9 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
         window.show();
     window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    window.findChild<QComboBox *>(u"ComboInv"_qs)->setEditText(u"1"_qs);
+    window.findChild<QComboBox *>(u"ComboTimes"_qs)->setEditText(QString::number(echoes));
     netvane::PingTest *test = window.pingTest();
-    test->interval = 1;
-    test->testTimes = echoes;
 
     QElapsedTimer clock;
     qint64 firstEchoAt = -1;

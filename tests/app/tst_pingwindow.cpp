@@ -6,6 +6,7 @@
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +39,11 @@ private:
         auto *box = m_window->findChild<QLineEdit *>(u"TextPing"_qs);
         box->setText(address);
         QTest::mouseClick(m_window->findChild<QPushButton *>(u"CommandStart"_qs), Qt::LeftButton);
+    }
+    // The settings boxes are what Start reads.
+    void setBox(const QString &name, const QString &text)
+    {
+        m_window->findChild<QComboBox *>(name)->setEditText(text);
     }
     QPushButton *reportButton() const { return m_window->findChild<QPushButton *>(u"PingReport"_qs); }
 
@@ -87,10 +93,8 @@ void TestPingWindow::startsGreyWithNamedControls()
 
 void TestPingWindow::testOfThreePassesFillsRowsAndStatistics()
 {
-    m_window->pingTest()->testTimes = 3;
-    m_window->pingTest()->interval = 20;
-    QElapsedTimer clock;
-    clock.start();
+    setBox(u"ComboTimes"_qs, u"3"_qs);
+    setBox(u"ComboInv"_qs, u"20"_qs);
     startOn(u"127.0.0.1"_qs);
     QVERIFY(m_window->isBusy());
     QVERIFY(!m_window->findChild<QPushButton *>(u"CommandStart"_qs)->isEnabled());
@@ -122,8 +126,8 @@ void TestPingWindow::testOfThreePassesFillsRowsAndStatistics()
 
 void TestPingWindow::twentyFirstEchoClearsTheRows()
 {
-    m_window->pingTest()->testTimes = 21;
-    m_window->pingTest()->interval = 1;
+    setBox(u"ComboTimes"_qs, u"21"_qs);
+    setBox(u"ComboInv"_qs, u"1"_qs);
     startOn(u"127.0.0.1"_qs);
     QTRY_VERIFY_WITH_TIMEOUT(reportButton()->isVisible(), 10000);
     QCOMPARE(m_window->pingTest()->log().size(), 21);
@@ -163,7 +167,7 @@ void TestPingWindow::lossShownInStatistics()
 
 void TestPingWindow::stopEndsTheTestThroughTheFinishingTimer()
 {
-    m_window->pingTest()->interval = 30; // continually
+    setBox(u"ComboInv"_qs, u"30"_qs); // continually
     startOn(u"127.0.0.1"_qs);
     QTRY_VERIFY_WITH_TIMEOUT(m_window->pingTest()->log().size() >= 3, 5000);
     QTest::mouseClick(m_window->findChild<QPushButton *>(u"CommandStop"_qs), Qt::LeftButton);
@@ -185,7 +189,7 @@ void TestPingWindow::stopEndsTheTestThroughTheFinishingTimer()
 
 void TestPingWindow::closingIsRefusedWhileBusy()
 {
-    m_window->pingTest()->interval = 50;
+    setBox(u"ComboInv"_qs, u"50"_qs);
     startOn(u"127.0.0.1"_qs);
     QVERIFY(m_window->isBusy());
     QVERIFY(!m_window->close());
