@@ -25,6 +25,7 @@ class QHBoxLayout;
 
 namespace netvane {
 
+class IpListPanel;
 class PingPanel;
 
 class FormTester final : public QMainWindow
@@ -47,6 +48,7 @@ public:
     QString dataFolder() const { return m_dataFolder; }
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
+    IpListPanel *ipListPanel() const { return m_ipListPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -64,6 +66,7 @@ private:
     PingTest *m_pingTest;
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
+    IpListPanel *m_ipListPanel = nullptr;
 
     // Places the other parts of the window fill.
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
