@@ -15,7 +15,7 @@ bool ReadTextLinesWhile(const QString &path, qint64 maxLineBytes,
         if (line.isEmpty() && file.error() != QFileDevice::NoError)
             break; // a read error ends the file
         bool tooLong = false;
-        if (line.size() > maxLineBytes && !line.endsWith('\n')) {
+        if (!line.endsWith('\n') && !file.atEnd()) { // cut at maxLineBytes
             while (!file.atEnd() && !file.readLine(1 << 16).endsWith('\n')) {
             }
             line.clear();

@@ -3,6 +3,8 @@
 #include "platform/textfile.h"
 
 
+#include <QFile>
+
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -95,8 +97,12 @@ QList<AdapterAddress> AdapterAddresses()
 QList<AdapterAddress> DefaultRouteGateways(const QString &routeFile)
 {
     QList<AdapterAddress> list;
-    const QStringList lines =
-        ReadTextLines(routeFile.isEmpty() ? u"/proc/net/route"_qs : routeFile, 4096);
+    // Files under /proc report a size of 0, so the file is read to its end in one go
+    // rather than line by line.
+    QFile file(routeFile.isEmpty() ? u"/proc/net/route"_qs : routeFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return list;
+    const QStringList lines = QString::fromLatin1(file.read(1 << 20)).split(u'\n');
     for (int i = 1; i < lines.size(); ++i) { // the first line names the columns
         const QStringList f = lines[i].split(u'\t', Qt::SkipEmptyParts);
         if (f.size() < 4)

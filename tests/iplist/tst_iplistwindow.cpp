@@ -1,0 +1,4 @@
+#include <QTest>
+class TestIpListWindow : public QObject { Q_OBJECT };
+QTEST_MAIN(TestIpListWindow)
+#include "tst_iplistwindow.moc"
