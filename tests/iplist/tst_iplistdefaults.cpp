@@ -1,14 +1,18 @@
 // The local network look-ups and the default list, on a network of the test's own:
 // a veth pair in a private namespace with an address and a default route, and a
 // resolver file written by the test. Nothing here can reach a real host.
+#include "app/formtester.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
 #include "probe/netlookup.h"
 
+#include "support/scriptedui.h"
 #include "support/testenv.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +24,7 @@ class TestIpListDefaults : public QObject
 private Q_SLOTS:
     void initTestCase();
     void nothingKnownWithoutANetwork();
+    void failedHostsAreReported();
     void defaultsFromTheLocalNetwork();
 
 private:
@@ -59,6 +64,38 @@ void TestIpListDefaults::nothingKnownWithoutANetwork()
     QCOMPARE(list.itemCount(), 4); // two DNS servers, two public hosts
     for (const QString &item : list.items())
         QVERIFY2(item.startsWith(u'A'), qPrintable(item));
+}
+
+void TestIpListDefaults::failedHostsAreReported()
+{
+    // Names that cannot resolve: this namespace has no resolver to reach.
+    test::IsolatedFolders folders;
+    test::ScriptedUi ui;
+    QVERIFY(QDir().mkpath(folders.dataFolder()));
+    QString many = u"BMany"_qs;
+    for (int i = 1; i <= 11; ++i)
+        many += u",gone%1.invalid"_qs.arg(i);
+    QVERIFY(WriteIpListFile(folders.dataFolder() + IpListFileName,
+                            {u"Anowhere.invalid"_qs, many}));
+    FormTester window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    auto *textPing = window.findChild<QLineEdit *>(u"TextPing"_qs);
+    textPing->setText(u"nowhere.invalid"_qs);
+    window.CommandStart_Click();
+    QCOMPARE(ui.texts(), QStringList{u"Cannot find the IP address for the following 1 host:"
+                                     u"\r\n\r\n       nowhere.invalid"_qs});
+    QVERIFY(!window.isBusy()); // no target: nothing runs
+
+    // More than nine: the list is cut short.
+    ui.clear();
+    auto *list = window.findChild<QListWidget *>(u"ListIP"_qs);
+    list->item(1)->setSelected(true);
+    window.CommandStart_Click();
+    QCOMPARE(ui.texts(), QStringList{u"Cannot find the IP address for the following 11 host:"
+                                     u"\r\n\r\n       gone1.inval  ........"_qs});
+    QVERIFY(!window.isBusy());
 }
 
 void TestIpListDefaults::defaultsFromTheLocalNetwork()
@@ -117,5 +154,5 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     QVERIFY(written.readAll().endsWith("\r\n \r\n"));
 }
 
-QTEST_GUILESS_MAIN(TestIpListDefaults)
+QTEST_MAIN(TestIpListDefaults)
 #include "tst_iplistdefaults.moc"
