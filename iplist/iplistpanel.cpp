@@ -17,6 +17,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +102,8 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
     connect(m_commandAdd[3], &QPushButton::clicked, this, &IpListPanel::EditSelectedItem);
     connect(m_commandAdd[4], &QPushButton::clicked, this, &IpListPanel::DeleteSelectedItems);
     connect(m_listIP, &QListWidget::itemClicked, this, &IpListPanel::ListIP_Click);
+    // The keyboard moves and toggles entries too (see eventFilter).
+    m_listIP->installEventFilter(this);
     connect(m_checkReset, &QCheckBox::clicked, this, &IpListPanel::CheckReset_Click);
     connect(m_textShowIPs, &QListWidget::itemClicked, this, &IpListPanel::TextShowIPs_Click);
 
@@ -303,6 +306,21 @@ void IpListPanel::mnuReset_Click()
 
 bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_listIP && event->type() == QEvent::KeyRelease) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Space:
+            ListIP_Click();
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == m_textPing) {
         if (event->type() == QEvent::FocusIn) {
             if (m_textPing->text().startsWith(u"Selected"_qs))

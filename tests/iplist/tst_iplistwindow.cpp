@@ -405,6 +405,15 @@ void TestIpListWindow::selectionAndAddressBox()
     QCOMPARE(textPing->text(), u"127.0.0.3"_qs);
     QCOMPARE(m_listIP->currentRow(), -1);
 
+    // The keyboard: moving and toggling entries acts as a click.
+    m_listIP->setFocus();
+    m_listIP->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(m_listIP, Qt::Key_Down);
+    QCOMPARE(textPing->text(), u"Grp"_qs);
+    QTest::keyClick(m_listIP, Qt::Key_Space);
+    QCOMPARE(textPing->text(), u"Selected 1 Items"_qs);
+    QTest::keyClick(m_listIP, Qt::Key_Space);
+
     // A range shows its bounds.
     r = m_listIP->visualItemRect(m_listIP->item(2));
     QTest::mouseClick(m_listIP->viewport(), Qt::LeftButton, {}, r.center());
