@@ -384,6 +384,16 @@ TargetTable IpListPanel::gatherTargets()
 
 bool IpListPanel::startManualTest()
 {
+    const bool pending = !m_state.manualTarget[0].isEmpty() || !m_state.manualTarget[1].isEmpty()
+                         || !m_state.manualTarget[2].isEmpty();
+    if (pending && m_owner && m_owner->isBusy()) {
+        // A test already runs: this one cannot start, and a target left in its slot
+        // would take the place of the selection at the next Start.
+        m_state.manualTarget = {};
+        MsgBox(u"Please click 'Stop' button to stop the testing first."_qs, BoxIcon::Information,
+               BoxButtons::Ok, u"Test is Running."_qs);
+        return false;
+    }
     if (!m_state.manualTarget[0].isEmpty()) {
         Q_EMIT scanRequested();
         return true;

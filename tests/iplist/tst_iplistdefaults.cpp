@@ -9,7 +9,12 @@
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QPushButton>
+#include <QTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -152,6 +157,28 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     QFile written(list.filePath());
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().endsWith("\r\n \r\n"));
+
+    // The subnet menu opens the range dialog on the local subnet.
+    test::IsolatedFolders folders;
+    test::ScriptedUi ui;
+    QVERIFY(QDir().mkpath(folders.dataFolder()));
+    QVERIFY(WriteIpListFile(folders.dataFolder() + IpListFileName, {u"A127.0.0.2"_qs}));
+    FormTester window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList seen;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible())
+            return;
+        for (const char *name : {"TextTittle", "TextIP", "TextIP2"})
+            seen << d->findChild<QLineEdit *>(QString::fromLatin1(name))->text();
+        d->findChild<QPushButton *>(u"Command2"_qs)->click();
+    });
+    poll.start(5);
+    window.findChild<QAction *>(u"mnuScanLocalIP"_qs)->trigger();
+    QCOMPARE(seen, (QStringList{u"IP_Range_"_qs, u"10.77.1.0"_qs, u"10.77.1.255"_qs}));
 }
 
 QTEST_MAIN(TestIpListDefaults)

@@ -42,6 +42,7 @@ public:
         m_timer.start(5);
     }
     int stepsLeft() const { return int(m_steps.size()); }
+    void stop() { m_timer.stop(); }
     bool overrun = false;
     QStringList titles; // the window title at each step
 
@@ -509,6 +510,21 @@ void TestIpListWindow::groupPingStartsATestWithoutSaving()
     QCOMPARE(m_window->pingTest()->targets().size(), 2);
     QCOMPARE(m_window->pingTest()->targets().at(1).address, u"127.0.0.4"_qs);
     QVERIFY(replies.wait(5000));
+
+    script.stop();
+    // While it runs, a single entry's Ping cannot start another test and leaves
+    // nothing behind for the next Start.
+    DialogScript second({
+        [&](QDialog *d) {
+            setLine(d, u"Text2"_qs, u"127.0.0.9"_qs);
+            click(d, u"Command3"_qs);
+        },
+    });
+    click(m_window, u"CommandAdd_0"_qs);
+    QCOMPARE(m_ui->texts(), QStringList{u"Please click 'Stop' button to stop the testing first."_qs});
+    QVERIFY(m_panel->dialogState().manualTarget[1].isEmpty());
+    QCOMPARE(m_window->pingTest()->targets().size(), 2);
+
     QSignalSpy finished(m_window->pingTest(), &PingTest::finished);
     m_window->CommandStop_Click();
     QVERIFY(finished.wait(5000));
