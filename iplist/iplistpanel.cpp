@@ -322,7 +322,14 @@ bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == m_textPing) {
-        if (event->type() == QEvent::FocusIn) {
+        // Coming back to the window (after a dialog or from another program) is not
+        // the user entering the box: the selection stays.
+        const bool entered = event->type() == QEvent::FocusIn
+                             && static_cast<QFocusEvent *>(event)->reason()
+                                    != Qt::ActiveWindowFocusReason
+                             && static_cast<QFocusEvent *>(event)->reason()
+                                    != Qt::PopupFocusReason;
+        if (entered) {
             if (m_textPing->text().startsWith(u"Selected"_qs))
                 setAddressBox(QString());
             else
@@ -348,6 +355,7 @@ bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
 
 TargetTable IpListPanel::gatherTargets()
 {
+    m_pictureShowIP->hide();
     TargetTable table({}, &askLargeRange);
     if (!m_state.manualTarget[1].isEmpty()) {
         table.ExpandListItem(u"A"_qs + m_state.manualTarget[1]);
