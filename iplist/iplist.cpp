@@ -47,9 +47,18 @@ bool IpList::LoadIpList(QString *error)
 
 bool IpList::rewrite(const QStringList &items, QString *error)
 {
-    QFile::remove(filePath());
+    // Written beside the list first and then put in its place, so a failed write
+    // (a full disk) leaves the old list whole instead of an empty or partial one.
+    const QString fresh = filePath() + u".new"_qs;
+    bool ok = WriteIpListFile(fresh, items, error);
     LetWindowCatchUp();
-    const bool ok = WriteIpListFile(filePath(), items, error);
+    if (ok) {
+        QFile::remove(filePath());
+        ok = QFile::rename(fresh, filePath());
+        if (!ok && error)
+            *error = u"The IP List file cannot be replaced: "_qs + filePath();
+    }
+    QFile::remove(fresh);
     LetWindowCatchUp();
     LoadIpList();
     return ok;

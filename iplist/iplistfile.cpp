@@ -24,7 +24,7 @@ bool IsUsableItemLine(const QString &line)
         return !ItemTitle(line).isEmpty() || line.contains(u',');
     case 'C': {
         const QStringList parts = ItemParts(line);
-        return parts.size() == 2 && !StrictAddressText(parts[0]).isEmpty()
+        return parts.size() >= 2 && !StrictAddressText(parts[0]).isEmpty()
                && !StrictAddressText(parts[1]).isEmpty();
     }
     default:

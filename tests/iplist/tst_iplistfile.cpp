@@ -5,6 +5,7 @@
 
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,6 +128,13 @@ void TestIpListFile::writeThenLoad()
     QCOMPARE(list.items(), (QStringList{u"A10.0.0.1"_qs, u"CR,10.0.0.1,10.0.0.2"_qs}));
     QCOMPARE(list.findDisplayText(u"r"_qs), 1);
     QCOMPARE(list.findDisplayText(u"r"_qs, 1), -1);
+
+    // A rewrite that cannot be written leaves the old list as it was.
+    QVERIFY(QDir().mkpath(list.filePath() + u".new"_qs)); // in the way of the new file
+    QString error;
+    QVERIFY(!list.rewrite(QStringList{u"A10.0.0.9"_qs}, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(list.items(), (QStringList{u"A10.0.0.1"_qs, u"CR,10.0.0.1,10.0.0.2"_qs}));
 }
 
 void TestIpListFile::defaults()
