@@ -1,6 +1,8 @@
 #include "app/formtester.h"
 
 #include "console/consolepanel.h"
+#include "iplist/iplist.h"
+#include "iplist/iplistpanel.h"
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "platform/datafolder.h"
@@ -38,6 +40,13 @@ FormTester::FormTester(QWidget *parent)
     m_pingTest->setResultStore(&m_resultStore);
     buildControls();
     buildMenus();
+    // The console's address picker lists the single entries of the target list.
+    connect(m_ipListPanel->list(), &IpList::ipListLoaded, m_consolePanel,
+            &ConsolePanel::setAddressPicks);
+    connect(m_consolePanel, &ConsolePanel::addAddressRequested, m_ipListPanel,
+            &IpListPanel::AddSingleItem);
+    m_ipListPanel->setFolder(m_dataFolder);
+    m_ipListPanel->LoadIpList();
 
     connect(m_pingTest, &PingTest::replyRecorded, this, &FormTester::replyRecorded);
     connect(m_pingTest, &PingTest::stopDue, this, &FormTester::CommandStop_Click);
@@ -96,6 +105,8 @@ void FormTester::buildControls()
     m_listColumn->setObjectName(u"Picture1_0"_qs);
     new QVBoxLayout(m_listColumn);
     m_listColumn->layout()->setContentsMargins(0, 0, 0, 0);
+    m_ipListPanel = new IpListPanel(this, m_listColumn);
+    m_listColumn->layout()->addWidget(m_ipListPanel);
     body->addWidget(m_listColumn);
     m_centerLayout = new QVBoxLayout;
     m_pingPanel = new PingPanel(central);
@@ -138,6 +149,7 @@ void FormTester::buildMenus()
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
+    m_ipListPanel->addMenuItems(m_mnuIPList, m_mnuFile, exit);
     m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
     m_mnuUtility->setObjectName(u"mnuUtility"_qs);
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
@@ -178,11 +190,18 @@ void FormTester::CommandStart_Click()
 
 QList<PingTarget> FormTester::gatherTargets()
 {
+    const TargetTable table = m_ipListPanel->gatherTargets();
+    if (table.unresolvedCount() > 0) {
+        QString failed = table.unresolvedText();
+        if (table.unresolvedCount() > 9)
+            failed = failed.left(20) + u"  ........"_qs;
+        MsgBox(u"Cannot find the IP address for the following "_qs
+                   + QString::number(table.unresolvedCount()) + u" host:\r\n"_qs + failed,
+               BoxIcon::Information);
+    }
     QList<PingTarget> targets;
-    QString text = m_textPing->text();
-    text.remove(u' ');
-    if (!text.isEmpty())
-        targets.append({text, text});
+    for (const TargetRow &row : table.rows())
+        targets.append({row.address, row.label});
     return targets;
 }
 

@@ -26,6 +26,7 @@ class QHBoxLayout;
 namespace netvane {
 
 class ConsolePanel;
+class IpListPanel;
 class PingPanel;
 class PingSettingsBox;
 
@@ -51,6 +52,7 @@ public:
     PingPanel *pingPanel() const { return m_pingPanel; }
     ConsolePanel *consolePanel() const { return m_consolePanel; }
     PingSettingsBox *settingsBox() const { return m_settingsBox; }
+    IpListPanel *ipListPanel() const { return m_ipListPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -69,6 +71,7 @@ private:
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
+    IpListPanel *m_ipListPanel = nullptr;
 
     // Places the other parts of the window fill.
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes

@@ -194,6 +194,9 @@ void ConsolePanel::setAddressPicks(const QStringList &entries)
 
 void ConsolePanel::Command11_Click()
 {
+    // The target list's detail panel would cover the console.
+    if (QWidget *details = window()->findChild<QWidget *>(u"PictureShowIP"_qs))
+        details->hide();
     show();
     raise();
 }

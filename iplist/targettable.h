@@ -1,0 +1,60 @@
+#pragma once
+// The targets of a ping test or a scan, expanded from list items: single entries
+// (host names resolved), group members, and every address of a range. Host names
+// that do not resolve give no row; they are collected for the caller to report.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace netvane {
+
+struct TargetRow {
+    QString address; // what the echo is sent to
+    QString label;   // the address, or "name / address"
+    QString source;  // the entry as listed, annotation removed
+};
+
+class TargetTable final
+{
+public:
+    using Resolver = std::function<QString(const QString &name)>;
+    // Asked before a range of more than LargeRange addresses is expanded; false skips it.
+    using LargeRangeQuestion = std::function<bool(const QString &first, const QString &last,
+                                                  qint64 count)>;
+    static constexpr qint64 LargeRange = 65536;
+
+    // Resolver defaults to ResolveHostAddress; a missing question expands every range.
+    explicit TargetTable(Resolver resolver = {}, LargeRangeQuestion ask = {});
+
+    void ExpandListItem(const QString &item);
+    // Appends one row; returns the address used, or empty when a name did not resolve.
+    QString AddTarget(const QString &text);
+    void ExpandAddressRange(const QString &first, const QString &last);
+
+    void clear();
+    const QList<TargetRow> &rows() const { return m_rows; }
+    int targetCount() const { return int(m_rows.size()); }
+    int unresolvedCount() const { return m_unresolvedCount; }
+    // Each unresolved name as CR LF, seven blanks and the name.
+    QString unresolvedText() const { return m_unresolvedText; }
+    void addUnresolved(const QString &name);
+
+    // Whether events run between members and addresses (the window stays alive
+    // during a long expansion); off for plain computations.
+    void setLetWindowCatchUp(bool on) { m_catchUp = on; }
+
+private:
+    Resolver m_resolver;
+    LargeRangeQuestion m_ask;
+    QList<TargetRow> m_rows;
+    int m_unresolvedCount = 0;
+    QString m_unresolvedText;
+    bool m_catchUp = true;
+};
+
+// The number of addresses ExpandAddressRange makes of two ends (each octet spans
+// independently); 0 when an end is not four numbers.
+qint64 RangeAddressCount(const QString &first, const QString &last);
+
+} // namespace netvane

@@ -1,0 +1,214 @@
+// Item texts, address classification and the expansion of items into targets.
+#include "iplist/iplistitem.h"
+#include "iplist/targettable.h"
+
+#include <QTest>
+
+using namespace netvane;
+
+Q_DECLARE_METATYPE(netvane::AddressClass)
+
+namespace {
+
+QStringList addresses(const TargetTable &table)
+{
+    QStringList list;
+    for (const TargetRow &row : table.rows())
+        list << row.address;
+    return list;
+}
+
+// Names resolve only through this table: no test ever asks a real resolver for
+// anything but localhost.
+QString fakeResolver(const QString &name)
+{
+    if (name == u"localhost")
+        return u"127.0.0.1"_qs;
+    if (name == u"printer.test")
+        return u"127.0.0.44"_qs;
+    return {};
+}
+
+} // namespace
+
+class TestIpListItem : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void classify_data();
+    void classify();
+    void strictAddress_data();
+    void strictAddress();
+    void itemTexts();
+    void expandRange_data();
+    void expandRange();
+    void expandItems();
+    void largeRangeAsksFirst();
+};
+
+void TestIpListItem::classify_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<AddressClass>("kind");
+    QTest::addColumn<QString>("normalised");
+    QTest::newRow("plain") << u"192.168.0.1"_qs << AddressClass::Address << u"192.168.0.1"_qs;
+    QTest::newRow("leading zeros") << u"010.001.001.001"_qs << AddressClass::Address
+                                   << u"10.1.1.1"_qs;
+    QTest::newRow("spaces removed") << u" 10. 0.0 .7 "_qs << AddressClass::Address
+                                    << u"10.0.0.7"_qs;
+    QTest::newRow("all zero") << u"0.0.0.0"_qs << AddressClass::Invalid << QString();
+    QTest::newRow("three parts") << u"1.2.3"_qs << AddressClass::Invalid << QString();
+    QTest::newRow("empty part") << u"1..2.3"_qs << AddressClass::Invalid << QString();
+    QTest::newRow("over 255") << u"300.1.1.1"_qs << AddressClass::Invalid << QString();
+    QTest::newRow("five parts") << u"1.2.3.4.5"_qs << AddressClass::Invalid << QString();
+    QTest::newRow("16-bit overflow") << u"1.2.3.70000"_qs << AddressClass::Invalid << QString();
+    QTest::newRow("letters") << u"a.b.c"_qs << AddressClass::NotNumeric << QString();
+    QTest::newRow("one dot") << u"10.1"_qs << AddressClass::NotNumeric << QString();
+    QTest::newRow("host name") << u"www.example.com"_qs << AddressClass::NotNumeric << QString();
+    QTest::newRow("empty") << QString() << AddressClass::NotNumeric << QString();
+}
+
+void TestIpListItem::classify()
+{
+    QFETCH(QString, text);
+    QFETCH(AddressClass, kind);
+    QFETCH(QString, normalised);
+    const ClassifiedAddress c = ClassifyAddressText(text);
+    QCOMPARE(c.kind, kind);
+    QCOMPARE(c.text, normalised);
+    QVERIFY(!c.stripped.contains(u' '));
+}
+
+void TestIpListItem::strictAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << u" 10.0.0.1 "_qs << u"10.0.0.1"_qs;
+    QTest::newRow("zeros allowed") << u"0.0.0.0"_qs << u"0.0.0.0"_qs;
+    QTest::newRow("leading zeros") << u"010.000.001.255"_qs << u"10.0.1.255"_qs;
+    QTest::newRow("host name") << u"localhost"_qs << QString();
+    QTest::newRow("three parts") << u"10.0.1"_qs << QString();
+    QTest::newRow("inner space") << u"10.0. 0.1"_qs << QString();
+    QTest::newRow("256") << u"10.0.0.256"_qs << QString();
+}
+
+void TestIpListItem::strictAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(StrictAddressText(text), expected);
+}
+
+void TestIpListItem::itemTexts()
+{
+    QCOMPARE(StripHostAnnotation(u"192.168.1.15  (Host Name C)"_qs), u"192.168.1.15"_qs);
+    QCOMPARE(StripHostAnnotation(u" 10.0.0.1 "_qs), u" 10.0.0.1 "_qs); // no "(": unchanged
+
+    QCOMPARE(ItemDisplayText(u"A  host.test  "_qs), u"host.test"_qs);
+    QCOMPARE(ItemDisplayText(u"A"_qs + QString(150, u'x')), QString(99, u'x'));
+    QCOMPARE(ItemDisplayText(u"BIP_Group_01,10.0.0.1,10.0.0.2"_qs), u"IP_Group_01"_qs);
+    QCOMPARE(ItemDisplayText(u"CIP_Range,10.0.0.1,10.0.0.9"_qs), u"IP_Range"_qs);
+    QCOMPARE(ItemParts(u"CIP_Range,10.0.0.1,10.0.0.9"_qs),
+             (QStringList{u"10.0.0.1"_qs, u"10.0.0.9"_qs}));
+
+    QCOMPARE(SubnetPrefix(u"192.168.1.23"_qs), u"192.168.1"_qs);
+    QCOMPARE(SubnetPrefix(QString()), QString());
+
+    QVERIFY(IsValidItemTitle(u"Office (2nd floor)"_qs));
+    QVERIFY(!IsValidItemTitle(u"Office, 2nd floor"_qs));
+
+    QCOMPARE(TraceTargetOfItem(u"A10.0.0.1"_qs), u"10.0.0.1"_qs);
+    QString group = u"BG"_qs;
+    for (int i = 1; i <= 12; ++i)
+        group += u",10.0.0.%1  (h%1)"_qs.arg(i);
+    QCOMPARE(TraceTargetOfItem(group),
+             u"10.0.0.1 10.0.0.2 10.0.0.3 10.0.0.4 10.0.0.5 10.0.0.6 10.0.0.7 10.0.0.8 10.0.0.9"_qs);
+    QCOMPARE(TraceTargetOfItem(u"CR,10.0.0.1,10.0.0.2"_qs), QString());
+}
+
+void TestIpListItem::expandRange_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("one address") << u"10.0.0.1"_qs << u"10.0.0.1"_qs
+                                 << QStringList{u"10.0.0.1"_qs};
+    QTest::newRow("stepping down") << u"10.0.0.5"_qs << u"10.0.0.1"_qs
+                                   << QStringList{u"10.0.0.5"_qs, u"10.0.0.4"_qs, u"10.0.0.3"_qs,
+                                                  u"10.0.0.2"_qs, u"10.0.0.1"_qs};
+    // Each octet spans on its own: the product, not the interval of numbers.
+    QTest::newRow("cartesian") << u"10.0.1.3"_qs << u"10.0.2.1"_qs
+                               << QStringList{u"10.0.1.3"_qs, u"10.0.1.2"_qs, u"10.0.1.1"_qs,
+                                              u"10.0.2.3"_qs, u"10.0.2.2"_qs, u"10.0.2.1"_qs};
+    QTest::newRow("not addresses") << u"10.0.0.1"_qs << u"localhost"_qs << QStringList{};
+}
+
+void TestIpListItem::expandRange()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(QStringList, expected);
+    TargetTable table(&fakeResolver);
+    table.setLetWindowCatchUp(false);
+    table.ExpandAddressRange(first, last);
+    QCOMPARE(addresses(table), expected);
+    for (const TargetRow &row : table.rows()) {
+        QCOMPARE(row.label, row.address);
+        QCOMPARE(row.source, row.address);
+    }
+    if (!expected.isEmpty())
+        QCOMPARE(RangeAddressCount(first, last), qint64(expected.size()));
+}
+
+void TestIpListItem::expandItems()
+{
+    TargetTable table(&fakeResolver);
+    table.setLetWindowCatchUp(false);
+    table.ExpandListItem(u"A300.1.1.1"_qs); // numeric: taken as typed, not resolved
+    table.ExpandListItem(u"A localhost "_qs);
+    table.ExpandListItem(u"BG,192.168.1.15  (Host Name C),printer.test,gone.test,,010.0.0.1"_qs);
+    table.ExpandListItem(u"CR,127.0.0.1,127.0.0.2"_qs);
+    table.ExpandListItem(u"Anowhere.test"_qs);
+
+    QCOMPARE(addresses(table),
+             (QStringList{u"300.1.1.1"_qs, u"127.0.0.1"_qs, u"192.168.1.15"_qs, u"127.0.0.44"_qs,
+                          u"010.0.0.1"_qs, u"127.0.0.1"_qs, u"127.0.0.2"_qs}));
+    QCOMPARE(table.rows().at(1).label, u"localhost / 127.0.0.1"_qs);
+    QCOMPARE(table.rows().at(1).source, u"localhost"_qs);
+    QCOMPARE(table.rows().at(2).label, u"192.168.1.15"_qs);
+    QCOMPARE(table.rows().at(3).label, u"printer.test / 127.0.0.44"_qs);
+    QCOMPARE(table.unresolvedCount(), 2);
+    QCOMPARE(table.unresolvedText(), u"\r\n       gone.test\r\n       nowhere.test"_qs);
+
+    TargetTable real; // the system resolver, asked for localhost only
+    real.setLetWindowCatchUp(false);
+    QCOMPARE(real.AddTarget(u"localhost"_qs), u"127.0.0.1"_qs);
+}
+
+void TestIpListItem::largeRangeAsksFirst()
+{
+    QList<qint64> asked;
+    bool answer = false;
+    TargetTable table(&fakeResolver, [&](const QString &, const QString &, qint64 count) {
+        asked << count;
+        return answer;
+    });
+    table.setLetWindowCatchUp(false);
+    table.ExpandListItem(u"CR,10.0.0.0,10.1.0.255"_qs); // 2 * 1 * 256 = 512: no question
+    QCOMPARE(table.targetCount(), 512);
+    QVERIFY(asked.isEmpty());
+    table.ExpandListItem(u"CBig,10.0.0.0,10.0.255.255"_qs); // exactly 65,536: no question
+    QVERIFY(asked.isEmpty());
+    table.clear();
+    table.ExpandListItem(u"CHuge,10.0.0.0,10.255.255.255"_qs);
+    QCOMPARE(asked, QList<qint64>{16777216});
+    QCOMPARE(table.targetCount(), 0);
+    answer = true;
+    table.ExpandListItem(u"CWide,10.0.0.0,10.1.255.255"_qs);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.last(), qint64(131072));
+    QCOMPARE(table.targetCount(), 131072);
+}
+
+QTEST_GUILESS_MAIN(TestIpListItem)
+#include "tst_iplistitem.moc"
