@@ -59,6 +59,8 @@ public:
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
     // Shows the previous ping test again from the result store (at start-up).
     void ReloadPreviousPingTest();
+    // Puts the loaded setting texts into the boxes that exist, by object name.
+    void applySettings();
     // Reads the control texts into the settings and writes them; a failure is shown.
     bool saveSettings();
     AppSettings &settings() { return m_settings; }
@@ -80,7 +82,6 @@ private:
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
     bool refuseWhileBusy();
-    void applySettings();
     void collectSettings();
 
     QString m_dataFolder;
