@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <charconv>
 #include <vector>
 
 namespace netvane {
@@ -13,9 +14,20 @@ namespace {
 const QString OneBlank = QStringLiteral(" ");
 const QString TwoBlanks = QStringLiteral("  ");
 
-QString twoDigits(int value)
+// Rows are built by appending into one reused text: a long test has millions.
+void appendNumber(QString &s, qint64 value)
 {
-    return QString::number(value).rightJustified(2, u'0');
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    s.append(QLatin1StringView(digits, end - digits));
+}
+
+void appendDigits(QString &s, int value, int width)
+{
+    char digits[8];
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        digits[i] = char('0' + value % 10);
+    s.append(QLatin1StringView(digits, width));
 }
 
 // The date and time of a record in the user's locale. Formatting a date through the
@@ -97,10 +109,18 @@ void WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
         sink(u"Ping  "_qs + source.targets.at(k) + u':');
         sink(TwoBlanks);
         qint64 n = 0;
+        QString row;
         ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
             const PingReplyRecord &r = log->at(i);
-            sink(QString::number(++n) + u". "_qs + stamp(r) + u"   Reply from "_qs
-                 + log->address(r).trimmed() + u"  "_qs + ReplyTail(r));
+            row.resize(0);
+            appendNumber(row, ++n);
+            row += u". "_qs;
+            row += stamp(r);
+            row += u"   Reply from "_qs;
+            row += log->address(r).trimmed();
+            row += u"  "_qs;
+            row += ReplyTail(r);
+            sink(row);
         });
         sink(TwoBlanks);
     }
@@ -136,15 +156,27 @@ void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
     for (qsizetype k = 0; k < source.targets.size(); ++k) {
         const QString target = u',' + source.targets.at(k) + u',';
         qint64 n = 0;
+        QString row;
         ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
             const PingReplyRecord &r = log->at(i);
-            // The time stays empty for an echo that got no reply.
-            const QString time = r.time < 0 ? QString() : QString::number(r.time);
-            sink(QString::number(++n) + u".,"_qs + QString::number(r.year).rightJustified(4, u'0')
-                 + u',' + twoDigits(r.month) + u',' + twoDigits(r.day) + u',' + twoDigits(r.hour)
-                 + u',' + twoDigits(r.minute) + u',' + twoDigits(r.second) + target
-                 + QString::number(r.size) + u',' + time + u',' + QString::number(r.ttl) + u','
-                 + EchoStatusText(r.status));
+            row.resize(0);
+            appendNumber(row, ++n);
+            row += u".,"_qs;
+            appendDigits(row, r.year, 4);
+            for (const int part : {int(r.month), int(r.day), int(r.hour), int(r.minute), int(r.second)}) {
+                row += u',';
+                appendDigits(row, part, 2);
+            }
+            row += target;
+            appendNumber(row, r.size);
+            row += u',';
+            if (r.time >= 0) // the time stays empty for an echo that got no reply
+                appendNumber(row, r.time);
+            row += u',';
+            appendNumber(row, r.ttl);
+            row += u',';
+            row += EchoStatusText(r.status);
+            sink(row);
         });
         sink(TwoBlanks);
     }

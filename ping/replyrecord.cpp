@@ -1,5 +1,6 @@
 #include "ping/replyrecord.h"
 
+#include "platform/memory.h"
 #include "probe/echoprobe.h"
 
 #include <QLocale>
@@ -26,6 +27,14 @@ void PingReplyLog::clear()
     m_records.shrink_to_fit();
     m_addresses.clear();
     m_addressIndex.clear();
+}
+
+void PingReplyLog::reserve(qsizetype count)
+{
+    m_records.reserve(size_t(count));
+    const qsizetype bytes = qsizetype(m_records.capacity() * sizeof(PingReplyRecord));
+    if (bytes >= (4 << 20))
+        PreferLargePages(m_records.data(), bytes);
 }
 
 quint32 PingReplyLog::addressIndex(const QString &address)

@@ -32,7 +32,7 @@ class PingReplyLog final
 {
 public:
     void clear();
-    void reserve(qsizetype count) { m_records.reserve(size_t(count)); }
+    void reserve(qsizetype count);
     // Appends a record and returns its row index.
     qsizetype append(const QDateTime &when, const QString &address, int size, int time, int ttl,
                      int status);

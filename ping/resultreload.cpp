@@ -60,23 +60,6 @@ bool parseNumber(QByteArrayView f, qint64 low, qint64 high, qint64 &out)
     return true;
 }
 
-// Exactly `width` digits, as the result file pads its date and time fields.
-bool parseFixed(QByteArrayView f, int width, int low, int high, int &out)
-{
-    if (f.size() != width)
-        return false;
-    int value = 0;
-    for (char c : f) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    if (value < low || value > high)
-        return false;
-    out = value;
-    return true;
-}
-
 int daysInMonth(int year, int month)
 {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -104,31 +87,84 @@ int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
     }
 }
 
+// Reads one field of plain decimal digits (led by '-' when `low` is negative) that
+// ends at a comma, or at the line's end for the last field; p moves past the comma.
+bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 high, qint64 &out)
+{
+    bool negative = false;
+    if (low < 0 && p < end && *p == '-') {
+        negative = true;
+        ++p;
+    }
+    const char *const first = p;
+    qint64 value = 0;
+    while (p < end && unsigned(*p - '0') <= 9 && p - first < 11)
+        value = value * 10 + (*p++ - '0');
+    if (p == first)
+        return false;
+    if (last ? p != end : (p == end || *p++ != ','))
+        return false;
+    if (negative)
+        value = -value;
+    if (value < low || value > high)
+        return false;
+    out = value;
+    return true;
+}
+
 class EchoLineReader
 {
 public:
     explicit EchoLineReader(PingReplyLog &log) : m_log(log) {}
 
+    // "yyyy,mm,dd,hh,mm,ss,address,size,time,ttl,status", every field as the store
+    // writes it.
     bool read(QByteArrayView line, PingReplyRecord &r)
     {
-        QByteArrayView f[11];
-        if (splitFields(line, f, 11) != 11)
+        const char *p = line.data();
+        const char *const end = p + line.size();
+        // The date and time are fixed width: 20 characters with their commas.
+        if (line.size() < 20 + 9)
             return false;
-        int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-        if (!parseFixed(f[0], 4, 1, 9999, year) || !parseFixed(f[1], 2, 1, 12, month)
-            || !parseFixed(f[2], 2, 1, 31, day) || day > daysInMonth(year, month)
-            || !parseFixed(f[3], 2, 0, 23, hour) || !parseFixed(f[4], 2, 0, 59, minute)
-            || !parseFixed(f[5], 2, 0, 59, second))
+        int digits[14];
+        int n = 0;
+        for (int i = 0; i < 20; ++i) {
+            if (i == 4 || i == 7 || i == 10 || i == 13 || i == 16 || i == 19) {
+                if (p[i] != ',')
+                    return false;
+            } else {
+                const unsigned d = unsigned(p[i] - '0');
+                if (d > 9)
+                    return false;
+                digits[n++] = int(d);
+            }
+        }
+        const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+        const int month = digits[4] * 10 + digits[5];
+        const int day = digits[6] * 10 + digits[7];
+        const int hour = digits[8] * 10 + digits[9];
+        const int minute = digits[10] * 10 + digits[11];
+        const int second = digits[12] * 10 + digits[13];
+        if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)
+            || hour > 23 || minute > 59 || second > 59)
             return false;
+        p += 20;
+
+        const char *const addressStart = p;
+        while (p < end && *p != ',' && p - addressStart <= 15)
+            ++p;
+        if (p == end || *p != ',' || !address(QByteArrayView(addressStart, p), r.address))
+            return false;
+        ++p;
+
         qint64 size = 0, time = 0, ttl = 0, status = 0;
-        if (!parseNumber(f[7], 0, 65535, size) || !parseNumber(f[8], -1, INT_MAX, time)
-            || !parseNumber(f[9], 0, 255, ttl) || !parseNumber(f[10], INT_MIN, INT_MAX, status))
+        if (!readNumber(p, end, false, 0, 65535, size) || !readNumber(p, end, false, -1, INT_MAX, time)
+            || !readNumber(p, end, false, 0, 255, ttl)
+            || !readNumber(p, end, true, INT_MIN, INT_MAX, status))
             return false;
         // The store writes a time and TTL only for an answer, and only status 0 answers.
         const bool answered = IsAnswered(qint32(status));
         if (answered != (time >= 0) || (!answered && ttl != 0))
-            return false;
-        if (!address(trimmed(f[6]), r.address))
             return false;
         r.year = quint16(year);
         r.month = quint8(month);
@@ -148,7 +184,7 @@ private:
     {
         if (a.isEmpty() || a.size() > 15)
             return false;
-        // A test pings few addresses many times: most lines repeat the last one.
+        // A test pings few addresses many times: most lines repeat a recent one.
         if (m_hasLast && a == QByteArrayView(m_last)) {
             index = m_lastIndex;
             return true;
@@ -171,6 +207,103 @@ private:
     QByteArray m_last;
     quint32 m_lastIndex = 0;
     bool m_hasLast = false;
+};
+
+// Converts a result file line by line, as it is read: the header first, then the
+// echoes, until the end, an empty line or a malformed line.
+class ResultFileConverter
+{
+public:
+    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress)
+        : m_totalBytes(totalBytes), m_progress(progress), m_reader(m_test.log)
+    {
+        // Room for the echoes of a well-formed file of this size (bounded, so that a
+        // large file of something else cannot claim the memory up front).
+        m_test.log.reserve(qsizetype(std::min<qint64>(totalBytes / 40 + 1, qint64(1) << 23)));
+    }
+
+    // One line without its line end; false once reading has ended.
+    bool line(QByteArrayView raw)
+    {
+        m_consumed += raw.size() + 1;
+        ++m_lineNumber;
+        if (raw.size() > MaxLineLength)
+            return stopBad();
+        const QByteArrayView text = trimmed(raw);
+        if (text.isEmpty())
+            return false; // an empty line ends the log (and an empty first line: nothing read)
+        if (m_lineNumber == 1) {
+            if (!ParseResultHeader(text, m_test.header))
+                return stopBad();
+            m_test.headerRead = true;
+            return true;
+        }
+        PingReplyRecord r;
+        if (!m_reader.read(text, r))
+            return stopBad();
+        m_test.log.appendRecord(r);
+        if (r.time < 0) {
+            ++m_lost;
+        } else {
+            m_minTime = std::min(m_minTime, r.time);
+            m_maxTime = std::max(m_maxTime, r.time);
+            m_sumTime += r.time;
+            m_sumTtl += r.ttl;
+        }
+        if (m_progress && m_test.log.size() % ProgressEvery == 0) {
+            // Lines still to convert, from the bytes left and the length of a line so far.
+            const qint64 left = std::max<qint64>(m_totalBytes - m_consumed, 0);
+            m_progress(qsizetype(left * m_test.log.size() / std::max<qint64>(m_consumed, 1)));
+        }
+        return true;
+    }
+
+    // A line longer than any well-formed one, met before its end was read.
+    void overlongLine()
+    {
+        ++m_lineNumber;
+        stopBad();
+    }
+
+    ReloadedPingTest finish()
+    {
+        PingSessionStats &stats = m_test.stats;
+        stats.sent = m_test.log.size();
+        stats.lost = m_lost;
+        stats.minTime = m_minTime;
+        stats.maxTime = m_maxTime;
+        stats.sumTime = m_sumTime;
+        stats.sumTtl = m_sumTtl;
+        const qint64 received = stats.sent - m_lost;
+        stats.avgTime = received < 1 ? 0 : AverageHalfUp(m_sumTime, received);
+        stats.avgTtl = received < 1 ? 0 : AverageHalfUp(m_sumTtl, received);
+        if (!m_test.log.isEmpty()) {
+            const PingReplyLog &log = m_test.log;
+            stats.lastLine = LastReplyLine(log.last(), log.address(log.last()));
+            stats.lastTime = log.last().time;
+            stats.lastTtl = log.last().ttl;
+            stats.currentTarget = log.address(log.at(0));
+        }
+        if (m_progress)
+            m_progress(0);
+        return std::move(m_test);
+    }
+
+private:
+    bool stopBad()
+    {
+        m_test.badLine = m_lineNumber;
+        return false;
+    }
+
+    ReloadedPingTest m_test;
+    qint64 m_totalBytes;
+    qint64 m_consumed = 0;
+    qsizetype m_lineNumber = 0;
+    const ReloadProgress &m_progress;
+    EchoLineReader m_reader;
+    qint64 m_lost = 0, m_sumTime = 0, m_sumTtl = 0;
+    qint32 m_minTime = NoAnswerYet, m_maxTime = 0;
 };
 
 // The next line of [pos, end): its text without the line end; pos moves past it.
@@ -209,78 +342,12 @@ bool ParseResultHeader(QByteArrayView line, ResultFileHeader &header)
 
 ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &progress)
 {
-    ReloadedPingTest test;
+    ResultFileConverter converter(contents.size(), progress);
     const char *pos = contents.data();
     const char *const end = pos + contents.size();
-    if (contents.isEmpty())
-        return test;
-
-    const QByteArrayView headerLine = trimmed(nextLine(pos, end));
-    if (headerLine.isEmpty())
-        return test; // nothing was read
-    if (!ParseResultHeader(headerLine, test.header)) {
-        test.badLine = 1;
-        return test;
+    while (pos < end && converter.line(nextLine(pos, end))) {
     }
-    test.headerRead = true;
-
-    // Lines still to convert, for the progress label; also the size of the log for
-    // a well-formed file (bounded, so a large binary file cannot claim the memory).
-    const qsizetype lineBreaks = std::count(pos, end, '\n');
-    const qsizetype total = lineBreaks + (end > pos && end[-1] != '\n' ? 1 : 0);
-    test.log.reserve(std::min<qsizetype>(total, qsizetype(1) << 23));
-
-    PingSessionStats &stats = test.stats;
-    EchoLineReader reader(test.log);
-    qint64 lost = 0, sumTime = 0, sumTtl = 0;
-    qint32 minTime = NoAnswerYet, maxTime = 0;
-    qsizetype converted = 0;
-    while (pos < end) {
-        const QByteArrayView raw = nextLine(pos, end);
-        if (raw.size() > MaxLineLength) {
-            test.badLine = converted + 2;
-            break;
-        }
-        const QByteArrayView line = trimmed(raw);
-        if (line.isEmpty())
-            break; // an empty line ends the log
-        PingReplyRecord r;
-        if (!reader.read(line, r)) {
-            test.badLine = converted + 2;
-            break;
-        }
-        test.log.appendRecord(r);
-        if (r.time < 0) {
-            ++lost;
-        } else {
-            minTime = std::min(minTime, r.time);
-            maxTime = std::max(maxTime, r.time);
-            sumTime += r.time;
-            sumTtl += r.ttl;
-        }
-        if (++converted % ProgressEvery == 0 && progress)
-            progress(total - converted);
-    }
-
-    stats.sent = test.log.size();
-    stats.lost = lost;
-    stats.minTime = minTime;
-    stats.maxTime = maxTime;
-    stats.sumTime = sumTime;
-    stats.sumTtl = sumTtl;
-    const qint64 received = stats.sent - lost;
-    stats.avgTime = received < 1 ? 0 : AverageHalfUp(sumTime, received);
-    stats.avgTtl = received < 1 ? 0 : AverageHalfUp(sumTtl, received);
-    if (!test.log.isEmpty()) {
-        const PingReplyRecord &last = test.log.last();
-        stats.lastLine = LastReplyLine(last, test.log.address(last));
-        stats.lastTime = last.time;
-        stats.lastTtl = last.ttl;
-        stats.currentTarget = test.log.address(test.log.at(0));
-    }
-    if (progress)
-        progress(0);
-    return test;
+    return converter.finish();
 }
 
 ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress)
@@ -288,17 +355,42 @@ ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progr
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const qint64 size = file.size();
-    if (size <= 0)
-        return {};
-    // Mapped, the file is read once by the parser and never copied.
-    if (const uchar *data = file.map(0, size)) {
-        ReloadedPingTest test =
-            ParseResultFile(QByteArrayView(reinterpret_cast<const char *>(data), size), progress);
-        file.unmap(const_cast<uchar *>(data));
-        return test;
+    ResultFileConverter converter(file.size(), progress);
+    // Read in pieces into one buffer: the file may be far larger than what is kept.
+    constexpr qsizetype Piece = 1 << 20;
+    QByteArray buffer(Piece + MaxLineLength + 1, Qt::Uninitialized);
+    qsizetype carried = 0; // the start of a line whose end is not read yet
+    bool reading = true;
+    while (reading) {
+        const qint64 got = file.read(buffer.data() + carried, Piece);
+        if (got <= 0) {
+            if (carried > 0) // the last line, without a line end
+                converter.line(QByteArrayView(buffer.constData(), carried));
+            break;
+        }
+        const char *pos = buffer.constData();
+        const char *const end = pos + carried + got;
+        for (;;) {
+            const void *nl = std::memchr(pos, '\n', size_t(end - pos));
+            if (!nl)
+                break;
+            const char *lineEnd = static_cast<const char *>(nl);
+            if (!converter.line(QByteArrayView(pos, lineEnd))) {
+                reading = false;
+                break;
+            }
+            pos = lineEnd + 1;
+        }
+        if (!reading)
+            break;
+        carried = end - pos;
+        if (carried > MaxLineLength) {
+            converter.overlongLine();
+            break;
+        }
+        std::memmove(buffer.data(), pos, size_t(carried));
     }
-    return ParseResultFile(file.readAll(), progress);
+    return converter.finish();
 }
 
 bool ReadTargetFile(const QString &path, int count, QStringList &names, QString *error)
