@@ -126,28 +126,17 @@ public:
         // The date and time are fixed width: 20 characters with their commas.
         if (line.size() < 20 + 9)
             return false;
-        int digits[14];
-        int n = 0;
-        for (int i = 0; i < 20; ++i) {
-            if (i == 4 || i == 7 || i == 10 || i == 13 || i == 16 || i == 19) {
-                if (p[i] != ',')
-                    return false;
-            } else {
-                const unsigned d = unsigned(p[i] - '0');
-                if (d > 9)
-                    return false;
-                digits[n++] = int(d);
-            }
+        // Echoes of one second share them; check and convert them once a second.
+        if (!m_hasStamp || std::memcmp(p, m_stampText, 20) != 0) {
+            if (!readStamp(p))
+                return false;
         }
-        const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
-        const int month = digits[4] * 10 + digits[5];
-        const int day = digits[6] * 10 + digits[7];
-        const int hour = digits[8] * 10 + digits[9];
-        const int minute = digits[10] * 10 + digits[11];
-        const int second = digits[12] * 10 + digits[13];
-        if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)
-            || hour > 23 || minute > 59 || second > 59)
-            return false;
+        r.year = m_stamp.year;
+        r.month = m_stamp.month;
+        r.day = m_stamp.day;
+        r.hour = m_stamp.hour;
+        r.minute = m_stamp.minute;
+        r.second = m_stamp.second;
         p += 20;
 
         const char *const addressStart = p;
@@ -166,12 +155,6 @@ public:
         const bool answered = IsAnswered(qint32(status));
         if (answered != (time >= 0) || (!answered && ttl != 0))
             return false;
-        r.year = quint16(year);
-        r.month = quint8(month);
-        r.day = quint8(day);
-        r.hour = quint8(hour);
-        r.minute = quint8(minute);
-        r.second = quint8(second);
         r.size = qint32(size);
         r.time = qint32(time);
         r.ttl = qint16(ttl);
@@ -180,6 +163,38 @@ public:
     }
 
 private:
+    // "yyyy,mm,dd,hh,mm,ss," with every digit and comma in its place and a real date.
+    bool readStamp(const char *p)
+    {
+        static constexpr int Commas[] = {4, 7, 10, 13, 16, 19};
+        unsigned bad = 0;
+        for (int i : Commas)
+            bad |= unsigned(p[i] != ',');
+        const auto digit = [&](int i) {
+            const unsigned d = unsigned(p[i] - '0');
+            bad |= unsigned(d > 9);
+            return int(d);
+        };
+        const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+        const int month = digit(5) * 10 + digit(6);
+        const int day = digit(8) * 10 + digit(9);
+        const int hour = digit(11) * 10 + digit(12);
+        const int minute = digit(14) * 10 + digit(15);
+        const int second = digit(17) * 10 + digit(18);
+        if (bad || year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)
+            || hour > 23 || minute > 59 || second > 59)
+            return false;
+        m_stamp.year = quint16(year);
+        m_stamp.month = quint8(month);
+        m_stamp.day = quint8(day);
+        m_stamp.hour = quint8(hour);
+        m_stamp.minute = quint8(minute);
+        m_stamp.second = quint8(second);
+        std::memcpy(m_stampText, p, 20);
+        m_hasStamp = true;
+        return true;
+    }
+
     bool address(QByteArrayView a, quint32 &index)
     {
         if (a.isEmpty() || a.size() > 15)
@@ -203,6 +218,9 @@ private:
     }
 
     PingReplyLog &m_log;
+    PingReplyRecord m_stamp;
+    char m_stampText[20] = {};
+    bool m_hasStamp = false;
     QHash<QByteArray, quint32> m_known;
     QByteArray m_last;
     quint32 m_lastIndex = 0;
