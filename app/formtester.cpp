@@ -3,15 +3,25 @@
 #include "console/consolepanel.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistpanel.h"
+#include "ping/dialogexport.h"
+#include "ping/exportfile.h"
+#include "ping/pingexport.h"
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
+#include "ping/resultreload.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -54,6 +64,19 @@ FormTester::FormTester(QWidget *parent)
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
     resize(1180, 720);
+
+    // The saved settings go into the boxes built above (their change handling runs),
+    // then the function used last shows its previous results.
+    m_settings.load();
+    LetWindowCatchUp();
+    applySettings();
+    if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
+        m_mode = u"Ping"_qs;
+        ReloadPreviousPingTest();
+    } else {
+        m_mode = u"Tracert"_qs;
+        // The previous trace is shown again here once the traceroute panel exists.
+    }
 }
 
 FormTester::~FormTester() = default;
@@ -83,6 +106,8 @@ void FormTester::buildControls()
     m_commandStart->setObjectName(u"CommandStart"_qs);
     m_commandStop = new QPushButton(u"Stop"_qs, central);
     m_commandStop->setObjectName(u"CommandStop"_qs);
+    m_commandExport = new QPushButton(u"Export"_qs, central);
+    m_commandExport->setObjectName(u"CommandExport"_qs);
     // Text4 only takes the focus back after an operation, out of the user's way.
     m_text4 = new QLineEdit(central);
     m_text4->setObjectName(u"Text4"_qs);
@@ -92,6 +117,7 @@ void FormTester::buildControls()
     m_commandRow->addWidget(m_textPing, 1);
     m_commandRow->addWidget(m_commandStart);
     m_commandRow->addWidget(m_commandStop);
+    m_commandRow->addWidget(m_commandExport);
     m_commandRow->addWidget(m_text4);
     outer->addLayout(m_commandRow);
     auto *command11 = new QPushButton(u"DOS"_qs, central);
@@ -121,6 +147,7 @@ void FormTester::buildControls()
 
     connect(m_commandStart, &QPushButton::clicked, this, &FormTester::CommandStart_Click);
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
+    connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -146,6 +173,9 @@ void FormTester::buildMenus()
     m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
     m_mnuStop->setObjectName(u"mnuStop"_qs);
     connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
+    m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
+    m_mnuExport->setObjectName(u"mnuExport"_qs);
+    connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -241,6 +271,8 @@ void FormTester::StartPingTest()
     const int pingsPerSize = m_pingTest->sizePlan.active()
                                  ? m_pingTest->sizePlan.repeat * int(targets.size())
                                  : 1;
+    m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
+    saveSettings();
     QString error;
     if (!m_resultStore.create(m_dataFolder, int(targets.size()), pingsPerSize,
                               m_pingTest->repeatPerTarget, names, &error)) {
@@ -302,7 +334,176 @@ void FormTester::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    saveSettings();
     event->accept();
+}
+
+void FormTester::applySettings()
+{
+    for (const AppSettings::BoxSetting &box : AppSettings::boxSettings()) {
+        const QString text = m_settings.value(box.key);
+        auto *combo = findChild<QComboBox *>(QString::fromLatin1(box.objectName));
+        if (!text.isEmpty() && combo)
+            combo->setCurrentText(text); // the edit text of an editable box; its handlers run
+    }
+    const QString ipToName = m_settings.value(AppSettings::IPtoName).trimmed();
+    if (auto *check = findChild<QCheckBox *>(u"CheckIPtoName"_qs); check && !ipToName.isEmpty()) {
+        // The leading whole number of the text, 0 when there is none.
+        qsizetype digits = 0;
+        while (digits < ipToName.size() && ipToName.at(digits).isDigit())
+            ++digits;
+        check->setChecked(ipToName.left(digits).toLongLong() != 0);
+    }
+    SetLastDialogFolder(m_settings.value(AppSettings::Path));
+}
+
+void FormTester::collectSettings()
+{
+    for (const AppSettings::BoxSetting &box : AppSettings::boxSettings())
+        if (auto *combo = findChild<QComboBox *>(QString::fromLatin1(box.objectName)))
+            m_settings.setValue(box.key, combo->currentText());
+    if (auto *check = findChild<QCheckBox *>(u"CheckIPtoName"_qs))
+        m_settings.setValue(AppSettings::IPtoName, check->isChecked() ? u"1"_qs : u"0"_qs);
+    const QString folder = LastDialogFolder();
+    // Stored followed by two blanks, as it always was.
+    m_settings.setValue(AppSettings::Path, folder.isEmpty() ? QString() : folder + u"  "_qs);
+    m_settings.setValue(AppSettings::CmdType, m_mode);
+}
+
+bool FormTester::saveSettings()
+{
+    collectSettings();
+    QString error;
+    if (m_settings.save(&error))
+        return true;
+    MsgBox(error, BoxIcon::Critical);
+    return false;
+}
+
+void FormTester::ReloadPreviousPingTest()
+{
+    const QString path = QDir(m_dataFolder).filePath(ResultFileName);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;
+    m_mode = u"Ping"_qs;
+    if (info.size() > 1000000
+        && MsgBox(u"Load the pre ping test log ?"_qs, BoxIcon::None, BoxButtons::YesNo)
+               != BoxAnswer::Yes)
+        return;
+
+    QLabel *title = m_pingPanel->title(0);
+    QLabel *progress = m_pingPanel->title(2);
+    title->setText(u"Loading previous test results, please wait ....."_qs);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // Nothing may start a test while the log is being replaced.
+    EnterBusy();
+    progress->clear();
+    progress->show();
+    LetWindowCatchUp();
+
+    // The window catches up every few tens of milliseconds, not after every line:
+    // a long test's file holds millions.
+    QElapsedTimer sinceCatchUp;
+    sinceCatchUp.start();
+    ReloadedPingTest test = ReadResultFile(path, [&](qsizetype remaining) {
+        if (sinceCatchUp.elapsed() < 40)
+            return;
+        progress->setText(QString::number(remaining));
+        LetWindowCatchUp();
+        sinceCatchUp.restart();
+    });
+
+    const auto done = [&] {
+        progress->hide();
+        LeaveBusy();
+        QGuiApplication::restoreOverrideCursor();
+    };
+    if (!test.headerRead) {
+        title->clear();
+        done();
+        return;
+    }
+
+    QStringList names;
+    QString error;
+    if (!ReadTargetFile(QDir(m_dataFolder).filePath(TargetFileName), test.header.targetCount,
+                        names, &error))
+        MsgBox(error, BoxIcon::Critical);
+    const QList<PingTarget> targets = ReloadedTargets(test, names);
+    m_pingTest->restore(std::move(test.log), test.stats, targets, test.header.sizeStepLength,
+                        test.header.repeat);
+
+    // The rows, bar and statistics as they stood at the end of the test.
+    const PingReplyLog &log = m_pingTest->log();
+    const int count = int(log.size());
+    m_pingPanel->clearRows();
+    for (int row = count > 0 ? (count - 1) / LogRows * LogRows : 0; row < count; ++row)
+        m_pingPanel->ShowReplyRow(row, FormatReplyRow(log.at(row), log.address(log.at(row))));
+    m_pingPanel->FollowNewestRow(qMax(count - 1, 0));
+    title->setText(u"Previous Ping Test Result"_qs);
+    m_pingPanel->showStatisticsCaptions(true);
+    m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));
+    done();
+}
+
+void FormTester::setExportHandler(const QString &kind, std::function<void(const QString &)> handler)
+{
+    m_exportHandlers.insert(kind, std::move(handler));
+}
+
+void FormTester::CommandExport_Click()
+{
+    QString kind;
+    if (m_pingPanel->isVisibleTo(this)) {
+        if (m_mode == u"Ping" || m_mode == u"Tracert")
+            kind = m_mode;
+    } else if (const QWidget *scan = findChild<QWidget *>(u"Picture3"_qs);
+               scan && scan->isVisibleTo(this)) {
+        kind = u"Scan"_qs;
+    }
+    if (kind.isEmpty())
+        return;
+    if (!m_dialogExport)
+        m_dialogExport = new DialogExport(this);
+    const QString choice = m_dialogExport->ask(kind);
+    if (choice.isEmpty())
+        return;
+    const QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    if (kind == u"Ping")
+        ExportPingResults(extension);
+    else if (const auto handler = m_exportHandlers.value(kind))
+        handler(extension);
+}
+
+void FormTester::ExportPingResults(const QString &extension)
+{
+    const PingReplyLog &log = m_pingTest->log();
+    if (log.isEmpty()) {
+        MsgBox(u"No data to be export."_qs, BoxIcon::Information);
+        return;
+    }
+    const QString path = AskSavePath(u"Ping Test result will be export to this File"_qs,
+                                     PingExportFileName(m_pingTest->stats()), extension);
+    if (path.isEmpty())
+        return;
+    PingExportSource source;
+    source.log = &log;
+    source.stats = m_pingTest->stats();
+    for (const PingTarget &t : m_pingTest->targets())
+        source.targets << t.name;
+    source.repeat = m_pingTest->testRepeat();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QString error;
+    const bool saved = SavePingExport(path, extension, source, &error);
+    QGuiApplication::restoreOverrideCursor();
+    m_text4->setFocus();
+    if (!saved) {
+        MsgBox(error + (extension == u"csv" ? u"    exp ping to csv"_qs : u"    exp ping to txt"_qs));
+        return;
+    }
+    ShowFileSaved(u"Ping test result has export to file: \r\n\r\n"_qs + path);
+    m_text4->setFocus();
 }
 
 } // namespace netvane

@@ -8,13 +8,21 @@
 // is shown; CommandStop_Click asks the loop to stop, and its finishing timer ends
 // the test (finished -> LeaveBusy, report button shown).
 //
+// At start-up the window reads the saved settings into its boxes and shows the
+// previous ping test again from the result store; the settings are saved again when
+// a test starts and when the window closes. Export writes the results on show.
+//
 // The window takes its data folder and settings from the XDG folders, so a test
 // isolates it with temporary ones.
 
+#include "app/appsettings.h"
 #include "ping/pingtest.h"
 #include "ping/resultstore.h"
 
+#include <QHash>
 #include <QMainWindow>
+
+#include <functional>
 
 class QGroupBox;
 class QLineEdit;
@@ -27,6 +35,7 @@ namespace netvane {
 
 class ConsolePanel;
 class IpListPanel;
+class DialogExport;
 class PingPanel;
 class PingSettingsBox;
 
@@ -44,6 +53,20 @@ public:
     void CommandStop_Click();
     void EnterBusy();
     void LeaveBusy();
+
+    // Export of the results on show: asks text or CSV, then runs the export of the
+    // showing panel's kind ("Ping", "Tracert", "Scan").
+    void CommandExport_Click();
+    void ExportPingResults(const QString &extension);
+    // The export of another kind of results, given the extension "txt" or "csv".
+    void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
+    // Shows the previous ping test again from the result store (at start-up).
+    void ReloadPreviousPingTest();
+    // Puts the loaded setting texts into the boxes that exist, by object name.
+    void applySettings();
+    // Reads the control texts into the settings and writes them; a failure is shown.
+    bool saveSettings();
+    AppSettings &settings() { return m_settings; }
 
     bool isBusy() const { return m_busy; }
     QString mode() const { return m_mode; }
@@ -65,6 +88,7 @@ private:
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
     bool refuseWhileBusy();
+    void collectSettings();
 
     QString m_dataFolder;
     PingTest *m_pingTest;
@@ -72,6 +96,9 @@ private:
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
     IpListPanel *m_ipListPanel = nullptr;
+    AppSettings m_settings;
+    DialogExport *m_dialogExport = nullptr;
+    QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
 
     // Places the other parts of the window fill.
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
@@ -84,6 +111,7 @@ private:
     QLineEdit *m_text4 = nullptr;
     QPushButton *m_commandStart = nullptr;
     QPushButton *m_commandStop = nullptr;
+    QPushButton *m_commandExport = nullptr;
     QMenu *m_mnuFile = nullptr;
     QMenu *m_mnuOperate = nullptr;
     QMenu *m_mnuIPList = nullptr;
@@ -91,6 +119,7 @@ private:
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
+    QAction *m_mnuExport = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;

@@ -40,6 +40,7 @@ void PingTest::begin(const QList<PingTarget> &targets)
     m_sizeSlot = 0;
     m_sizeUseCount = 0;
     m_pingsPerSize = sizePlan.active() ? sizePlan.repeat * int(targets.size()) : 1;
+    m_testRepeat = repeatPerTarget;
     applyStartingSize();
     m_savedInterval = intervalSequence.active() ? intervalSequence.currentInterval : interval;
     m_running = true;
@@ -76,6 +77,21 @@ void PingTest::timer1Fired()
     // A changed interval restarts the timer's schedule; ours follows.
     if (!m_timer1->isActive() || m_timer1->interval() != interval)
         m_scheduled = false;
+}
+
+void PingTest::restore(PingReplyLog &&log, const PingSessionStats &stats,
+                       const QList<PingTarget> &targets, int pingsPerSize, int repeat)
+{
+    m_timer1->stop();
+    m_timer2->stop();
+    m_running = false;
+    m_stopRequested = false;
+    m_pingInProgress = false;
+    m_log = std::move(log);
+    m_stats = stats;
+    m_targets = targets;
+    m_pingsPerSize = pingsPerSize;
+    m_testRepeat = repeat;
 }
 
 int PingTest::NextSizeSlot()

@@ -47,6 +47,9 @@ public:
 
     // Clears the records and statistics of the previous test and starts this one.
     void begin(const QList<PingTarget> &targets);
+    // Puts the records of an earlier test back (the reload at start-up); nothing runs.
+    void restore(PingReplyLog &&log, const PingSessionStats &stats, const QList<PingTarget> &targets,
+                 int pingsPerSize, int repeat);
     // Asks the test to stop; the ping in progress finishes, Timer2 ends the test.
     void requestStop();
 
@@ -64,6 +67,9 @@ public:
     bool pingInProgress() const { return m_pingInProgress; }
     int sendSize() const { return m_sendSize; }
     int pingsPerSize() const { return m_pingsPerSize; }
+    // The repeat per target of the test whose records are held (repeatPerTarget may
+    // have changed since).
+    int testRepeat() const { return m_testRepeat; }
     int rowIndex() const { return int(m_log.size()); }
     const QList<PingTarget> &targets() const { return m_targets; }
     const PingReplyLog &log() const { return m_log; }
@@ -96,6 +102,7 @@ private:
     int m_savedInterval = 600;
     int m_tickCounter = 1;
     int m_pingsPerSize = 1;
+    int m_testRepeat = 1;
     int m_sizeSlot = 0;
     int m_sizeUseCount = 0;
     bool m_running = false;

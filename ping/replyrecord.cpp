@@ -1,5 +1,6 @@
 #include "ping/replyrecord.h"
 
+#include "platform/memory.h"
 #include "probe/echoprobe.h"
 
 #include <QLocale>
@@ -28,21 +29,35 @@ void PingReplyLog::clear()
     m_addressIndex.clear();
 }
 
-qsizetype PingReplyLog::append(const QDateTime &when, const QString &address, int size, int time,
-                               int ttl, int status)
+void PingReplyLog::reserve(qsizetype count)
+{
+    m_records.reserve(size_t(count));
+    const qsizetype bytes = qsizetype(m_records.capacity() * sizeof(PingReplyRecord));
+    if (bytes >= (4 << 20))
+        PreferLargePages(m_records.data(), bytes);
+}
+
+quint32 PingReplyLog::addressIndex(const QString &address)
 {
     auto found = m_addressIndex.constFind(address);
     if (found == m_addressIndex.cend()) {
         found = m_addressIndex.insert(address, quint32(m_addresses.size()));
         m_addresses << address;
     }
+    return *found;
+}
+
+qsizetype PingReplyLog::append(const QDateTime &when, const QString &address, int size, int time,
+                               int ttl, int status)
+{
+    const quint32 index = addressIndex(address);
     const QDate d = when.date();
     const QTime t = when.time();
     PingReplyRecord r;
     r.time = time;
     r.status = status;
     r.size = size;
-    r.address = *found;
+    r.address = index;
     r.year = quint16(d.year());
     r.ttl = qint16(ttl);
     r.month = quint8(d.month());
@@ -82,14 +97,24 @@ ReplyRowTexts FormatReplyRow(const PingReplyRecord &r, const QString &address)
     return {ReplyStamp(r) + u"   Reply from "_qs + address.trimmed(), ReplyTail(r)};
 }
 
-QString ReplyDateTimeText(const PingReplyRecord &r)
+QString ReplyDateText(const QDate &date)
+{
+    return QLocale().toString(date, QLocale::ShortFormat);
+}
+
+QString ReplyTimeText(const QTime &time)
 {
     const QLocale locale;
     QString timeFormat = locale.timeFormat(QLocale::LongFormat);
     // The long form may carry a time zone name; the program's stamps never did.
     timeFormat.remove(u't').replace(u"  "_qs, u" "_qs);
-    return locale.toString(QDate(r.year, r.month, r.day), QLocale::ShortFormat) + u' '
-           + locale.toString(QTime(r.hour, r.minute, r.second), timeFormat.trimmed());
+    return locale.toString(time, timeFormat.trimmed());
+}
+
+QString ReplyDateTimeText(const PingReplyRecord &r)
+{
+    return ReplyDateText(QDate(r.year, r.month, r.day)) + u' '
+           + ReplyTimeText(QTime(r.hour, r.minute, r.second));
 }
 
 ReplyRowTexts FormatReplyRowForExport(const PingReplyRecord &r, const QString &address)

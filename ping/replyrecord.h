@@ -32,10 +32,14 @@ class PingReplyLog final
 {
 public:
     void clear();
-    void reserve(qsizetype count) { m_records.reserve(size_t(count)); }
+    void reserve(qsizetype count);
     // Appends a record and returns its row index.
     qsizetype append(const QDateTime &when, const QString &address, int size, int time, int ttl,
                      int status);
+    // The index of an address in the table, added when new; with appendRecord it
+    // lets a reader of stored records fill the log without building dates.
+    quint32 addressIndex(const QString &address);
+    void appendRecord(const PingReplyRecord &r) { m_records.push_back(r); }
     qsizetype size() const { return qsizetype(m_records.size()); }
     bool isEmpty() const { return m_records.empty(); }
     const PingReplyRecord &at(qsizetype row) const { return m_records[size_t(row)]; }
@@ -64,6 +68,9 @@ ReplyRowTexts FormatReplyRow(const PingReplyRecord &r, const QString &address);
 // As FormatReplyRow, with the date and time in the user's locale.
 ReplyRowTexts FormatReplyRowForExport(const PingReplyRecord &r, const QString &address);
 QString ReplyDateTimeText(const PingReplyRecord &r);
+// The two halves of ReplyDateTimeText (date, then time), for callers that cache them.
+QString ReplyDateText(const QDate &date);
+QString ReplyTimeText(const QTime &time);
 // The record's line in the result file: 2026,12,07,21,05,09,192.168.0.1,32,12,64,0
 QString ReplyLine(const PingReplyRecord &r, const QString &address);
 

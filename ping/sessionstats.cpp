@@ -62,6 +62,20 @@ ReplyRowTexts RecordReply(PingSessionStats &stats, PingReplyLog &log, const QDat
     return texts;
 }
 
+QString LastReplyLine(const PingReplyRecord &r, const QString &address)
+{
+    const ReplyRowTexts texts = FormatReplyRow(r, address);
+    QString line = texts.left + u":  "_qs;
+    if (r.answered()) {
+        const QString timeText = r.time > 0 ? u'=' + QString::number(r.time) : u"<1"_qs;
+        line += u"bytes="_qs + QString::number(r.size) + u"  time"_qs + timeText + u"ms  TTL="_qs
+                + QString::number(r.ttl);
+    } else {
+        line += texts.right;
+    }
+    return line.left(100);
+}
+
 std::array<QString, 9> StatisticsTexts(PingSessionStats &stats)
 {
     std::array<QString, 9> v;

@@ -45,6 +45,10 @@ ReplyRowTexts RecordReply(PingSessionStats &stats, PingReplyLog &log, const QDat
                           const QString &address, int sendSize, qint32 status,
                           const EchoReply &reply);
 
+// The last reply line of a stored record, as RecordReply leaves it for a live ping:
+// "12/07 21:05:09   Reply from 127.0.0.1:  bytes=32  time<1ms  TTL=64".
+QString LastReplyLine(const PingReplyRecord &r, const QString &address);
+
 // The nine values of the statistics column (index 4 is blank). A minimum, maximum
 // or average time of 0 is raised to 1 in the statistics themselves first, as the
 // program always showed "1 ms" for answers under a millisecond.

@@ -1,0 +1,246 @@
+#include "ping/pingexport.h"
+
+#include "probe/echoprobe.h"
+
+#include <QFile>
+
+#include <charconv>
+#include <vector>
+
+namespace netvane {
+
+namespace {
+
+const QString OneBlank = QStringLiteral(" ");
+const QString TwoBlanks = QStringLiteral("  ");
+
+// Rows are built by appending into one reused text: a long test has millions.
+void appendNumber(QString &s, qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    s.append(QLatin1StringView(digits, end - digits));
+}
+
+void appendDigits(QString &s, int value, int width)
+{
+    char digits[8];
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        digits[i] = char('0' + value % 10);
+    s.append(QLatin1StringView(digits, width));
+}
+
+// The date and time of a record in the user's locale. Formatting a date through the
+// locale is slow, and an export of a long test formats millions: each date and each
+// second of the day is formatted once.
+class StampTexts
+{
+public:
+    QString operator()(const PingReplyRecord &r)
+    {
+        const QDate date(r.year, r.month, r.day);
+        if (date != m_date) {
+            m_date = date;
+            m_dateText = ReplyDateText(date) + u' ';
+        }
+        const int second = (r.hour * 60 + r.minute) * 60 + r.second;
+        if (second < 0 || second >= 86400)
+            return m_dateText + ReplyTimeText(QTime(r.hour, r.minute, r.second));
+        QString &time = m_times[size_t(second)];
+        if (time.isNull())
+            time = ReplyTimeText(QTime(r.hour, r.minute, r.second));
+        return m_dateText + time;
+    }
+
+private:
+    QDate m_date;
+    QString m_dateText;
+    std::vector<QString> m_times = std::vector<QString>(86400);
+};
+
+QString testPeriod(const PingExportSource &s, StampTexts &stamp)
+{
+    if (!s.log || s.log->isEmpty())
+        return u"  -  "_qs;
+    return stamp(s.log->at(0)) + u"  -  "_qs + stamp(s.log->last());
+}
+
+} // namespace
+
+void ForEachEchoOfTarget(qsizetype logSize, qsizetype targetCount, int repeat, qsizetype k,
+                         const std::function<void(qsizetype)> &f)
+{
+    if (targetCount < 1 || repeat < 1 || k < 0 || k >= targetCount)
+        return;
+    const qint64 pass = qint64(repeat) * targetCount;
+    for (qint64 start = k * qint64(repeat); start < logSize; start += pass)
+        for (qint64 i = start; i < start + repeat && i < logSize; ++i)
+            f(qsizetype(i));
+}
+
+void WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink)
+{
+    StampTexts stamp;
+    PingSessionStats stats = source.stats;
+    const std::array<QString, 9> v = StatisticsTexts(stats);
+    sink(u"Ping test at :  "_qs + testPeriod(source, stamp));
+    for (int i = 0; i < 3; ++i)
+        sink(OneBlank);
+    sink(u"Result:"_qs);
+    sink(OneBlank);
+    sink(u"Sent:       "_qs + v[0]);
+    sink(u"Received:   "_qs + v[1]);
+    sink(u"Lost:       "_qs + v[2]);
+    sink(u"Loss Rate:  "_qs + v[3]);
+    sink(u"Min Time:   "_qs + v[5]);
+    sink(u"Max Time:   "_qs + v[6]);
+    sink(u"Avg Time:   "_qs + v[7]);
+    sink(u"Avg TTL:    "_qs + v[8]);
+    sink(OneBlank);
+    sink(OneBlank);
+    sink(u"Detail:"_qs);
+    sink(OneBlank);
+
+    const PingReplyLog *log = source.log;
+    const qsizetype logSize = log ? log->size() : 0;
+    for (qsizetype k = 0; k < source.targets.size(); ++k) {
+        sink(TwoBlanks);
+        sink(TwoBlanks);
+        sink(u"Ping  "_qs + source.targets.at(k) + u':');
+        sink(TwoBlanks);
+        qint64 n = 0;
+        QString row;
+        ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
+            const PingReplyRecord &r = log->at(i);
+            row.resize(0);
+            appendNumber(row, ++n);
+            row += u". "_qs;
+            row += stamp(r);
+            row += u"   Reply from "_qs;
+            row += log->address(r).trimmed();
+            row += u"  "_qs;
+            row += ReplyTail(r);
+            sink(row);
+        });
+        sink(TwoBlanks);
+    }
+    sink(OneBlank);
+}
+
+void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink)
+{
+    StampTexts stamp;
+    PingSessionStats stats = source.stats;
+    const std::array<QString, 9> v = StatisticsTexts(stats);
+    sink(u"Ping test at,"_qs + testPeriod(source, stamp));
+    for (int i = 0; i < 3; ++i)
+        sink(OneBlank);
+    sink(u"Result:"_qs);
+    sink(OneBlank);
+    sink(u"Sent,"_qs + v[0]);
+    sink(u"Received,"_qs + v[1]);
+    sink(u"Lost,"_qs + v[2]);
+    sink(u"Loss Rate,"_qs + v[3]);
+    sink(u"Min Time,"_qs + v[5]);
+    sink(u"Max Time,"_qs + v[6]);
+    sink(u"Avg Time,"_qs + v[7]);
+    sink(u"Avg TTL,"_qs + v[8]);
+    sink(OneBlank);
+    sink(OneBlank);
+    sink(u"Detail:"_qs);
+    sink(OneBlank);
+    sink(u"No.,Year,Month,Day,Hour,Minute,Second,IP,Send Buffer Size(Byte),Time(ms),TTL,Status"_qs);
+
+    const PingReplyLog *log = source.log;
+    const qsizetype logSize = log ? log->size() : 0;
+    for (qsizetype k = 0; k < source.targets.size(); ++k) {
+        const QString target = u',' + source.targets.at(k) + u',';
+        qint64 n = 0;
+        QString row;
+        ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
+            const PingReplyRecord &r = log->at(i);
+            row.resize(0);
+            appendNumber(row, ++n);
+            row += u".,"_qs;
+            appendDigits(row, r.year, 4);
+            for (const int part : {int(r.month), int(r.day), int(r.hour), int(r.minute), int(r.second)}) {
+                row += u',';
+                appendDigits(row, part, 2);
+            }
+            row += target;
+            appendNumber(row, r.size);
+            row += u',';
+            if (r.time >= 0) // the time stays empty for an echo that got no reply
+                appendNumber(row, r.time);
+            row += u',';
+            appendNumber(row, r.ttl);
+            row += u',';
+            row += EchoStatusText(r.status);
+            sink(row);
+        });
+        sink(TwoBlanks);
+    }
+    sink(OneBlank);
+}
+
+QStringList PingTextExportLines(const PingExportSource &source)
+{
+    QStringList lines;
+    WritePingTextExport(source, [&](const QString &line) { lines << line; });
+    return lines;
+}
+
+QStringList PingCsvExportLines(const PingExportSource &source)
+{
+    QStringList lines;
+    WritePingCsvExport(source, [&](const QString &line) { lines << line; });
+    return lines;
+}
+
+QString PingExportFileName(const PingSessionStats &stats)
+{
+    // The last reply line begins "mm/dd hh:mm:ss": month, day, hour and minute remain.
+    QString stamp = stats.lastLine.left(12);
+    stamp.remove(u'/');
+    stamp.remove(u':');
+    stamp.remove(u' ');
+    return u"Ping_Test_Log_"_qs + stamp;
+}
+
+bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
+                    QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    bool ok = true;
+    QString chunk;
+    const auto flush = [&] {
+        if (ok && !chunk.isEmpty()) {
+            const QByteArray bytes = chunk.toUtf8();
+            ok = file.write(bytes) == bytes.size();
+        }
+        chunk.resize(0); // keeps the buffer for the next chunk
+    };
+    const ExportLineSink sink = [&](const QString &line) {
+        chunk += line;
+        chunk += u"\r\n"_qs;
+        if (chunk.size() > (1 << 18))
+            flush();
+    };
+    if (extension == u"csv")
+        WritePingCsvExport(source, sink);
+    else
+        WritePingTextExport(source, sink);
+    flush();
+    if (ok)
+        ok = file.flush();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}
+
+} // namespace netvane

@@ -1,0 +1,46 @@
+#pragma once
+// The two export layouts of a ping test's results, built from memory only: the
+// reply log, the statistics, the target names in test order and the repeat per
+// target. The text layout is a readable report; the CSV layout one row per echo for
+// a spreadsheet. Under each target its echoes are listed pass by pass: with N
+// targets and repeat R, target k's echoes in pass m are the log entries
+// m*R*N + k*R ... m*R*N + k*R + R - 1, so a test stopped in the middle of a pass
+// simply lists fewer rows under the targets it did not reach.
+
+#include "ping/replyrecord.h"
+#include "ping/sessionstats.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace netvane {
+
+struct PingExportSource {
+    const PingReplyLog *log = nullptr;
+    PingSessionStats stats; // a copy: the export raises times of 0 to 1 in its own
+    QStringList targets;    // target names, in test order
+    int repeat = 1;
+};
+
+using ExportLineSink = std::function<void(const QString &line)>;
+
+void WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink);
+void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink);
+QStringList PingTextExportLines(const PingExportSource &source);
+QStringList PingCsvExportLines(const PingExportSource &source);
+
+// Calls f(logIndex) for every echo of target k (0-based), pass by pass.
+void ForEachEchoOfTarget(qsizetype logSize, qsizetype targetCount, int repeat, qsizetype k,
+                         const std::function<void(qsizetype)> &f);
+
+// "Ping_Test_Log_" + month, day, hour and minute of the last reply line.
+QString PingExportFileName(const PingSessionStats &stats);
+
+// Writes the text ("txt") or CSV ("csv") layout to path, lines ended by CR LF.
+// False with the reason when the file cannot be written; a partly written file stays.
+bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
+                    QString *error = nullptr);
+
+} // namespace netvane

@@ -1,0 +1,281 @@
+// The settings kept between runs: the store itself, and the window that puts them
+// into its boxes at start-up and saves them when a test starts and when it closes.
+
+#include "app/appsettings.h"
+#include "app/formtester.h"
+#include "ping/exportfile.h"
+#include "ping/pingpanel.h"
+#include "ping/resultstore.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace netvane;
+using namespace netvane::test;
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestAppSettings : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void keyNames();
+    void firstRun();
+    void valuesRoundTrip_data();
+    void valuesRoundTrip();
+    void failedWrite();
+    void windowAppliesInOrder();
+    void windowCollectsAndSaves();
+    void windowSavesWhenTestStarts();
+    void tracertStartUpMode();
+    void windowShowsFailedWrite();
+};
+
+void TestAppSettings::keyNames()
+{
+    QStringList names;
+    for (int k = 0; k < AppSettings::KeyCount; ++k)
+        names << AppSettings::keyName(AppSettings::Key(k));
+    QCOMPARE(names, (QStringList{u"Default_Interval"_qs, u"Default_Buffer"_qs, u"Default_TimeOut"_qs,
+                                 u"Default_Number"_qs, u"Default_Path"_qs, u"Default_IPtoName"_qs,
+                                 u"Default_Hop_Number"_qs, u"Default_Host_List"_qs,
+                                 u"Default_TimeOut2"_qs, u"Default_CmdType"_qs,
+                                 u"Default_TraceFileName"_qs, u"Default_IPQty"_qs,
+                                 u"Default_RepeatIP"_qs}));
+    QStringList boxes;
+    for (const AppSettings::BoxSetting &b : AppSettings::boxSettings())
+        boxes << AppSettings::keyName(b.key) + u'=' + QString::fromLatin1(b.objectName);
+    QCOMPARE(boxes, (QStringList{u"Default_Interval=ComboInv"_qs, u"Default_Buffer=ComboSize"_qs,
+                                 u"Default_TimeOut=ComboTimeOut"_qs, u"Default_Number=ComboTimes"_qs,
+                                 u"Default_RepeatIP=ComboRepIP"_qs,
+                                 u"Default_Hop_Number=ComboTracert_1"_qs,
+                                 u"Default_Host_List=ComboTracert_2"_qs,
+                                 u"Default_TimeOut2=ComboTracert_3"_qs}));
+}
+
+void TestAppSettings::firstRun()
+{
+    IsolatedFolders folders;
+    AppSettings s;
+    s.load();
+    for (int k = 0; k < AppSettings::KeyCount; ++k)
+        QVERIFY(s.value(AppSettings::Key(k)).isEmpty());
+    QVERIFY(s.filePath().startsWith(folders.path()));
+}
+
+void TestAppSettings::valuesRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("size list") << u"32 to 32000, 32++, 1"_qs;
+    QTest::newRow("folder with two blanks") << u"/home/user/My Exports  "_qs;
+    QTest::newRow("advanced") << u"Advanced"_qs;
+    QTest::newRow("leading blank") << u" 600"_qs;
+    QTest::newRow("quotes and escapes") << u"a\"b\\c;d=e#f"_qs;
+    QTest::newRow("at sign") << u"@Variant(x)"_qs;
+    QTest::newRow("non-latin") << u"Zürich-Gerät"_qs;
+    QTest::newRow("number") << u"3"_qs;
+}
+
+void TestAppSettings::valuesRoundTrip()
+{
+    QFETCH(QString, text);
+    IsolatedFolders folders;
+    AppSettings written;
+    for (int k = 0; k < AppSettings::KeyCount; ++k)
+        written.setValue(AppSettings::Key(k), text + QString::number(k));
+    QVERIFY(written.save());
+    AppSettings read;
+    read.load();
+    for (int k = 0; k < AppSettings::KeyCount; ++k)
+        QCOMPARE(read.value(AppSettings::Key(k)), text + QString::number(k));
+    // Stored as text under the key names, in the user's configuration folder.
+    const QSettings raw(QDir(folders.path()).filePath(u"config/Netvane/Netvane.conf"_qs),
+                        QSettings::IniFormat);
+    QCOMPARE(raw.value(u"Default_RepeatIP"_qs).typeId(), QMetaType::QString);
+    QCOMPARE(raw.value(u"Default_RepeatIP"_qs).toString(), text + u"12"_qs);
+}
+
+void TestAppSettings::failedWrite()
+{
+    IsolatedFolders folders;
+    // A file where the settings folder should be: nothing can be written.
+    writeBytes(QDir(folders.path()).filePath(u"config/Netvane"_qs), "x");
+    AppSettings s;
+    s.setValue(AppSettings::Interval, u"600"_qs);
+    QString error;
+    QVERIFY(!s.save(&error));
+    QVERIFY2(error.startsWith(u"Cannot save the settings in "_qs), qPrintable(error));
+    s.load(); // reading what cannot be read leaves every value empty
+    QVERIFY(s.value(AppSettings::Interval).isEmpty());
+}
+
+void TestAppSettings::windowAppliesInOrder()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    FormTester window;
+    // Stand-ins for the setting boxes, found by their object names.
+    QStringList changes;
+    for (const char *name : {"ComboTracert_3", "ComboInv", "ComboRepIP", "ComboSize", "ComboTimes",
+                             "ComboTimeOut", "ComboTracert_1", "ComboTracert_2"}) {
+        auto *combo = new QComboBox(&window);
+        combo->setObjectName(QString::fromLatin1(name));
+        combo->setEditable(true);
+        combo->setEditText(u"designed"_qs);
+        connect(combo, &QComboBox::editTextChanged, this, [&changes, combo](const QString &t) {
+            changes << combo->objectName() + u'=' + t;
+        });
+    }
+    auto *check = new QCheckBox(&window);
+    check->setObjectName(u"CheckIPtoName"_qs);
+
+    // Empty values leave the designed texts alone.
+    window.applySettings();
+    QVERIFY(changes.isEmpty());
+    QVERIFY(!check->isChecked());
+
+    AppSettings &s = window.settings();
+    s.setValue(AppSettings::Interval, u"Advanced"_qs);
+    s.setValue(AppSettings::Buffer, u"32 to 32000, 32++, 1"_qs);
+    s.setValue(AppSettings::TimeOut, u"600"_qs);
+    s.setValue(AppSettings::Number, u"5"_qs);
+    s.setValue(AppSettings::RepeatIP, u"2"_qs);
+    s.setValue(AppSettings::HopNumber, u"30"_qs);
+    s.setValue(AppSettings::HostList, u"10.0.0.1"_qs);
+    s.setValue(AppSettings::TimeOut2, u"900"_qs);
+    s.setValue(AppSettings::IPtoName, u"1"_qs);
+    s.setValue(AppSettings::Path, u"/tmp/exports  "_qs);
+    window.applySettings();
+    QCOMPARE(changes, (QStringList{u"ComboInv=Advanced"_qs, u"ComboSize=32 to 32000, 32++, 1"_qs,
+                                   u"ComboTimeOut=600"_qs, u"ComboTimes=5"_qs, u"ComboRepIP=2"_qs,
+                                   u"ComboTracert_1=30"_qs, u"ComboTracert_2=10.0.0.1"_qs,
+                                   u"ComboTracert_3=900"_qs}));
+    QVERIFY(check->isChecked());
+    QCOMPARE(LastDialogFolder(), u"/tmp/exports"_qs);
+    s.setValue(AppSettings::IPtoName, u"0"_qs);
+    window.applySettings();
+    QVERIFY(!check->isChecked());
+}
+
+void TestAppSettings::windowCollectsAndSaves()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    SetLastDialogFolder(QString());
+    {
+        FormTester window;
+        QCOMPARE(window.mode(), u"Ping"_qs); // first run: ping mode
+        auto *inv = new QComboBox(&window);
+        inv->setObjectName(u"ComboInv"_qs);
+        inv->setEditable(true);
+        inv->setEditText(u"1000"_qs);
+        auto *check = new QCheckBox(&window);
+        check->setObjectName(u"CheckIPtoName"_qs);
+        check->setChecked(true);
+        window.settings().setValue(AppSettings::TraceFileName, u"/data/trace_"_qs);
+        SetLastDialogFolder(u"/srv/out"_qs);
+        QVERIFY(window.close()); // closing saves
+    }
+    AppSettings s;
+    s.load();
+    QCOMPARE(s.value(AppSettings::Interval), u"1000"_qs);
+    QCOMPARE(s.value(AppSettings::IPtoName), u"1"_qs);
+    QCOMPARE(s.value(AppSettings::Path), u"/srv/out  "_qs);
+    QCOMPARE(s.value(AppSettings::CmdType), u"Ping"_qs);
+    QCOMPARE(s.value(AppSettings::TraceFileName), u"/data/trace_"_qs);
+    QVERIFY(s.value(AppSettings::Buffer).isEmpty()); // no such box: nothing invented
+    QVERIFY(ui.boxes.isEmpty());
+
+    // The next start reads them back into the same boxes, which exist only after
+    // the window is built, so apply once more as the start-up does.
+    SetLastDialogFolder(QString());
+    FormTester again;
+    QCOMPARE(LastDialogFolder(), u"/srv/out"_qs);
+    auto *inv = new QComboBox(&again);
+    inv->setObjectName(u"ComboInv"_qs);
+    inv->setEditable(true);
+    again.applySettings();
+    QCOMPARE(inv->currentText(), u"1000"_qs);
+}
+
+void TestAppSettings::windowSavesWhenTestStarts()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    FormTester window;
+    window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    window.pingTest()->interval = 50;
+    window.findChild<QPushButton *>(u"CommandStart"_qs)->click();
+    QVERIFY(window.isBusy());
+    AppSettings s;
+    s.load();
+    QCOMPARE(s.value(AppSettings::CmdType), u"Ping"_qs);
+    QCOMPARE(s.value(AppSettings::IPQty), u"1"_qs);
+    QSignalSpy finished(window.pingTest(), &PingTest::finished);
+    window.CommandStop_Click();
+    QVERIFY(finished.wait(5000));
+}
+
+void TestAppSettings::tracertStartUpMode()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    // A previous ping result exists, but traceroute was the function used last.
+    QDir().mkpath(folders.dataFolder());
+    writeBytes(folders.dataFolder() + ResultFileName,
+               "1,1,1\r\n2026,12,07,21,05,09,127.0.0.1,32,1,64,0\r\n");
+    AppSettings s;
+    s.setValue(AppSettings::CmdType, u"Tracert"_qs);
+    QVERIFY(s.save());
+    {
+        FormTester window;
+        QCOMPARE(window.mode(), u"Tracert"_qs);
+        QVERIFY(window.pingTest()->log().isEmpty()); // the ping results are not read
+        QVERIFY(window.pingPanel()->title(0)->text().isEmpty());
+        QVERIFY(window.close());
+    }
+    s.load();
+    QCOMPARE(s.value(AppSettings::CmdType), u"Tracert"_qs);
+
+    // Any other text, and an empty one, starts in ping mode and shows the results.
+    for (const QString &type : {u"tracert"_qs, QString()}) {
+        s.setValue(AppSettings::CmdType, type);
+        QVERIFY(s.save());
+        FormTester window;
+        QCOMPARE(window.mode(), u"Ping"_qs);
+        QCOMPARE(window.pingTest()->log().size(), 1);
+    }
+}
+
+void TestAppSettings::windowShowsFailedWrite()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    FormTester window;
+    writeBytes(QDir(folders.path()).filePath(u"config/Netvane"_qs), "x");
+    QVERIFY(window.close()); // the close goes ahead; the failure is said
+    QCOMPARE(ui.boxes.size(), 1);
+    QCOMPARE(ui.boxes.at(0).icon, BoxIcon::Critical);
+    QVERIFY(ui.boxes.at(0).text.startsWith(u"Cannot save the settings in "_qs));
+}
+
+QTEST_MAIN(TestAppSettings)
+#include "tst_appsettings.moc"

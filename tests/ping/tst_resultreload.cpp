@@ -1,0 +1,301 @@
+// Reading the result file and the target file of the last test back.
+
+#include "ping/resultreload.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace netvane;
+
+namespace {
+
+const QByteArray Header = "2,1,2\r\n";
+const QByteArray Answered = "2026,12,07,21,05,09,127.0.0.1,32,12,64,0\r\n";
+const QByteArray UnderOneMs = "2026,12,07,21,05,10,127.0.0.1,32,0,64,0\r\n";
+const QByteArray Lost = "2026,12,07,21,05,11,127.0.0.2,32,-1,0,11010\r\n";
+
+QByteArray writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return bytes;
+}
+
+} // namespace
+
+class TestResultReload : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void header_data();
+    void header();
+    void validLines();
+    void malformed_data();
+    void malformed();
+    void statistics_data();
+    void statistics();
+    void progressCountsDown();
+    void targetFile();
+    void readsFileFromDisk();
+};
+
+void TestResultReload::header_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("targets");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("repeat");
+    QTest::newRow("three fields") << QByteArray("3,6,2") << true << 3 << 6 << 2;
+    QTest::newRow("target count only") << QByteArray("5") << true << 5 << 1 << 1;
+    QTest::newRow("two fields") << QByteArray("4,8") << true << 4 << 8 << 1;
+    QTest::newRow("blanks around") << QByteArray("  2,1,3  ") << true << 2 << 1 << 3;
+    QTest::newRow("no targets") << QByteArray("0,1,1") << false << 0 << 0 << 0;
+    QTest::newRow("negative") << QByteArray("-2,1,1") << false << 0 << 0 << 0;
+    QTest::newRow("not a number") << QByteArray("abc,1,1") << false << 0 << 0 << 0;
+    QTest::newRow("fraction") << QByteArray("2.5,1,1") << false << 0 << 0 << 0;
+    QTest::newRow("four fields") << QByteArray("2,1,1,9") << false << 0 << 0 << 0;
+    QTest::newRow("absurd count") << QByteArray("999999999,1,1") << false << 0 << 0 << 0;
+    QTest::newRow("bad repeat") << QByteArray("2,1,x") << false << 0 << 0 << 0;
+    QTest::newRow("echo line as header") << Answered.trimmed() << false << 0 << 0 << 0;
+}
+
+void TestResultReload::header()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, valid);
+    ResultFileHeader h;
+    QCOMPARE(ParseResultHeader(line, h), valid);
+    if (valid) {
+        QFETCH(int, targets);
+        QFETCH(int, step);
+        QFETCH(int, repeat);
+        QCOMPARE(h.targetCount, targets);
+        QCOMPARE(h.sizeStepLength, step);
+        QCOMPARE(h.repeat, repeat);
+    }
+}
+
+void TestResultReload::validLines()
+{
+    // Either line end; the fields become the record as the run loop made it.
+    const QByteArray file = "2,1,2\n2026,12,07,21,05,09,127.0.0.1,32,12,64,0\n"
+                            "2027,02,28,00,00,59,10.0.0.255,65500,-1,0,-1\n"
+                            "2028,02,29,23,59,00,127.0.0.1,0,0,255,0";
+    const ReloadedPingTest t = ParseResultFile(file);
+    QVERIFY(t.headerRead);
+    QCOMPARE(t.badLine, 0);
+    QCOMPARE(t.log.size(), 3);
+    const PingReplyRecord &a = t.log.at(0);
+    QCOMPARE(ReplyLine(a, t.log.address(a)), u"2026,12,07,21,05,09,127.0.0.1,32,12,64,0"_qs);
+    const PingReplyRecord &b = t.log.at(1);
+    QCOMPARE(ReplyLine(b, t.log.address(b)), u"2027,02,28,00,00,59,10.0.0.255,65500,-1,0,-1"_qs);
+    QCOMPARE(t.log.address(t.log.at(2)), u"127.0.0.1"_qs);
+    QCOMPARE(t.log.at(2).ttl, 255);
+    QCOMPARE(t.stats.lastLine, u"02/29 23:59:00   Reply from 127.0.0.1:  bytes=0  time<1ms  TTL=255"_qs);
+}
+
+void TestResultReload::malformed_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("headerRead");
+    QTest::addColumn<int>("records"); // echoes kept before the bad line
+    QTest::addColumn<int>("badLine");
+
+    const QByteArray two = Header + Answered + Lost;
+    QTest::newRow("empty file") << QByteArray() << false << 0 << 0;
+    QTest::newRow("blank first line") << QByteArray("\r\n") + Answered << false << 0 << 0;
+    QTest::newRow("header only") << Header << true << 0 << 0;
+    QTest::newRow("header without line end") << QByteArray("2,1,2") << true << 0 << 0;
+    QTest::newRow("bad header") << QByteArray("x,1,2\r\n") + Answered << false << 0 << 1;
+    QTest::newRow("empty line ends the log") << two + "\r\n" + Answered << true << 2 << 0;
+    QTest::newRow("blank line ends the log") << two + "   \r\n" + Answered << true << 2 << 0;
+    QTest::newRow("short line") << two + "2026,12,07,21,05\r\n" + Answered << true << 2 << 4;
+    QTest::newRow("cut last line") << two + "2026,12,07,21,05,09,127.0." << true << 2 << 4;
+    QTest::newRow("extra field") << two + "2026,12,07,21,05,09,127.0.0.1,32,12,64,0,7\r\n"
+                                 << true << 2 << 4;
+    QTest::newRow("time not a number") << two + "2026,12,07,21,05,09,127.0.0.1,32,1x,64,0\r\n"
+                                       << true << 2 << 4;
+    QTest::newRow("empty size") << two + "2026,12,07,21,05,09,127.0.0.1,,12,64,0\r\n"
+                                << true << 2 << 4;
+    QTest::newRow("no such day") << two + "2026,02,30,21,05,09,127.0.0.1,32,12,64,0\r\n"
+                                 << true << 2 << 4;
+    QTest::newRow("hour 24") << two + "2026,12,07,24,05,09,127.0.0.1,32,12,64,0\r\n"
+                             << true << 2 << 4;
+    QTest::newRow("unpadded month") << two + "2026,1,07,21,05,09,127.0.0.1,32,12,64,0\r\n"
+                                    << true << 2 << 4;
+    QTest::newRow("ttl above 255") << two + "2026,12,07,21,05,09,127.0.0.1,32,12,300,0\r\n"
+                                   << true << 2 << 4;
+    QTest::newRow("time below -1") << two + "2026,12,07,21,05,09,127.0.0.1,32,-5,0,11010\r\n"
+                                   << true << 2 << 4;
+    QTest::newRow("lost with a time") << two + "2026,12,07,21,05,09,127.0.0.1,32,12,64,11010\r\n"
+                                      << true << 2 << 4;
+    QTest::newRow("answer without a time") << two + "2026,12,07,21,05,09,127.0.0.1,32,-1,0,0\r\n"
+                                           << true << 2 << 4;
+    QTest::newRow("address too long") << two + "2026,12,07,21,05,09,1234567890123456,32,12,64,0\r\n"
+                                      << true << 2 << 4;
+    QTest::newRow("empty address") << two + "2026,12,07,21,05,09,,32,12,64,0\r\n" << true << 2 << 4;
+    QTest::newRow("huge number") << two + "2026,12,07,21,05,09,127.0.0.1,32,99999999999,64,0\r\n"
+                                 << true << 2 << 4;
+    QTest::newRow("huge line") << two + QByteArray(5 << 20, '7') + "\r\n" + Answered
+                               << true << 2 << 4;
+    QByteArray binary(4096, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char((i * 7919) % 256);
+    QTest::newRow("binary file") << binary << false << 0 << 1;
+    QTest::newRow("binary after echoes") << two + binary << true << 2 << 4;
+    QTest::newRow("NUL inside a line")
+        << two + QByteArray("2026,12,07,21,05,09,127.0.0.1,32,1\0002,64,0\r\n", 43) << true << 2 << 4;
+}
+
+void TestResultReload::malformed()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, headerRead);
+    QFETCH(int, records);
+    QFETCH(int, badLine);
+    // The same from memory and from a file read in pieces.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
+    writeFile(path, file);
+    for (const ReloadedPingTest &t : {ParseResultFile(file), ReadResultFile(path)}) {
+        QCOMPARE(t.headerRead, headerRead);
+        QCOMPARE(t.log.size(), records);
+        QCOMPARE(t.badLine, badLine);
+        // The statistics describe exactly the records kept.
+        QCOMPARE(t.stats.sent, records);
+        QVERIFY(t.stats.lost <= t.stats.sent);
+    }
+}
+
+void TestResultReload::statistics_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("texts"); // sent, received, lost, rate, -, min, max, avg, ttl
+
+    const auto line = [](int time, int ttl) {
+        return time < 0 ? Lost : QByteArray("2026,12,07,21,05,09,127.0.0.1,32,") + QByteArray::number(time)
+                                      + ',' + QByteArray::number(ttl) + ",0\r\n";
+    };
+    QTest::newRow("header only")
+        << Header << QStringList{u"0"_qs, u"0"_qs, u"0"_qs, u"0.00 %"_qs, {}, u"0 ms"_qs, u"0 ms"_qs, u"0 ms"_qs, u"0"_qs};
+    QTest::newRow("every echo lost")
+        << Header + line(-1, 0) + line(-1, 0)
+        << QStringList{u"2"_qs, u"0"_qs, u"2"_qs, u"100.00 %"_qs, {}, u"0 ms"_qs, u"0 ms"_qs, u"0 ms"_qs, u"0"_qs};
+    QTest::newRow("one lost of three, halves up")
+        << Header + line(10, 64) + line(-1, 0) + line(11, 63)
+        << QStringList{u"3"_qs, u"2"_qs, u"1"_qs, u"33.33 %"_qs, {}, u"10 ms"_qs, u"11 ms"_qs, u"11 ms"_qs, u"64"_qs};
+    QTest::newRow("under a millisecond shows 1 ms")
+        << Header + line(0, 64) + line(0, 64)
+        << QStringList{u"2"_qs, u"2"_qs, u"0"_qs, u"0.00 %"_qs, {}, u"1 ms"_qs, u"1 ms"_qs, u"1 ms"_qs, u"64"_qs};
+}
+
+void TestResultReload::statistics()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, texts);
+    ReloadedPingTest t = ParseResultFile(file);
+    QVERIFY(t.headerRead);
+    const std::array<QString, 9> v = StatisticsTexts(t.stats);
+    for (int i = 0; i < 9; ++i)
+        if (i != 4)
+            QCOMPARE(v[size_t(i)], texts.at(i));
+}
+
+void TestResultReload::progressCountsDown()
+{
+    QByteArray file = Header;
+    for (int i = 0; i < 10000; ++i)
+        file += i % 3 ? Answered : Lost;
+    QList<qsizetype> seen;
+    const ReloadedPingTest t = ParseResultFile(file, [&](qsizetype remaining) { seen << remaining; });
+    QCOMPARE(t.log.size(), 10000);
+    // Lines still to convert, estimated from the bytes left; the last report is 0.
+    QCOMPARE(seen.size(), 3);
+    QVERIFY(qAbs(seen[0] - (10000 - 4096)) < 20);
+    QVERIFY(qAbs(seen[1] - (10000 - 8192)) < 20);
+    QCOMPARE(seen[2], 0);
+    QCOMPARE(t.stats.lost, 3334);
+    // Few distinct addresses: the log keeps one copy of each.
+    QCOMPARE(t.log.address(t.log.at(0)), u"127.0.0.2"_qs);
+    QCOMPARE(t.log.address(t.log.at(1)), u"127.0.0.1"_qs);
+}
+
+void TestResultReload::targetFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Quellon_DB4.txt"_qs);
+    QStringList names;
+    QVERIFY(ReadTargetFile(path, 3, names)); // missing: no names, no failure
+    QVERIFY(names.isEmpty());
+
+    writeFile(path, "  router.lan \r\n127.0.0.2\r\nthird\r\nfourth\r\n");
+    QVERIFY(ReadTargetFile(path, 3, names));
+    QCOMPARE(names, (QStringList{u"router.lan"_qs, u"127.0.0.2"_qs, u"third"_qs}));
+
+    // A file shorter than the test's targets: the targets it does not name take the
+    // address their first echo went to; one that never got an echo stays unnamed.
+    writeFile(path, "router.lan\r\n");
+    QVERIFY(ReadTargetFile(path, 4, names));
+    QCOMPARE(names, QStringList{u"router.lan"_qs});
+    ReloadedPingTest t = ParseResultFile(
+        "4,1,1\r\n2026,12,07,21,05,09,127.0.0.1,32,1,64,0\r\n2026,12,07,21,05,09,127.0.0.2,32,1,64,0\r\n"
+        "2026,12,07,21,05,09,127.0.0.3,32,1,64,0\r\n");
+    const QList<PingTarget> targets = ReloadedTargets(t, names);
+    QCOMPARE(targets.size(), 4);
+    QCOMPARE(targets.at(0).name, u"router.lan"_qs);
+    QCOMPARE(targets.at(0).address, u"127.0.0.1"_qs);
+    QCOMPARE(targets.at(1).name, u"127.0.0.2"_qs);
+    QCOMPARE(targets.at(2).name, u"127.0.0.3"_qs);
+    QCOMPARE(targets.at(3).name, QString());
+
+    // A huge binary target file yields no more names than asked for.
+    QByteArray junk(3 << 20, '\x01');
+    junk[100] = '\n';
+    writeFile(path, junk);
+    QVERIFY(ReadTargetFile(path, 2, names));
+    QCOMPARE(names.size(), 2);
+    QVERIFY(names.at(1).isEmpty()); // the over-long line is no name
+
+    // A folder where the file should be cannot be read: the reason comes back.
+    QFile::remove(path);
+    QVERIFY(QDir(dir.path()).mkdir(u"Quellon_DB4.txt"_qs));
+    QString error;
+    QVERIFY(!ReadTargetFile(path, 2, names, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestResultReload::readsFileFromDisk()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
+    QVERIFY(!ReadResultFile(path).headerRead); // missing
+    writeFile(path, {});
+    QVERIFY(!ReadResultFile(path).headerRead); // empty
+    writeFile(path, Header + Answered + UnderOneMs + Lost);
+    const ReloadedPingTest t = ReadResultFile(path);
+    QVERIFY(t.headerRead);
+    QCOMPARE(t.log.size(), 3);
+    QCOMPARE(t.header.repeat, 2);
+    QVERIFY(QDir(dir.path()).mkdir(u"folder"_qs));
+    QVERIFY(!ReadResultFile(dir.filePath(u"folder"_qs)).headerRead);
+
+    // Several pieces' worth, the last line without its line end, and a bad line far in.
+    QByteArray big = Header;
+    while (big.size() < (5 << 19))
+        big += Answered + Lost + UnderOneMs;
+    const qsizetype good = (big.count('\n') - 1);
+    writeFile(path, big + Answered.trimmed());
+    ReloadedPingTest whole = ReadResultFile(path);
+    QCOMPARE(whole.log.size(), good + 1);
+    QCOMPARE(whole.badLine, 0);
+    QCOMPARE(whole.stats.lost, ParseResultFile(big).stats.lost);
+    writeFile(path, big + "2026,12,07,21,05,09,127.0.0.1,32\r\n" + Answered);
+    whole = ReadResultFile(path);
+    QCOMPARE(whole.log.size(), good);
+    QCOMPARE(whole.badLine, good + 2);
+}
+
+QTEST_GUILESS_MAIN(TestResultReload)
+#include "tst_resultreload.moc"
