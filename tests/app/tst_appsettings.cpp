@@ -201,7 +201,7 @@ void TestAppSettings::windowCollectsAndSaves()
     QCOMPARE(s.value(AppSettings::Path), u"/srv/out  "_qs);
     QCOMPARE(s.value(AppSettings::CmdType), u"Ping"_qs);
     QCOMPARE(s.value(AppSettings::TraceFileName), u"/data/trace_"_qs);
-    QVERIFY(s.value(AppSettings::Buffer).isEmpty()); // no such box: nothing invented
+    QCOMPARE(s.value(AppSettings::Buffer), u"32  Bytes"_qs); // the size box's designed text
     QVERIFY(ui.boxes.isEmpty());
 
     // The next start reads them back into the same boxes, which exist only after
@@ -222,7 +222,7 @@ void TestAppSettings::windowSavesWhenTestStarts()
     ScriptedUi ui;
     FormTester window;
     window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
-    window.pingTest()->interval = 50;
+    window.findChild<QComboBox *>(u"ComboInv"_qs)->setEditText(u"50"_qs);
     window.findChild<QPushButton *>(u"CommandStart"_qs)->click();
     QVERIFY(window.isBusy());
     AppSettings s;

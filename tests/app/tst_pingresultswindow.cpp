@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -119,8 +120,8 @@ void TestPingResultsWindow::roundTripThroughTheWindow()
     {
         FormTester window;
         window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
-        window.pingTest()->interval = 5;
-        window.pingTest()->testTimes = 25; // stops by itself after 25 echoes
+        window.findChild<QComboBox *>(u"ComboInv"_qs)->setEditText(u"5"_qs);
+        window.findChild<QComboBox *>(u"ComboTimes"_qs)->setEditText(u"25"_qs); // stops by itself
         QSignalSpy finished(window.pingTest(), &PingTest::finished);
         window.CommandStart_Click();
         QVERIFY(finished.wait(30000));
