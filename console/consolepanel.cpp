@@ -368,18 +368,9 @@ void ConsolePanel::ExportHistory()
 
 void ConsolePanel::ImportHistory()
 {
-    const QString path = AskOpenPath(u"Import DOS Command History"_qs, u"txt"_qs);
+    const QString path = AskImportPath(u"Import DOS Command History"_qs, m_history.path(),
+                                       u"Overwrite the current DOS command history?"_qs);
     if (path.isEmpty())
-        return;
-    if (!QFileInfo(path).isFile()) {
-        MsgBox(u"Not Find This File."_qs, BoxIcon::Exclamation, BoxButtons::YesNo,
-               u"File Name Error"_qs);
-        return;
-    }
-    if (QFileInfo::exists(m_history.path())
-        && MsgBox(u"Overwrite the current DOS command history?"_qs, BoxIcon::Exclamation,
-                  BoxButtons::YesNo, u"Information"_qs)
-               != BoxAnswer::Yes)
         return;
     QString error;
     const bool done = m_history.importFrom(path, &error);

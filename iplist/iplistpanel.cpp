@@ -463,78 +463,45 @@ QString duplicateMessage(bool single, const QString &name)
 
 void IpListPanel::AddSingleItem()
 {
-    m_state.result.clear();
-    m_state.title.clear();
-    m_state.editSource.clear();
-    for (;;) {
-        runDialog(DialogKind::Single);
-        if (m_state.result == IpDialogState::Left) {
-            startManualTest();
-            return;
-        }
-        if (m_state.result.isEmpty())
-            continue;
-        const QString address = m_state.result;
-        if (m_list->findDisplayText(address) >= 0) {
-            m_state.message = duplicateMessage(true, address);
-            continue;
-        }
-        const QString line = newLine(DialogKind::Single);
-        rewrite(m_list->items() + QStringList{line});
-        selectRow(m_list->indexOfItem(line));
-        m_state.message = u"'"_qs + address + u"' has been added to the list."_qs;
-    }
+    addItem(DialogKind::Single);
 }
 
 void IpListPanel::AddGroupItem()
 {
-    m_state.result.clear();
-    m_state.title.clear();
-    m_state.editSource.clear();
-    for (;;) {
-        runDialog(DialogKind::Group);
-        if (m_state.result == IpDialogState::Left) {
-            startManualTest();
-            return;
-        }
-        if (m_state.result.isEmpty())
-            continue;
-        if (m_state.title.isEmpty())
-            m_state.title = u"IP_Group"_qs;
-        if (m_list->findDisplayText(m_state.title) >= 0) {
-            m_state.message = duplicateMessage(false, m_state.title);
-            continue;
-        }
-        const QString line = newLine(DialogKind::Group);
-        rewrite(m_list->items() + QStringList{line});
-        selectRow(m_list->indexOfItem(line));
-        m_state.message = u"'"_qs + m_state.title + u"' has been added to the list."_qs;
-    }
+    addItem(DialogKind::Group);
 }
 
 void IpListPanel::AddRangeItem()
 {
+    addItem(DialogKind::Range);
+}
+
+void IpListPanel::addItem(DialogKind kind)
+{
     m_state.result.clear();
     m_state.title.clear();
     m_state.editSource.clear();
+    const bool single = kind == DialogKind::Single;
     for (;;) {
-        runDialog(DialogKind::Range);
+        runDialog(kind);
         if (m_state.result == IpDialogState::Left) {
             startManualTest();
             return;
         }
         if (m_state.result.isEmpty())
             continue;
-        if (m_state.title.isEmpty())
-            m_state.title = u"IP_Range"_qs;
-        if (m_list->findDisplayText(m_state.title) >= 0) {
-            m_state.message = duplicateMessage(false, m_state.title);
+        if (!single && m_state.title.isEmpty())
+            m_state.title = kind == DialogKind::Group ? u"IP_Group"_qs : u"IP_Range"_qs;
+        // A single entry is known by its address, a group or range by its title.
+        const QString name = single ? m_state.result : m_state.title;
+        if (m_list->findDisplayText(name) >= 0) {
+            m_state.message = duplicateMessage(single, name);
             continue;
         }
-        const QString line = newLine(DialogKind::Range);
+        const QString line = newLine(kind);
         rewrite(m_list->items() + QStringList{line});
         selectRow(m_list->indexOfItem(line));
-        m_state.message = u"'"_qs + m_state.title + u"' has been added to the list."_qs;
+        m_state.message = u"'"_qs + name + u"' has been added to the list."_qs;
     }
 }
 
@@ -641,19 +608,10 @@ void IpListPanel::ExportIpList()
 
 void IpListPanel::ImportIpList()
 {
-    const QString path = AskOpenPath(u"Import an IP List from this File"_qs, u"txt"_qs);
-    if (path.isEmpty())
-        return;
-    if (!QFile::exists(path)) {
-        MsgBox(u"Not Find This File."_qs, BoxIcon::Exclamation, BoxButtons::YesNo,
-               u"File Name Error"_qs);
-        return;
-    }
     const QString target = m_list->filePath();
-    if (QFile::exists(target)
-        && MsgBox(u"Overwrite the current IP List?"_qs, BoxIcon::Exclamation, BoxButtons::YesNo,
-                  u"Information"_qs)
-               != BoxAnswer::Yes)
+    const QString path = AskImportPath(u"Import an IP List from this File"_qs, target,
+                                       u"Overwrite the current IP List?"_qs);
+    if (path.isEmpty())
         return;
     // Copied next to the list first, so a failed copy leaves the old list whole.
     const QString partial = target + u".new"_qs;

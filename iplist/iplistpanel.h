@@ -84,6 +84,7 @@ protected:
 private:
     enum class DialogKind { Single, Group, Range };
     void runDialog(DialogKind kind);
+    void addItem(DialogKind kind);
     bool startManualTest();
     void fillList();
     void selectRow(int row);

@@ -79,6 +79,24 @@ QString AskOpenPath(const QString &title, const QString &extension)
     return path;
 }
 
+QString AskImportPath(const QString &title, const QString &replacedFile,
+                      const QString &overwriteQuestion)
+{
+    const QString path = AskOpenPath(title, u"txt"_qs);
+    if (path.isEmpty())
+        return {};
+    if (!QFileInfo(path).isFile()) {
+        MsgBox(u"Not Find This File."_qs, BoxIcon::Exclamation, BoxButtons::YesNo,
+               u"File Name Error"_qs);
+        return {};
+    }
+    if (QFileInfo::exists(replacedFile)
+        && MsgBox(overwriteQuestion, BoxIcon::Exclamation, BoxButtons::YesNo, u"Information"_qs)
+               != BoxAnswer::Yes)
+        return {};
+    return path;
+}
+
 void ShowFileSaved(const QString &text)
 {
     MsgBox(text, BoxIcon::Information, BoxButtons::Ok, u"File Saved"_qs);

@@ -21,6 +21,12 @@ QString AskSavePath(const QString &title, const QString &defaultName, const QStr
 // Open dialog; the answer trimmed and without line breaks, or empty when cancelled.
 QString AskOpenPath(const QString &title, const QString &extension);
 
+// The import side: the open dialog, "Not Find This File." for a missing file, then
+// the overwrite question when the file to replace exists. Returns the chosen path,
+// or an empty text when the import ends there.
+QString AskImportPath(const QString &title, const QString &replacedFile,
+                      const QString &overwriteQuestion);
+
 // The information box titled "File Saved".
 void ShowFileSaved(const QString &text);
 

@@ -78,28 +78,39 @@ void ForEachEchoOfTarget(qsizetype logSize, qsizetype targetCount, int repeat, q
             f(qsizetype(i));
 }
 
-void WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink)
+namespace {
+
+// The head of both layouts: the test's period, the statistics and "Detail:".
+void writeSummary(const PingExportSource &source, StampTexts &stamp, const ExportLineSink &sink,
+                  bool csv)
 {
-    StampTexts stamp;
+    static const char16_t *const TextLabels[9] = {u"Sent:       ", u"Received:   ", u"Lost:       ",
+                                                  u"Loss Rate:  ", nullptr, u"Min Time:   ",
+                                                  u"Max Time:   ", u"Avg Time:   ", u"Avg TTL:    "};
+    static const char16_t *const CsvLabels[9] = {u"Sent,", u"Received,", u"Lost,", u"Loss Rate,", nullptr,
+                                                 u"Min Time,", u"Max Time,", u"Avg Time,", u"Avg TTL,"};
     PingSessionStats stats = source.stats;
     const std::array<QString, 9> v = StatisticsTexts(stats);
-    sink(u"Ping test at :  "_qs + testPeriod(source, stamp));
+    sink((csv ? u"Ping test at,"_qs : u"Ping test at :  "_qs) + testPeriod(source, stamp));
     for (int i = 0; i < 3; ++i)
         sink(OneBlank);
     sink(u"Result:"_qs);
     sink(OneBlank);
-    sink(u"Sent:       "_qs + v[0]);
-    sink(u"Received:   "_qs + v[1]);
-    sink(u"Lost:       "_qs + v[2]);
-    sink(u"Loss Rate:  "_qs + v[3]);
-    sink(u"Min Time:   "_qs + v[5]);
-    sink(u"Max Time:   "_qs + v[6]);
-    sink(u"Avg Time:   "_qs + v[7]);
-    sink(u"Avg TTL:    "_qs + v[8]);
+    for (size_t i = 0; i < v.size(); ++i)
+        if (const char16_t *label = (csv ? CsvLabels : TextLabels)[i])
+            sink(QString::fromUtf16(label) + v[i]);
     sink(OneBlank);
     sink(OneBlank);
     sink(u"Detail:"_qs);
     sink(OneBlank);
+}
+
+} // namespace
+
+void WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink)
+{
+    StampTexts stamp;
+    writeSummary(source, stamp, sink, false);
 
     const PingReplyLog *log = source.log;
     const qsizetype logSize = log ? log->size() : 0;
@@ -130,25 +141,7 @@ void WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
 void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink)
 {
     StampTexts stamp;
-    PingSessionStats stats = source.stats;
-    const std::array<QString, 9> v = StatisticsTexts(stats);
-    sink(u"Ping test at,"_qs + testPeriod(source, stamp));
-    for (int i = 0; i < 3; ++i)
-        sink(OneBlank);
-    sink(u"Result:"_qs);
-    sink(OneBlank);
-    sink(u"Sent,"_qs + v[0]);
-    sink(u"Received,"_qs + v[1]);
-    sink(u"Lost,"_qs + v[2]);
-    sink(u"Loss Rate,"_qs + v[3]);
-    sink(u"Min Time,"_qs + v[5]);
-    sink(u"Max Time,"_qs + v[6]);
-    sink(u"Avg Time,"_qs + v[7]);
-    sink(u"Avg TTL,"_qs + v[8]);
-    sink(OneBlank);
-    sink(OneBlank);
-    sink(u"Detail:"_qs);
-    sink(OneBlank);
+    writeSummary(source, stamp, sink, true);
     sink(u"No.,Year,Month,Day,Hour,Minute,Second,IP,Send Buffer Size(Byte),Time(ms),TTL,Status"_qs);
 
     const PingReplyLog *log = source.log;

@@ -101,19 +101,34 @@ bool IsMultipleSizeText(const QString &text)
     return pattern.match(text).hasMatch();
 }
 
-SizeSequenceResult ParseIncrementalSizeText(const QString &input)
+namespace {
+
+// The four numbers of "from to to, step, repeat"; nothing when the text has not that
+// shape. A number that does not fit a whole number is left empty.
+struct StepText {
+    std::optional<int> from, to, increment, repeat;
+};
+
+std::optional<StepText> ReadStepText(const QString &input)
 {
     const QString text = input.toLower().trimmed();
     const QStringList parts = text.split(u',');
     QString fromText;
     QString toText;
     if (parts.size() != 3 || !splitFromTo(parts.at(0), &fromText, &toText))
-        return sizeFailure(SizeFailureTail);
+        return std::nullopt;
+    return StepText{WholeNumberOf(fromText), WholeNumberOf(toText), WholeNumberOf(parts.at(1)),
+                    WholeNumberOf(parts.at(2))};
+}
 
-    const std::optional<int> from = WholeNumberOf(fromText);
-    const std::optional<int> to = WholeNumberOf(toText);
-    const std::optional<int> increment = WholeNumberOf(parts.at(1));
-    const std::optional<int> repeat = WholeNumberOf(parts.at(2));
+} // namespace
+
+SizeSequenceResult ParseIncrementalSizeText(const QString &input)
+{
+    const std::optional<StepText> step = ReadStepText(input);
+    if (!step)
+        return sizeFailure(SizeFailureTail);
+    const auto &[from, to, increment, repeat] = *step;
     if (!from || !to || !increment || !repeat || *repeat > MaxPlanCount)
         return sizeFailure(u"Overflow"_qs + SizeFailureTail, true);
     if (*increment == 0)
@@ -171,17 +186,10 @@ SizeSequenceResult ParseMultipleSizeText(const QString &input)
 
 IntervalSequenceResult ParseIntervalText(const QString &input)
 {
-    const QString text = input.toLower().trimmed();
-    const QStringList parts = text.split(u',');
-    QString fromText;
-    QString toText;
-    if (parts.size() != 3 || !splitFromTo(parts.at(0), &fromText, &toText))
+    const std::optional<StepText> step = ReadStepText(input);
+    if (!step)
         return intervalFailure(InalidTestInterval);
-
-    const std::optional<int> from = WholeNumberOf(fromText);
-    const std::optional<int> to = WholeNumberOf(toText);
-    const std::optional<int> increment = WholeNumberOf(parts.at(1));
-    const std::optional<int> repeat = WholeNumberOf(parts.at(2));
+    const auto &[from, to, increment, repeat] = *step;
     if (!from || !to || !increment || !repeat || *repeat > MaxPlanCount
         || *increment == std::numeric_limits<int>::min())
         return intervalFailure(InalidTestInterval);
