@@ -22,17 +22,6 @@
 using namespace netvane;
 using namespace netvane::test;
 
-namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
-
 class TestAppSettings : public QObject
 {
     Q_OBJECT
@@ -117,7 +106,7 @@ void TestAppSettings::failedWrite()
 {
     IsolatedFolders folders;
     // A file where the settings folder should be: nothing can be written.
-    writeBytes(QDir(folders.path()).filePath(u"config/Netvane"_qs), "x");
+    test::WriteFileBytes(QDir(folders.path()).filePath(u"config/Netvane"_qs), "x");
     AppSettings s;
     s.setValue(AppSettings::Interval, u"600"_qs);
     QString error;
@@ -240,7 +229,7 @@ void TestAppSettings::tracertStartUpMode()
     ScriptedUi ui;
     // A previous ping result exists, but traceroute was the function used last.
     QDir().mkpath(folders.dataFolder());
-    writeBytes(folders.dataFolder() + ResultFileName,
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName,
                "1,1,1\r\n2026,12,07,21,05,09,127.0.0.1,32,1,64,0\r\n");
     AppSettings s;
     s.setValue(AppSettings::CmdType, u"Tracert"_qs);
@@ -270,7 +259,7 @@ void TestAppSettings::windowShowsFailedWrite()
     IsolatedFolders folders;
     ScriptedUi ui;
     FormTester window;
-    writeBytes(QDir(folders.path()).filePath(u"config/Netvane"_qs), "x");
+    test::WriteFileBytes(QDir(folders.path()).filePath(u"config/Netvane"_qs), "x");
     QVERIFY(window.close()); // the close goes ahead; the failure is said
     QCOMPARE(ui.boxes.size(), 1);
     QCOMPARE(ui.boxes.at(0).icon, BoxIcon::Critical);

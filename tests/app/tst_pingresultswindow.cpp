@@ -53,14 +53,6 @@ Screen screenOf(const FormTester &w)
     return s;
 }
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 QByteArray readBytes(const QString &path)
 {
     QFile f(path);
@@ -205,7 +197,7 @@ void TestPingResultsWindow::largeFileAsksFirst()
         file += EchoLine;
     file += QByteArray(1000001 - file.size() - 2, ' ') + "\r\n";
     QCOMPARE(file.size(), 1000001);
-    writeBytes(folders.dataFolder() + ResultFileName, file);
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName, file);
     {
         ScriptedUi ui;
         ui.answers << BoxAnswer::No;
@@ -225,7 +217,7 @@ void TestPingResultsWindow::largeFileAsksFirst()
 
     // 1,000,000 bytes exactly: no question.
     file.chop(1);
-    writeBytes(folders.dataFolder() + ResultFileName, file);
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName, file);
     ui.clear();
     FormTester small;
     QVERIFY(ui.boxes.isEmpty());
@@ -274,9 +266,9 @@ void TestPingResultsWindow::damagedFilesAtStartUp()
     QFETCH(QStringList, stats);
     IsolatedFolders folders;
     ScriptedUi ui;
-    writeBytes(folders.dataFolder() + ResultFileName, result);
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName, result);
     if (!targets.isEmpty())
-        writeBytes(folders.dataFolder() + TargetFileName, targets);
+        test::WriteFileBytes(folders.dataFolder() + TargetFileName, targets);
     FormTester window;
     QCOMPARE(window.pingTest()->log().size(), records);
     QCOMPARE(window.pingPanel()->title(0)->text(), title);
@@ -289,10 +281,10 @@ void TestPingResultsWindow::damagedFilesAtStartUp()
 void TestPingResultsWindow::exportThroughTheWindow()
 {
     IsolatedFolders folders;
-    writeBytes(folders.dataFolder() + ResultFileName,
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName,
                QByteArray("2,1,1\r\n") + EchoLine
                    + "2026,12,07,21,06,10,127.0.0.2,32,-1,0,11010\r\n");
-    writeBytes(folders.dataFolder() + TargetFileName, "localhost\r\nsecond.lan\r\n");
+    test::WriteFileBytes(folders.dataFolder() + TargetFileName, "localhost\r\nsecond.lan\r\n");
     ScriptedUi ui;
     SetLastDialogFolder(QString());
     FormTester window;
@@ -343,7 +335,7 @@ void TestPingResultsWindow::exportThroughTheWindow()
 
     // Overwrite: No leaves the old file as it was.
     ui.clear();
-    writeBytes(txtPath, "old contents");
+    test::WriteFileBytes(txtPath, "old contents");
     ui.paths << txtPath;
     ui.answers << BoxAnswer::No;
     answerExportDialog(u"Option1"_qs);

@@ -12,17 +12,6 @@
 
 using namespace netvane;
 
-namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
-
 class TestIpListFile : public QObject
 {
     Q_OBJECT
@@ -57,7 +46,7 @@ void TestIpListFile::readingRules()
     QFETCH(QStringList, items);
     QTemporaryDir dir;
     const QString path = dir.filePath(IpListFileName);
-    writeBytes(path, file);
+    test::WriteFileBytes(path, file);
     bool exists = false;
     QCOMPARE(ReadIpListFile(path, &exists), items);
     QVERIFY(exists);
@@ -99,7 +88,7 @@ void TestIpListFile::foreignContentIsSkipped()
     bytes += "A\r\n";                            // a kind letter alone
     bytes += "BGroup,127.0.0.2\r\n";
     bytes += "CRange,127.0.0.1,127.0.0.3\r\n";
-    writeBytes(path, bytes);
+    test::WriteFileBytes(path, bytes);
     QCOMPARE(ReadIpListFile(path), (QStringList{u"A127.0.0.1"_qs, u"BGroup,127.0.0.2"_qs,
                                                 u"CRange,127.0.0.1,127.0.0.3"_qs}));
 }

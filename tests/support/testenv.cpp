@@ -1,7 +1,10 @@
 #include "support/testenv.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 
 #include <netinet/in.h>
 #include <sched.h>
@@ -54,6 +57,14 @@ bool EnterPrivateNetworkNamespace(QString *why)
         return false;
     }
     return true;
+}
+
+void WriteFileBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 bool CanOpenEchoSocket()

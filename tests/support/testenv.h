@@ -28,6 +28,9 @@ bool EnterPrivateNetworkNamespace(QString *why);
 // Runs a program (no shell) and returns whether it exited with 0.
 bool Run(const QString &program, const QStringList &arguments, QString *output = nullptr);
 
+// Writes the bytes to the file, replacing it; a failure fails the calling test.
+void WriteFileBytes(const QString &path, const QByteArray &bytes);
+
 // True when an ICMP echo socket (datagram or raw) can be opened here.
 bool CanOpenEchoSocket();
 
