@@ -17,7 +17,9 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 using namespace netvane;
 using namespace netvane::test;
@@ -36,6 +38,8 @@ private Q_SLOTS:
     void windowSavesWhenTestStarts();
     void tracertStartUpMode();
     void windowShowsFailedWrite();
+    void settingBoxesSurviveARestart();
+    void storedAdvancedReopensTheIntervalDialog();
 };
 
 void TestAppSettings::keyNames()
@@ -264,6 +268,71 @@ void TestAppSettings::windowShowsFailedWrite()
     QCOMPARE(ui.boxes.size(), 1);
     QCOMPARE(ui.boxes.at(0).icon, BoxIcon::Critical);
     QVERIFY(ui.boxes.at(0).text.startsWith(u"Cannot save the settings in "_qs));
+}
+
+void TestAppSettings::settingBoxesSurviveARestart()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    const auto box = [](FormTester &w, const char *name) {
+        return w.findChild<QComboBox *>(QString::fromLatin1(name));
+    };
+    {
+        FormTester window;
+        box(window, "ComboInv")->setEditText(u"1500"_qs);
+        box(window, "ComboSize")->setEditText(u"32 to 32000, 32++, 1"_qs);
+        box(window, "ComboTimeOut")->setEditText(u"900  Milliseconds"_qs);
+        box(window, "ComboTimes")->setEditText(u"1000"_qs);
+        box(window, "ComboRepIP")->setEditText(u"3"_qs);
+        QVERIFY(window.close());
+    }
+    FormTester again;
+    QCOMPARE(box(again, "ComboInv")->currentText(), u"1500"_qs);
+    QCOMPARE(box(again, "ComboSize")->currentText(), u"32 to 32000, 32++, 1"_qs);
+    QCOMPARE(box(again, "ComboTimeOut")->currentText(), u"900  Milliseconds"_qs);
+    QCOMPARE(box(again, "ComboTimes")->currentText(), u"1000"_qs);
+    QCOMPARE(box(again, "ComboRepIP")->currentText(), u"3"_qs);
+    QCOMPARE(again.findChild<QLabel *>(u"Label1_28"_qs)->text(), u"Total: 3000"_qs);
+    QVERIFY(ui.boxes.isEmpty());
+
+    // The stored size text is parsed again when a test starts.
+    again.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    again.CommandStart_Click();
+    QVERIFY(again.isBusy());
+    QCOMPARE(again.pingTest()->sizePlan.mode, u"Incremental"_qs);
+    QCOMPARE(again.pingTest()->sizePlan.count, 1000);
+    QCOMPARE(again.pingTest()->repeatPerTarget, 3);
+    QCOMPARE(PingTimeout, 900);
+    QSignalSpy finished(again.pingTest(), &PingTest::finished);
+    again.CommandStop_Click();
+    QVERIFY(finished.wait(5000));
+}
+
+void TestAppSettings::storedAdvancedReopensTheIntervalDialog()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    {
+        AppSettings stored;
+        stored.setValue(AppSettings::Interval, u"Advanced"_qs);
+        QVERIFY(stored.save());
+    }
+    // The dialog opens while the window starts; take its defaults.
+    QString shown;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !shown.isEmpty())
+            return;
+        shown = modal->objectName();
+        if (auto *ok = modal->findChild<QPushButton *>(u"Command2"_qs))
+            ok->click();
+    });
+    answer.start(20);
+    FormTester window;
+    answer.stop();
+    QCOMPARE(shown, u"DialogAdvanceInterval"_qs);
+    QCOMPARE(window.findChild<QComboBox *>(u"ComboInv"_qs)->currentText(), u"1000 to 0, 10--, 1"_qs);
 }
 
 QTEST_MAIN(TestAppSettings)
