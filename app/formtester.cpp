@@ -61,6 +61,9 @@ FormTester::FormTester(QWidget *parent)
     connect(m_pingTest, &PingTest::replyRecorded, this, &FormTester::replyRecorded);
     connect(m_pingTest, &PingTest::stopDue, this, &FormTester::CommandStop_Click);
     connect(m_pingTest, &PingTest::finished, this, &FormTester::pingTestFinished);
+    connect(m_pingTest, &PingTest::failed, this, [](const QString &description) {
+        MsgBox(description + u"    Ping_IP"_qs, BoxIcon::Exclamation);
+    });
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
     resize(1180, 720);

@@ -161,10 +161,15 @@ void PingTest::Ping_IP(const QString &address)
     const ReplyRowTexts texts = RecordReply(m_stats, m_log, QDateTime::currentDateTime(), target,
                                             m_sendSize, status, m_reply);
     const int row = int(m_log.size()) - 1;
-    if (m_store)
-        m_store->append(ReplyLine(m_log.at(row), target));
+    // An echo that cannot be stored must not pass as logged: the test stops pinging
+    // (the timer keeps ticking until Stop) and the window says why.
+    const bool stored = !m_store || m_store->append(ReplyLine(m_log.at(row), target));
+    if (!stored)
+        m_stopRequested = true;
     m_pingInProgress = false;
     Q_EMIT replyRecorded(row, texts);
+    if (!stored)
+        Q_EMIT failed(u"Cannot write the result file: "_qs + m_store->errorString());
 }
 
 void PingTest::requestStop()

@@ -86,6 +86,8 @@ Q_SIGNALS:
     void stopDue();
     // The finishing timer closed the test.
     void finished();
+    // An echo could not be stored; the test pings no more until it is stopped.
+    void failed(const QString &description);
 
 private:
     void applyStartingSize();

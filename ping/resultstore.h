@@ -26,6 +26,8 @@ public:
                 const QStringList &targetNames, QString *error = nullptr);
     // Appends one echo line; it is on disk when this returns.
     bool append(const QString &line) { return m_result.writeLine(line); }
+    QString errorString() const { return m_result.isOpen() ? m_result.errorString()
+                                                           : u"The result file is not open."_qs; }
     void close() { m_result.close(); }
     bool isOpen() const { return m_result.isOpen(); }
 

@@ -2,6 +2,7 @@
 // its named controls.
 
 #include "app/formtester.h"
+#include "iplist/iplistpanel.h"
 #include "ping/pingpanel.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -149,20 +151,25 @@ void TestPingWindow::twentyFirstEchoClearsTheRows()
 
 void TestPingWindow::lossShownInStatistics()
 {
-    // Two loopback targets answer, one text cannot be an address.
-    PingTest *test = m_window->pingTest();
-    test->testTimes = 1;
-    test->interval = 20;
-    m_window->EnterBusy();
-    test->begin({{u"127.0.0.1"_qs, u"127.0.0.1"_qs},
-                 {u"10.0.0.300"_qs, u"10.0.0.300"_qs},
-                 {u"127.0.0.2"_qs, u"127.0.0.2"_qs}});
+    // A group of two loopback members that answer and one text that cannot be an
+    // address, selected in the list.
+    test::WriteFileBytes(m_window->dataFolder() + u"Quellon_DB.txt"_qs,
+                         "BLoss_Test,127.0.0.1,10.0.0.300,127.0.0.2\r\n \r\n");
+    m_window->ipListPanel()->LoadIpList();
+    auto *list = m_window->findChild<QListWidget *>(u"ListIP"_qs);
+    QCOMPARE(list->count(), 1);
+    list->setCurrentItem(list->item(0), QItemSelectionModel::Select);
+    setBox(u"ComboTimes"_qs, u"1"_qs);
+    QTest::mouseClick(m_window->findChild<QPushButton *>(u"CommandStart"_qs), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(reportButton()->isVisible(), 5000);
+    QCOMPARE(text(u"LabelTittle_0"_qs), u"Ping testing with 32 bytes of data:            3  IP "_qs);
     QCOMPARE(text(u"sIP4_0"_qs), u"3"_qs);
     QCOMPARE(text(u"sIP4_2"_qs), u"1"_qs);
     QCOMPARE(text(u"sIP4_3"_qs), u"33.33 %"_qs);
+    QVERIFY(text(u"sIP_1"_qs).endsWith(u"Reply from 10.0.0.300"_qs));
     QCOMPARE(text(u"sIP2_1"_qs), u"bytes=32  inet_addr: bad IP format"_qs);
     QVERIFY(text(u"sIP_2"_qs).endsWith(u"Reply from 127.0.0.2"_qs));
+    QVERIFY(m_ui->boxes.isEmpty());
 }
 
 void TestPingWindow::stopEndsTheTestThroughTheFinishingTimer()

@@ -4,6 +4,7 @@
 #include "ping/logpaging.h"
 #include "ping/pingtest.h"
 #include "ping/replyrecord.h"
+#include "ping/resultstore.h"
 #include "ping/sessionstats.h"
 
 #include <QtTest>
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void scaledBarValue();
     void userScrolling();
     void sizeSlotsServeEachSizeInTurn();
+    void unstorableEchoStopsThePinging();
 };
 
 void TestReplyLog::lossRate_data()
@@ -278,6 +280,30 @@ void TestReplyLog::sizeSlotsServeEachSizeInTurn()
     for (int i = 0; i < 8; ++i)
         slots << test.NextSizeSlot();
     QCOMPARE(slots, (QList<int>{0, 0, 1, 1, 2, 2, 0, 0}));
+}
+
+void TestReplyLog::unstorableEchoStopsThePinging()
+{
+    QTemporaryDir folder;
+    PingResultStore store;
+    QVERIFY(store.create(folder.path(), 1, 1, 1, {u"bad"_qs}));
+    PingTest test;
+    test.setResultStore(&store);
+    QSignalSpy failed(&test, &PingTest::failed);
+    // The text is no address, so the echo fails at once without a socket.
+    test.begin({{u"300.1.1.1"_qs, u"bad"_qs}});
+    test.tickTimer()->stop();
+    test.PingTick();
+    QCOMPARE(failed.size(), 0);
+    store.close(); // the file is gone from under the test
+    test.PingTick();
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(failed.at(0).at(0).toString().startsWith(u"Cannot write the result file: "_qs));
+    QVERIFY(test.stopRequested());
+    QCOMPARE(test.log().size(), 2); // the echo is still shown and kept in memory
+    test.PingTick();
+    QCOMPARE(test.log().size(), 2); // later pings return at once until Stop
+    QCOMPARE(failed.size(), 1);
 }
 
 QTEST_MAIN(TestReplyLog)
