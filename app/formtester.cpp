@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -213,8 +214,11 @@ void FormTester::LeaveBusy()
 
 void FormTester::CommandStart_Click()
 {
-    if (!m_settingsBox->ValidateAll())
+    if (!m_settingsBox->ValidateAll()) {
+        // A dialog's Ping refused here must not stay behind for the next Start.
+        m_ipListPanel->clearManualTargets();
         return;
+    }
     // A running test keeps the plan it started with.
     if (!m_busy)
         ApplyPingSettings(m_settingsBox->settings(), *m_pingTest);
@@ -244,9 +248,14 @@ void FormTester::StartPingTest()
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
     LetWindowCatchUp();
+    // Whatever happens below, a dialog's pending target is used by this start or not
+    // at all: a start that does not happen leaves nothing for the next one.
+    const auto clearSlots = qScopeGuard([this] { m_ipListPanel->clearManualTargets(); });
     if (m_busy)
         return;
     EnterBusy();
+    // The bar pages through the records only when no test is writing them.
+    m_pingPanel->setPagingSource(nullptr);
 
     m_pingPanel->setRunningLook(true);
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
@@ -257,9 +266,23 @@ void FormTester::StartPingTest()
     LetWindowCatchUp();
 
     const QList<PingTarget> targets = gatherTargets();
-    if (targets.isEmpty()) {
+    // A start that does not happen leaves the window as it was before, ready.
+    const auto refuse = [this](const QString &message) {
         m_pingPanel->title(0)->clear();
+        m_pingPanel->setPagingSource(&m_pingTest->log());
         LeaveBusy();
+        m_text4->setFocus();
+        if (!message.isEmpty())
+            MsgBox(message + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
+    };
+    if (targets.isEmpty()) {
+        refuse(QString());
+        return;
+    }
+    // The size step length is stored in the result file as a 32-bit number.
+    const std::optional<int> pingsPerSize = PingsPerSize(m_pingTest->sizePlan, targets.size());
+    if (!pingsPerSize) {
+        refuse(u"Overflow"_qs);
         return;
     }
     bool wide = false;
@@ -271,17 +294,20 @@ void FormTester::StartPingTest()
     QStringList names;
     for (const PingTarget &t : targets)
         names << t.name;
-    const int pingsPerSize = m_pingTest->sizePlan.active()
-                                 ? m_pingTest->sizePlan.repeat * int(targets.size())
-                                 : 1;
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
     saveSettings();
     QString error;
-    if (!m_resultStore.create(m_dataFolder, int(targets.size()), pingsPerSize,
+    if (!m_resultStore.create(m_dataFolder, int(targets.size()), *pingsPerSize,
                               m_pingTest->repeatPerTarget, names, &error)) {
-        // The test still runs; its echoes are kept in memory for the log and exports.
-        MsgBox(error + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
+        // A test whose echoes cannot be stored does not start: it would be lost.
+        refuse(error);
+        return;
     }
+    // Said here, before the first tick, not in the middle of one: without an echo
+    // socket every echo of the test fails with "ip general failure".
+    const QString socketProblem = platform::CheckEchoSocket();
+    if (!socketProblem.isEmpty())
+        MsgBox(socketProblem, BoxIcon::Exclamation);
     m_pingTest->begin(targets);
     m_pingPanel->title(0)->setText(twoDecimalTitle(m_pingTest->sendSize(), int(targets.size())));
     m_pingPanel->title(1)->setText(u"No."_qs);
@@ -291,13 +317,6 @@ void FormTester::StartPingTest()
 
 void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
 {
-    if (!m_socketProblemShown) {
-        const QString problem = platform::EchoSocketProblem();
-        if (!problem.isEmpty()) {
-            m_socketProblemShown = true;
-            MsgBox(problem, BoxIcon::Exclamation);
-        }
-    }
     m_pingPanel->ShowReplyRow(row, texts);
     m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));
     m_pingPanel->FollowNewestRow(row);
@@ -318,6 +337,7 @@ void FormTester::pingTestFinished()
     m_commandStop->setEnabled(true);
     m_mnuStop->setEnabled(true);
     LeaveBusy();
+    m_pingPanel->setPagingSource(&m_pingTest->log());
     if (m_mode != u"Tracert")
         m_pingPanel->reportButton()->show();
 }
