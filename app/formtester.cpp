@@ -79,6 +79,7 @@ FormTester::FormTester(QWidget *parent)
         ReloadPreviousPingTest();
     } else {
         m_mode = u"Tracert"_qs;
+        m_pingPanel->setPagingSource(nullptr); // the bar pages ping records only
         // The previous trace is shown again here once the traceroute panel exists.
     }
 }
@@ -269,7 +270,8 @@ void FormTester::StartPingTest()
     // A start that does not happen leaves the window as it was before, ready.
     const auto refuse = [this](const QString &message) {
         m_pingPanel->title(0)->clear();
-        m_pingPanel->setPagingSource(&m_pingTest->log());
+        if (m_mode == u"Ping")
+            m_pingPanel->setPagingSource(&m_pingTest->log());
         LeaveBusy();
         m_text4->setFocus();
         if (!message.isEmpty())
@@ -337,7 +339,8 @@ void FormTester::pingTestFinished()
     m_commandStop->setEnabled(true);
     m_mnuStop->setEnabled(true);
     LeaveBusy();
-    m_pingPanel->setPagingSource(&m_pingTest->log());
+    if (m_mode == u"Ping")
+        m_pingPanel->setPagingSource(&m_pingTest->log());
     if (m_mode != u"Tracert")
         m_pingPanel->reportButton()->show();
 }
