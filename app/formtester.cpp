@@ -268,23 +268,24 @@ void FormTester::StartPingTest()
 
     const QList<PingTarget> targets = gatherTargets();
     // A start that does not happen leaves the window as it was before, ready.
-    const auto refuse = [this](const QString &message) {
+    const auto refuse = [this] {
         m_pingPanel->title(0)->clear();
         if (m_mode == u"Ping")
             m_pingPanel->setPagingSource(&m_pingTest->log());
         LeaveBusy();
         m_text4->setFocus();
-        if (!message.isEmpty())
-            MsgBox(message + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
     };
     if (targets.isEmpty()) {
-        refuse(QString());
+        refuse();
         return;
     }
-    // The size step length is stored in the result file as a 32-bit number.
+    // The size step length (the size plan's repeat times the targets) is stored in the
+    // result file as a 32-bit number: a plan beyond it is refused like one whose
+    // numbers overflow in the size check.
     const std::optional<int> pingsPerSize = PingsPerSize(m_pingTest->sizePlan, targets.size());
     if (!pingsPerSize) {
-        refuse(u"Overflow"_qs);
+        refuse();
+        MsgBox(u"Overflow - Inalid Send Buffer Size."_qs, BoxIcon::Critical);
         return;
     }
     bool wide = false;
@@ -302,7 +303,8 @@ void FormTester::StartPingTest()
     if (!m_resultStore.create(m_dataFolder, int(targets.size()), *pingsPerSize,
                               m_pingTest->repeatPerTarget, names, &error)) {
         // A test whose echoes cannot be stored does not start: it would be lost.
-        refuse(error);
+        refuse();
+        MsgBox(error + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
         return;
     }
     // Said here, before the first tick, not in the middle of one: without an echo
