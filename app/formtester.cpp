@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -78,6 +79,7 @@ FormTester::FormTester(QWidget *parent)
         ReloadPreviousPingTest();
     } else {
         m_mode = u"Tracert"_qs;
+        m_pingPanel->setPagingSource(nullptr); // the bar pages ping records only
         // The previous trace is shown again here once the traceroute panel exists.
     }
 }
@@ -213,8 +215,11 @@ void FormTester::LeaveBusy()
 
 void FormTester::CommandStart_Click()
 {
-    if (!m_settingsBox->ValidateAll())
+    if (!m_settingsBox->ValidateAll()) {
+        // A dialog's Ping refused here must not stay behind for the next Start.
+        m_ipListPanel->clearManualTargets();
         return;
+    }
     // A running test keeps the plan it started with.
     if (!m_busy)
         ApplyPingSettings(m_settingsBox->settings(), *m_pingTest);
@@ -244,9 +249,14 @@ void FormTester::StartPingTest()
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
     LetWindowCatchUp();
+    // Whatever happens below, a dialog's pending target is used by this start or not
+    // at all: a start that does not happen leaves nothing for the next one.
+    const auto clearSlots = qScopeGuard([this] { m_ipListPanel->clearManualTargets(); });
     if (m_busy)
         return;
     EnterBusy();
+    // The bar pages through the records only when no test is writing them.
+    m_pingPanel->setPagingSource(nullptr);
 
     m_pingPanel->setRunningLook(true);
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
@@ -257,9 +267,25 @@ void FormTester::StartPingTest()
     LetWindowCatchUp();
 
     const QList<PingTarget> targets = gatherTargets();
-    if (targets.isEmpty()) {
+    // A start that does not happen leaves the window as it was before, ready.
+    const auto refuse = [this] {
         m_pingPanel->title(0)->clear();
+        if (m_mode == u"Ping")
+            m_pingPanel->setPagingSource(&m_pingTest->log());
         LeaveBusy();
+        m_text4->setFocus();
+    };
+    if (targets.isEmpty()) {
+        refuse();
+        return;
+    }
+    // The size step length (the size plan's repeat times the targets) is stored in the
+    // result file as a 32-bit number: a plan beyond it is refused like one whose
+    // numbers overflow in the size check.
+    const std::optional<int> pingsPerSize = PingsPerSize(m_pingTest->sizePlan, targets.size());
+    if (!pingsPerSize) {
+        refuse();
+        MsgBox(u"Overflow - Inalid Send Buffer Size."_qs, BoxIcon::Critical);
         return;
     }
     bool wide = false;
@@ -271,17 +297,21 @@ void FormTester::StartPingTest()
     QStringList names;
     for (const PingTarget &t : targets)
         names << t.name;
-    const int pingsPerSize = m_pingTest->sizePlan.active()
-                                 ? m_pingTest->sizePlan.repeat * int(targets.size())
-                                 : 1;
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
     saveSettings();
     QString error;
-    if (!m_resultStore.create(m_dataFolder, int(targets.size()), pingsPerSize,
+    if (!m_resultStore.create(m_dataFolder, int(targets.size()), *pingsPerSize,
                               m_pingTest->repeatPerTarget, names, &error)) {
-        // The test still runs; its echoes are kept in memory for the log and exports.
+        // A test whose echoes cannot be stored does not start: it would be lost.
+        refuse();
         MsgBox(error + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
+        return;
     }
+    // Said here, before the first tick, not in the middle of one: without an echo
+    // socket every echo of the test fails with "ip general failure".
+    const QString socketProblem = platform::CheckEchoSocket();
+    if (!socketProblem.isEmpty())
+        MsgBox(socketProblem, BoxIcon::Exclamation);
     m_pingTest->begin(targets);
     m_pingPanel->title(0)->setText(twoDecimalTitle(m_pingTest->sendSize(), int(targets.size())));
     m_pingPanel->title(1)->setText(u"No."_qs);
@@ -291,13 +321,6 @@ void FormTester::StartPingTest()
 
 void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
 {
-    if (!m_socketProblemShown) {
-        const QString problem = platform::EchoSocketProblem();
-        if (!problem.isEmpty()) {
-            m_socketProblemShown = true;
-            MsgBox(problem, BoxIcon::Exclamation);
-        }
-    }
     m_pingPanel->ShowReplyRow(row, texts);
     m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));
     m_pingPanel->FollowNewestRow(row);
@@ -318,6 +341,8 @@ void FormTester::pingTestFinished()
     m_commandStop->setEnabled(true);
     m_mnuStop->setEnabled(true);
     LeaveBusy();
+    if (m_mode == u"Ping")
+        m_pingPanel->setPagingSource(&m_pingTest->log());
     if (m_mode != u"Tracert")
         m_pingPanel->reportButton()->show();
 }

@@ -123,7 +123,6 @@ private:
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;
-    bool m_socketProblemShown = false;
 };
 
 } // namespace netvane

@@ -1,5 +1,7 @@
 #include "iplist/iplistitem.h"
 
+#include "platform/icmpsocket.h"
+
 namespace netvane {
 
 namespace {
@@ -13,20 +15,10 @@ bool digitsAndDotsOnly(const QString &s)
     return true;
 }
 
-// A part read as a 16-bit integer in 0..255; -1 when empty, unreadable or out of range.
-int octetValue(const QString &part)
-{
-    if (part.isEmpty())
-        return -1;
-    bool ok = false;
-    const int v = part.toInt(&ok);
-    if (!ok || v < 0 || v > 255)
-        return -1;
-    return v;
-}
-
 } // namespace
 
+// Both use the one address rule of the echo, so that what the list takes for an
+// address is what the echo sends to, in its plain dotted form.
 ClassifiedAddress ClassifyAddressText(const QString &text)
 {
     ClassifiedAddress r;
@@ -37,22 +29,11 @@ ClassifiedAddress ClassifyAddressText(const QString &text)
         return r;
     }
     r.kind = AddressClass::Invalid;
-    const QStringList parts = r.stripped.split(u'.');
-    if (parts.size() != 4)
-        return r;
-    QStringList numbers;
-    int sum = 0;
-    for (const QString &p : parts) {
-        const int v = octetValue(p);
-        if (v < 0)
-            return r;
-        sum += v;
-        numbers << QString::number(v);
-    }
-    if (sum == 0)
+    const std::optional<quint32> address = platform::ParseDottedQuad(r.stripped);
+    if (!address || *address == 0)
         return r;
     r.kind = AddressClass::Address;
-    r.text = numbers.join(u'.');
+    r.text = platform::DottedQuadText(*address);
     return r;
 }
 
@@ -61,14 +42,8 @@ QString StrictAddressText(const QString &text)
     const QString t = text.trimmed();
     if (t.count(u'.') != 3 || !digitsAndDotsOnly(t))
         return {};
-    QStringList numbers;
-    for (const QString &p : t.split(u'.')) {
-        const int v = octetValue(p);
-        if (v < 0)
-            return {};
-        numbers << QString::number(v);
-    }
-    return numbers.join(u'.');
+    const std::optional<quint32> address = platform::ParseDottedQuad(t);
+    return address ? platform::DottedQuadText(*address) : QString();
 }
 
 QString StripHostAnnotation(const QString &text)

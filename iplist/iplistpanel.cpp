@@ -119,6 +119,9 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
                 if (auto *scan = m_owner->findChild<QWidget *>(u"Command8"_qs))
                     scan->setToolTip(u"Quickly scan the ip addresses of '"_qs + text + u"'."_qs);
             });
+            // What the user types is what Start tests: an edit lets go of the list as
+            // entering the box does, even when the focus came back from a dialog.
+            connect(m_textPing, &QLineEdit::textEdited, this, &IpListPanel::releaseSelection);
         }
     }
 }
@@ -321,6 +324,18 @@ bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
             break;
         }
     }
+    if (watched == m_textPing && event->type() == QEvent::KeyPress
+        && m_textPing->text().startsWith(u"Selected"_qs)) {
+        // "Selected n Items" only counts the selection: a key that edits the box
+        // replaces it with what is typed.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool edits = key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete
+                           || (!key->text().isEmpty() && key->text().at(0).isPrint());
+        if (edits) {
+            setAddressBox(QString());
+            releaseSelection();
+        }
+    }
     if (watched == m_textPing) {
         // Coming back to the window (after a dialog or from another program) is not
         // the user entering the box: the selection stays.
@@ -334,9 +349,7 @@ bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
                 setAddressBox(QString());
             else
                 QTimer::singleShot(0, m_textPing, &QLineEdit::selectAll); // after the click lands
-            m_listIP->clearSelection();
-            m_listIP->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
-            m_pictureShowIP->hide();
+            releaseSelection();
         } else if (event->type() == QEvent::FocusOut) {
             QString text = m_textPing->text();
             text.remove(u' ');
@@ -386,6 +399,19 @@ TargetTable IpListPanel::gatherTargets()
         }
     }
     return table;
+}
+
+void IpListPanel::releaseSelection()
+{
+    m_listIP->clearSelection();
+    m_listIP->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+    m_pictureShowIP->hide();
+}
+
+void IpListPanel::clearManualTargets()
+{
+    m_state.manualTarget[1].clear();
+    m_state.manualTarget[2].clear();
 }
 
 // ---- adding, editing, deleting

@@ -64,6 +64,9 @@ public:
     // dialogs' Ping buttons, else TextPing when no list entry is current, else the
     // selected items (or the current one). Unresolved names are in the table.
     TargetTable gatherTargets();
+    // Empties the dialogs' pending test targets (slots 1 and 2) when a start does
+    // not happen, so the next Start tests what the window shows.
+    void clearManualTargets();
 
     IpList *list() const { return m_list; }
     IpDialogState &dialogState() { return m_state; }
@@ -89,6 +92,9 @@ private:
     void fillList();
     void selectRow(int row);
     void setAddressBox(const QString &text);
+    // The list lets go: no selection, no current entry, no detail panel (what
+    // entering or editing TextPing does, so that Start tests the typed text).
+    void releaseSelection();
     void placeDetailPanel(int heightPx);
     bool rewrite(const QStringList &items);
     QString newLine(DialogKind kind) const;

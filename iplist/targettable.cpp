@@ -73,10 +73,15 @@ QString TargetTable::AddTarget(const QString &text)
     const QString entry = StripHostAnnotation(text).trimmed();
     if (entry.isEmpty())
         return {};
-    if (ClassifyAddressText(entry).kind != AddressClass::NotNumeric) {
-        // Taken as typed, not normalised: the echo refuses what is not an address.
-        m_rows.append({entry, entry, entry});
-        return entry;
+    const ClassifiedAddress classified = ClassifyAddressText(entry);
+    if (classified.kind != AddressClass::NotNumeric) {
+        // An address in its plain dotted form (what the echo sends to and the result
+        // file keeps); a numeric text that is none stays as typed, without blanks, and
+        // the echo reports it as a bad address.
+        const QString address = classified.kind == AddressClass::Address ? classified.text
+                                                                         : classified.stripped;
+        m_rows.append({address, address, address});
+        return address;
     }
     const QString address = m_resolver(entry);
     if (address.isEmpty())

@@ -125,7 +125,9 @@ SettingCheck CheckSendSize(const QString &input, PingSettings &settings)
         }
         SettingCheck check;
         int bytes = *size;
-        if (bytes < 1) {
+        // An echo carries at most MaxSingleSendSize bytes of data; a larger buffer
+        // could never be sent (and was allocated and copied for every echo).
+        if (bytes < 1 || bytes > MaxSingleSendSize) {
             check.message = InalidBufferSize;
             bytes = 32;
         }

@@ -43,6 +43,8 @@ inline const QString ContinuallyText = QStringLiteral("Continually");
 inline const QString AdvancedText = QStringLiteral("Advanced");
 inline const QString FourSizesItem = QStringLiteral("16,32,64,1024  Bytes");
 inline const QString StepUpItem = QStringLiteral("Step up with 32 Bytes");
+// The largest single send size a typed text may ask for.
+inline constexpr int MaxSingleSendSize = 65500;
 
 SettingCheck CheckInterval(const QString &text, PingSettings &settings);
 SettingCheck CheckSendSize(const QString &text, PingSettings &settings);

@@ -2,7 +2,20 @@
 
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace netvane {
+
+std::optional<int> PingsPerSize(const SendSizePlan &plan, qsizetype targetCount)
+{
+    if (!plan.active())
+        return 1;
+    const qint64 length = qint64(plan.repeat) * targetCount;
+    if (length < 1 || length > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return int(length);
+}
 
 PingTest::PingTest(QObject *parent)
     : QObject(parent), m_timer1(new QTimer(this)), m_timer2(new QTimer(this))
@@ -39,7 +52,8 @@ void PingTest::begin(const QList<PingTarget> &targets)
     m_tickCounter = 1;
     m_sizeSlot = 0;
     m_sizeUseCount = 0;
-    m_pingsPerSize = sizePlan.active() ? sizePlan.repeat * int(targets.size()) : 1;
+    // The window refuses a plan whose length does not fit before it gets here.
+    m_pingsPerSize = PingsPerSize(sizePlan, targets.size()).value_or(1);
     m_testRepeat = repeatPerTarget;
     applyStartingSize();
     m_savedInterval = intervalSequence.active() ? intervalSequence.currentInterval : interval;
@@ -131,7 +145,10 @@ void PingTest::PingTick()
 
     IntervalSequence &seq = intervalSequence;
     if (seq.active() && seq.currentInterval != 1 && m_tickCounter == seq.repeat) {
-        seq.currentInterval += seq.increment;
+        // The checks refuse steps that leave the 32-bit range; the sum is kept wide anyway.
+        seq.currentInterval = int(std::clamp(qint64(seq.currentInterval) + seq.increment,
+                                             qint64(std::numeric_limits<int>::min()),
+                                             qint64(std::numeric_limits<int>::max())));
         if ((seq.increment > 0 && seq.currentInterval >= seq.to)
             || (seq.increment <= 0 && seq.currentInterval <= seq.to)
             || seq.currentInterval < 1) // an end below 1 ms would stop the timer
@@ -158,12 +175,15 @@ void PingTest::Ping_IP(const QString &address)
     m_pingInProgress = true;
     const QString target = address.trimmed();
     const qint32 status = SendEcho(target, m_sendData, m_reply);
-    const ReplyRowTexts texts = RecordReply(m_stats, m_log, QDateTime::currentDateTime(), target,
-                                            m_sendSize, status, m_reply);
+    // A record keeps at most 15 characters of the address, as the result file does
+    // (every address the echo takes fits; a longer text is one it refused).
+    const QString recorded = target.left(MaxRecordedAddress);
+    const ReplyRowTexts texts = RecordReply(m_stats, m_log, QDateTime::currentDateTime(),
+                                            recorded, m_sendSize, status, m_reply);
     const int row = int(m_log.size()) - 1;
     // An echo that cannot be stored must not pass as logged: the test stops pinging
     // (the timer keeps ticking until Stop) and the window says why.
-    const bool stored = !m_store || m_store->append(ReplyLine(m_log.at(row), target));
+    const bool stored = !m_store || m_store->append(ReplyLine(m_log.at(row), recorded));
     if (!stored)
         m_stopRequested = true;
     m_pingInProgress = false;

@@ -19,6 +19,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <optional>
+
 class QTimer;
 
 namespace netvane {
@@ -27,6 +29,11 @@ struct PingTarget {
     QString address; // what the echo is sent to
     QString name;    // the target as listed (for the target file and exports)
 };
+
+// The size step length of a test: the echoes that use one send size before the next
+// is taken (the size plan's repeat times the targets), 1 without a size sequence.
+// Nothing when it leaves the 32-bit range the result file keeps it in.
+std::optional<int> PingsPerSize(const SendSizePlan &plan, qsizetype targetCount);
 
 class PingTest final : public QObject
 {

@@ -126,8 +126,9 @@ QString ReplyLine(const PingReplyRecord &r, const QString &address)
 {
     return QString::number(r.year) + u',' + twoDigits(r.month) + u',' + twoDigits(r.day) + u','
            + twoDigits(r.hour) + u',' + twoDigits(r.minute) + u',' + twoDigits(r.second) + u','
-           + address.trimmed() + u',' + QString::number(r.size) + u',' + QString::number(r.time)
-           + u',' + QString::number(r.ttl) + u',' + QString::number(r.status);
+           + address.trimmed().left(MaxRecordedAddress) + u',' + QString::number(r.size) + u','
+           + QString::number(r.time) + u',' + QString::number(r.ttl) + u','
+           + QString::number(r.status);
 }
 
 } // namespace netvane

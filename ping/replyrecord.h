@@ -71,6 +71,9 @@ QString ReplyDateTimeText(const PingReplyRecord &r);
 // The two halves of ReplyDateTimeText (date, then time), for callers that cache them.
 QString ReplyDateText(const QDate &date);
 QString ReplyTimeText(const QTime &time);
+// The most characters of an address a record and the result file keep.
+inline constexpr int MaxRecordedAddress = 15;
+
 // The record's line in the result file: 2026,12,07,21,05,09,192.168.0.1,32,12,64,0
 QString ReplyLine(const PingReplyRecord &r, const QString &address);
 

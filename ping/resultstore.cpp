@@ -22,7 +22,11 @@ bool PingResultStore::create(const QString &folder, int targetCount, int sizeSte
     }
     const QString targetPath = dir.filePath(TargetFileName);
     QFile::remove(targetPath);
-    return WriteTextLines(targetPath, targetNames, error);
+    if (!WriteTextLines(targetPath, targetNames, error)) {
+        close(); // no test starts on a half-made store
+        return false;
+    }
+    return true;
 }
 
 } // namespace netvane

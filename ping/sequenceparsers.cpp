@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+#include <limits>
+
 namespace netvane {
 
 namespace {
@@ -44,19 +47,32 @@ bool splitFromTo(const QString &part, QString *from, QString *to)
 }
 
 // The values of a list text: digits and commas only, one leading and one trailing
-// comma dropped. Returns the first character that is neither, or a null QChar.
-QChar cleanValues(QString *values)
+// comma dropped. Returns the position of the first character that is neither, or -1
+// (a position, not the character: a pasted NUL is a bad character too).
+qsizetype cleanValues(QString *values)
 {
     values->remove(u' ');
     if (values->startsWith(u','))
         values->remove(0, 1);
     if (values->endsWith(u','))
         values->chop(1);
-    for (const QChar c : std::as_const(*values)) {
+    for (qsizetype i = 0; i < values->size(); ++i) {
+        const QChar c = values->at(i);
         if (!(c >= u'0' && c <= u'9') && c != u',')
-            return c;
+            return i;
     }
-    return {};
+    return -1;
+}
+
+// True when every interval the stepping can reach before it ends stays a 32-bit
+// number: stepping up passes `to` by less than one step, stepping down likewise.
+bool stepsStayInRange(qint64 from, qint64 to, qint64 increment)
+{
+    constexpr qint64 Low = std::numeric_limits<int>::min();
+    constexpr qint64 High = std::numeric_limits<int>::max();
+    const qint64 reach = increment > 0 ? std::max(from, to) + increment
+                                       : std::min(from, to) + increment;
+    return reach >= Low && reach <= High;
 }
 
 // Fills the plan's sizes from cleaned values; a message when one is 0 or too big.
@@ -164,11 +180,12 @@ SizeSequenceResult ParseMultipleSizeText(const QString &input)
     const qsizetype slash = text.indexOf(u'/');
     const std::optional<int> repeat = WholeNumberOf(text.mid(slash + 1, 99));
     QString values = text.left(slash);
-    const QChar bad = cleanValues(&values);
+    const qsizetype bad = cleanValues(&values);
     if (values.isEmpty())
         return sizeFailure(InalidSendBufferSize);
-    if (!bad.isNull())
-        return sizeFailure(u"Inalid Send Buffer Size, Invalid Character '"_qs + bad + u"."_qs);
+    if (bad >= 0)
+        return sizeFailure(u"Inalid Send Buffer Size, Invalid Character '"_qs + values.at(bad)
+                           + u"."_qs);
     if (!repeat || *repeat > MaxPlanCount)
         return sizeFailure(u"Overflow"_qs + SizeFailureTail, true);
     if (*repeat <= 0)
@@ -212,6 +229,8 @@ IntervalSequenceResult ParseIntervalText(const QString &input)
         seq.span = int(qMin<qint64>(span, std::numeric_limits<int>::max()));
         seq.increment = -*increment;
     }
+    if (!stepsStayInRange(seq.from, seq.to, seq.increment))
+        return intervalFailure(InalidTestInterval);
     seq.currentInterval = *from;
     return result;
 }
@@ -266,11 +285,11 @@ SizeSequenceResult CheckIncrementalSizes(const QString &fromText, const QString 
 SizeSequenceResult CheckMultipleSizes(const QString &valuesText, const QString &repeatText)
 {
     QString values = valuesText;
-    const QChar bad = cleanValues(&values);
+    const qsizetype bad = cleanValues(&values);
     if (values.isEmpty())
         return sizeFailure(u"Please enter the 'Values'."_qs);
-    if (!bad.isNull())
-        return sizeFailure(u"Invalid Character '"_qs + bad + u"' in the 'Values'."_qs);
+    if (bad >= 0)
+        return sizeFailure(u"Invalid Character '"_qs + values.at(bad) + u"' in the 'Values'."_qs);
     const std::optional<int> repeat = WholeNumberOf(repeatText);
     if (!repeat || *repeat > MaxPlanCount)
         return sizeFailure(u"Overflow"_qs, true);
@@ -296,6 +315,10 @@ IntervalSequenceResult IntervalFromDialog(const QString &fromText, const QString
     const std::optional<int> increment = WholeNumberOf(incrementText);
     const std::optional<int> repeat = WholeNumberOf(repeatText);
     if (!from || !to || !increment || !repeat || *repeat > MaxPlanCount)
+        return intervalFailure(u"Overflow"_qs, true);
+    // The direction of the stepping is taken from the ends at start.
+    const qint64 step = *from < *to ? qint64(*increment) : -qint64(*increment);
+    if (!stepsStayInRange(*from, *to, step))
         return intervalFailure(u"Overflow"_qs, true);
 
     IntervalSequenceResult result;

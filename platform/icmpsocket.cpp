@@ -238,26 +238,34 @@ bool readRawReply(const Socket &s, quint16 id, quint16 seq, quint32 target, Cloc
 
 } // namespace
 
-std::optional<quint32> ParseDottedQuad(const QString &text)
+std::optional<quint32> ParseDottedQuad(const QString &input)
 {
+    QString text = input;
+    text.remove(u' ');
     const QStringList parts = text.split(u'.');
     if (parts.size() != 4)
         return std::nullopt;
     quint32 address = 0;
     for (const QString &part : parts) {
-        if (part.isEmpty() || part.size() > 3)
+        if (part.isEmpty())
             return std::nullopt;
         int value = 0;
         for (QChar c : part) {
             if (c < u'0' || c > u'9')
                 return std::nullopt;
             value = value * 10 + (c.unicode() - u'0');
+            if (value > 255)
+                return std::nullopt;
         }
-        if (value > 255)
-            return std::nullopt;
         address = address << 8 | quint32(value);
     }
     return address;
+}
+
+QString DottedQuadText(quint32 address)
+{
+    return QString::number(address >> 24) + u'.' + QString::number((address >> 16) & 0xff) + u'.'
+           + QString::number((address >> 8) & 0xff) + u'.' + QString::number(address & 0xff);
 }
 
 void SetEchoSocketKind(EchoSocketKind kind)
@@ -275,6 +283,13 @@ QString EchoSocketProblem()
         "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
         "or give the program the raw-socket capability:\n"
         "    sudo setcap cap_net_raw+ep <path to netvane>");
+}
+
+QString CheckEchoSocket()
+{
+    Socket s;
+    g_socketFailed = !openSocket(s);
+    return EchoSocketProblem();
 }
 
 EchoResult IcmpEcho(quint32 address, const QByteArray &payload, int timeoutMs)

@@ -27,9 +27,13 @@ struct EchoResult {
 
 enum class EchoSocketKind { Automatic, Datagram, Raw };
 
-// Strict dotted decimal: four parts, each 0-255 in decimal (leading zeros stay
-// decimal, never octal). Returns the address in host order, or nothing.
+// The one address rule of the program, shared by the target list and the echo:
+// blanks removed, four parts, each one or more decimal digits with a value of 0-255
+// (leading zeros stay decimal, never octal). Returns the address in host order, or
+// nothing.
 std::optional<quint32> ParseDottedQuad(const QString &text);
+// The plain dotted form of a host-order address: 192.168.1.1.
+QString DottedQuadText(quint32 address);
 
 // Sends one echo request with the given payload to a host-order address and waits
 // up to timeoutMs for its answer.
@@ -37,6 +41,10 @@ EchoResult IcmpEcho(quint32 address, const QByteArray &payload, int timeoutMs);
 
 // Tests and benchmarks may pin the kind of socket; Automatic tries datagram first.
 void SetEchoSocketKind(EchoSocketKind kind);
+
+// Opens an echo socket and closes it again, so that a test learns before its first
+// echo whether any can be sent: empty when one opens, else EchoSocketProblem().
+QString CheckEchoSocket();
 
 // Empty while echo sockets can be opened; otherwise a one-paragraph explanation of
 // how to allow them, for the program to show once.

@@ -4,10 +4,12 @@
 #include "app/formtester.h"
 #include "iplist/iplistpanel.h"
 #include "ping/pingpanel.h"
+#include "platform/icmpsocket.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void lossShownInStatistics();
     void stopEndsTheTestThroughTheFinishingTimer();
     void closingIsRefusedWhileBusy();
+    void startThatCannotStoreIsRefusedOnce();
+    void missingEchoSocketIsSaidAtStart();
 
 private:
     QString text(const QString &name) const
@@ -71,6 +75,7 @@ void TestPingWindow::cleanup()
         m_window->CommandStop_Click();
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 5000);
     }
+    platform::SetEchoSocketKind(platform::EchoSocketKind::Automatic);
     m_window.reset();
     m_ui.reset();
     m_folders.reset();
@@ -174,9 +179,14 @@ void TestPingWindow::lossShownInStatistics()
 
 void TestPingWindow::stopEndsTheTestThroughTheFinishingTimer()
 {
-    setBox(u"ComboInv"_qs, u"30"_qs); // continually
+    setBox(u"ComboInv"_qs, u"10"_qs); // continually
     startOn(u"127.0.0.1"_qs);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->pingTest()->log().size() >= 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->pingTest()->log().size() >= 23, 5000);
+    // While the test writes the rows, the bar does not page: the rows stay the newest.
+    auto *bar = m_window->findChild<QScrollBar *>(u"VScroll1"_qs);
+    bar->setValue(0);
+    QVERIFY(text(u"sTYPE_0"_qs) != u"1."_qs);
+    QVERIFY(text(u"sTYPE_1"_qs) != u"2."_qs);
     QTest::mouseClick(m_window->findChild<QPushButton *>(u"CommandStop"_qs), Qt::LeftButton);
     QVERIFY(m_window->pingTest()->stopRequested());
     QVERIFY(!m_window->pingTest()->tickTimer()->isActive());
@@ -208,6 +218,37 @@ void TestPingWindow::closingIsRefusedWhileBusy()
     m_window->CommandStop_Click();
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 3000);
     QVERIFY(m_window->close());
+}
+
+// A start whose result file cannot be made is no start: one box, ready again, and
+// the dialog's pending target is not kept for the next Start.
+void TestPingWindow::startThatCannotStoreIsRefusedOnce()
+{
+    QVERIFY(QDir(m_window->dataFolder()).mkpath(u"Quellon_DB3.txt"_qs)); // a folder in its place
+    m_window->ipListPanel()->dialogState().manualTarget[1] = u"127.0.0.1"_qs;
+    startOn(u"127.0.0.2"_qs);
+    QCOMPARE(m_ui->boxes.size(), 1);
+    QVERIFY2(m_ui->boxes[0].text.endsWith(u"   CommandStart_Click"_qs), qPrintable(m_ui->boxes[0].text));
+    QVERIFY(!m_window->isBusy());
+    QVERIFY(m_window->findChild<QPushButton *>(u"CommandStart"_qs)->isEnabled());
+    QVERIFY(!m_window->pingTest()->tickTimer()->isActive());
+    QVERIFY(m_window->ipListPanel()->dialogState().manualTarget[1].isEmpty());
+}
+
+// Without an echo socket the user hears it once, at Start, before any echo.
+void TestPingWindow::missingEchoSocketIsSaidAtStart()
+{
+    platform::SetEchoSocketKind(platform::EchoSocketKind::Datagram);
+    if (platform::CheckEchoSocket().isEmpty())
+        QSKIP("ICMP datagram sockets are allowed here (ping_group_range)");
+    setBox(u"ComboTimes"_qs, u"3"_qs);
+    setBox(u"ComboInv"_qs, u"20"_qs);
+    startOn(u"127.0.0.1"_qs);
+    QCOMPARE(m_ui->texts(), QStringList{platform::EchoSocketProblem()});
+    QCOMPARE(m_window->pingTest()->log().size(), 0); // said before the first echo
+    QTRY_VERIFY_WITH_TIMEOUT(reportButton()->isVisible(), 5000);
+    QCOMPARE(text(u"sIP2_2"_qs), u"bytes=32  ip general failure"_qs);
+    QCOMPARE(m_ui->boxes.size(), 1);
 }
 
 QTEST_MAIN(TestPingWindow)

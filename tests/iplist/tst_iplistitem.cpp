@@ -1,6 +1,7 @@
 // Item texts, address classification and the expansion of items into targets.
 #include "iplist/iplistitem.h"
 #include "iplist/targettable.h"
+#include "platform/icmpsocket.h"
 
 #include <QTest>
 
@@ -39,6 +40,8 @@ private Q_SLOTS:
     void classify();
     void strictAddress_data();
     void strictAddress();
+    void addressRuleIsTheEchos_data();
+    void addressRuleIsTheEchos();
     void itemTexts();
     void expandRange_data();
     void expandRange();
@@ -97,6 +100,37 @@ void TestIpListItem::strictAddress()
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(StrictAddressText(text), expected);
+}
+
+// What the list takes for an address is what the echo sends to, and the target
+// carries its plain dotted form (the result file keeps at most 15 characters of it).
+void TestIpListItem::addressRuleIsTheEchos_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<AddressClass>("kind");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("long zero padding") << u"192.168.001.0001"_qs << AddressClass::Address
+                                       << u"192.168.1.1"_qs;
+    QTest::newRow("blank inside") << u"10. 0.0.1"_qs << AddressClass::Address << u"10.0.0.1"_qs;
+    QTest::newRow("octet too big") << u"10. 0.0.300"_qs << AddressClass::Invalid
+                                   << u"10.0.0.300"_qs;
+    QTest::newRow("five parts") << u"111.222.333.444.555"_qs << AddressClass::Invalid
+                                << u"111.222.333.444.555"_qs;
+}
+
+void TestIpListItem::addressRuleIsTheEchos()
+{
+    QFETCH(QString, typed);
+    QFETCH(AddressClass, kind);
+    QFETCH(QString, target);
+    QCOMPARE(ClassifyAddressText(typed).kind, kind);
+    TargetTable table(&fakeResolver);
+    table.setLetWindowCatchUp(false);
+    table.ExpandListItem(u"A"_qs + typed);
+    table.ExpandListItem(u"BG,"_qs + typed + u"  (annotated)"_qs);
+    QCOMPARE(addresses(table), QStringList(2, target));
+    QCOMPARE(platform::ParseDottedQuad(target).has_value(), kind == AddressClass::Address);
+    QCOMPARE(platform::ParseDottedQuad(typed).has_value(), kind == AddressClass::Address);
 }
 
 void TestIpListItem::itemTexts()
@@ -172,7 +206,7 @@ void TestIpListItem::expandItems()
 
     QCOMPARE(addresses(table),
              (QStringList{u"300.1.1.1"_qs, u"127.0.0.1"_qs, u"192.168.1.15"_qs, u"127.0.0.44"_qs,
-                          u"010.0.0.1"_qs, u"127.0.0.1"_qs, u"127.0.0.2"_qs}));
+                          u"10.0.0.1"_qs, u"127.0.0.1"_qs, u"127.0.0.2"_qs}));
     QCOMPARE(table.rows().at(1).label, u"localhost / 127.0.0.1"_qs);
     QCOMPARE(table.rows().at(1).source, u"localhost"_qs);
     QCOMPARE(table.rows().at(2).label, u"192.168.1.15"_qs);

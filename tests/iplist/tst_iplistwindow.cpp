@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -113,6 +114,8 @@ private Q_SLOTS:
     void selectionAndAddressBox();
     void gatherTargets();
     void groupPingStartsATestWithoutSaving();
+    void refusedPingLeavesNoTargetBehind();
+    void typedAddressWinsOverTheSelection();
     void exportImport();
 
 private:
@@ -530,6 +533,51 @@ void TestIpListWindow::groupPingStartsATestWithoutSaving()
     QVERIFY(finished.wait(5000));
     QCOMPARE(fileItems(), QStringList{u"A127.0.0.2"_qs}); // the list is unchanged
     QVERIFY(m_panel->dialogState().manualTarget[2].isEmpty());
+}
+
+// A dialog's Ping refused by a settings check does not start, and what it typed is not
+// kept for the next Start: that one tests the selection.
+void TestIpListWindow::refusedPingLeavesNoTargetBehind()
+{
+    startWindow({u"A127.0.0.2"_qs, u"CRng,127.0.0.5,127.0.0.6"_qs});
+    child<QComboBox>(m_window, u"ComboRepIP"_qs)->setEditText(u"0"_qs);
+    DialogScript script({
+        [&](QDialog *d) {
+            setLine(d, u"Text2"_qs, u"127.0.0.9"_qs);
+            click(d, u"Command3"_qs);
+        },
+    });
+    click(m_window, u"CommandAdd_0"_qs);
+    QVERIFY(!script.overrun);
+    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Value of Repeat Per IP."_qs});
+    QVERIFY(!m_window->isBusy());
+    QVERIFY(m_panel->dialogState().manualTarget[1].isEmpty());
+
+    m_listIP->item(1)->setSelected(true);
+    QStringList targets;
+    for (const TargetRow &row : m_panel->gatherTargets().rows())
+        targets << row.address;
+    QCOMPARE(targets, (QStringList{u"127.0.0.5"_qs, u"127.0.0.6"_qs}));
+}
+
+// Focus that comes back from a dialog keeps the selection, but typing into the
+// address box lets go of it: Start tests what was typed.
+void TestIpListWindow::typedAddressWinsOverTheSelection()
+{
+    startWindow({u"A127.0.0.2"_qs, u"CRng,127.0.0.5,127.0.0.6"_qs});
+    auto *textPing = child<QLineEdit>(m_window, u"TextPing"_qs);
+    const QRect r = m_listIP->visualItemRect(m_listIP->item(1));
+    QTest::mouseClick(m_listIP->viewport(), Qt::LeftButton, {}, r.center());
+    QCOMPARE(textPing->text(), u"Selected 1 Items"_qs);
+    textPing->setFocus(Qt::ActiveWindowFocusReason); // back from the interval dialog
+    QTRY_VERIFY(textPing->hasFocus());
+    QCOMPARE(m_listIP->selectedItems().size(), 1);
+    QTest::mouseClick(textPing, Qt::LeftButton);
+    QTest::keyClicks(textPing, u"127.0.0.1"_qs);
+    QCOMPARE(textPing->text(), u"127.0.0.1"_qs);
+    const QList<TargetRow> rows = m_panel->gatherTargets().rows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).address, u"127.0.0.1"_qs);
 }
 
 void TestIpListWindow::exportImport()

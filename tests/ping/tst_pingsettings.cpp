@@ -1,6 +1,7 @@
 // The checks of the settings boxes and the size and interval sequence texts.
 // (The dialog refusals the window test drives are not repeated here.)
 #include "ping/pingsettings.h"
+#include "ping/pingtest.h"
 #include "ping/sequenceparsers.h"
 
 #include <QTest>
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void numberChecks();
     void total_data();
     void total();
+    void sizeStepLength_data();
+    void sizeStepLength();
 };
 
 void TestPingSettings::items()
@@ -158,6 +161,10 @@ void TestPingSettings::multipleText_data()
     QTest::newRow("far too big") << u"16,99999999999 /1"_qs
                                  << u"Invalid value '99999999999' in the 'Values', the max value is 32000."_qs
                                  << IntList{32} << 1 << QString();
+    // The first bad character is found by its place: a pasted NUL is one too.
+    QTest::newRow("NUL") << u"16,5"_qs + QChar(0) + u",-3 /1"_qs
+                         << u"Inalid Send Buffer Size, Invalid Character '"_qs + QChar(0) + u"."_qs
+                         << IntList{32} << 1 << QString();
 }
 
 void TestPingSettings::multipleText()
@@ -195,6 +202,10 @@ void TestPingSettings::intervalText_data()
     QTest::newRow("starts at zero") << u"0 to 1000, 10++, 1"_qs << false << IntList{};
     QTest::newRow("starts below zero") << u"-5 to 10, 1++, 1"_qs << false << IntList{};
     QTest::newRow("overflow") << u"1e12 to 0, 1--, 1"_qs << false << IntList{};
+    // Every interval the stepping reaches must be a 32-bit number.
+    QTest::newRow("step past 32 bits") << u"1000 to 3000, 2147483647++, 1"_qs << false << IntList{};
+    QTest::newRow("step below 32 bits") << u"1000 to -2147483000, 1000--, 1"_qs << false
+                                        << IntList{};
 }
 
 void TestPingSettings::intervalText()
@@ -351,6 +362,12 @@ void TestPingSettings::sizeCheck_data()
     QTest::newRow("overflow") << u"1e12 bytes"_qs << false
                               << u"Overflow - Inalid Send Buffer Size."_qs << QString()
                               << IntList{32};
+    // No echo can carry more; a larger buffer was allocated and copied per echo.
+    QTest::newRow("largest single size") << u"65500 Bytes"_qs << true << QString() << QString()
+                                         << IntList{65500};
+    QTest::newRow("above 65,500 goes on with 32") << u"70000 Bytes"_qs << true
+                                                  << u"Inalid Buffer Size Value."_qs << QString()
+                                                  << IntList{32};
 }
 
 void TestPingSettings::sizeCheck()
@@ -470,5 +487,29 @@ void TestPingSettings::total()
     QCOMPARE(TotalText(repeat, times), expected);
 }
 
+
+// The size step length goes into the result file's header as a 32-bit number; a
+// plan whose length leaves that range is refused at Start.
+void TestPingSettings::sizeStepLength_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<qint64>("targets");
+    QTest::addColumn<int>("length"); // -1: refused
+    QTest::newRow("one size") << u"32  Bytes"_qs << qint64(70000) << 1;
+    QTest::newRow("largest that fits") << u"16,32 /32767"_qs << qint64(65538) << 2147483646;
+    QTest::newRow("one target more") << u"16,32 /32767"_qs << qint64(65539) << -1;
+    QTest::newRow("steps") << u"32 to 64, 32++, 32767"_qs << qint64(65539) << -1;
+}
+
+void TestPingSettings::sizeStepLength()
+{
+    QFETCH(QString, size);
+    QFETCH(qint64, targets);
+    QFETCH(int, length);
+    PingSettings settings;
+    QVERIFY(CheckSendSize(size, settings).passed);
+    const std::optional<int> got = PingsPerSize(settings.sizePlan, targets);
+    QCOMPARE(got.value_or(-1), length);
+}
 QTEST_GUILESS_MAIN(TestPingSettings)
 #include "tst_pingsettings.moc"

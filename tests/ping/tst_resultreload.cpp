@@ -1,6 +1,9 @@
 // Reading the result file and the target file of the last test back.
 
+#include "ping/pingsettings.h"
 #include "ping/resultreload.h"
+#include "ping/resultstore.h"
+#include "ping/sequenceparsers.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +41,7 @@ private Q_SLOTS:
     void progressCountsDown();
     void targetFile();
     void readsFileFromDisk();
+    void widestValuesRoundTrip();
 };
 
 void TestResultReload::header_data()
@@ -295,6 +299,55 @@ void TestResultReload::readsFileFromDisk()
     whole = ReadResultFile(path);
     QCOMPARE(whole.log.size(), good);
     QCOMPARE(whole.badLine, good + 2);
+}
+
+// Whatever a test can store, the next start reads back whole: the largest send size,
+// the longest address text, every status, the largest time, TTL and header numbers.
+void TestResultReload::widestValuesRoundTrip()
+{
+    QTemporaryDir dir;
+    PingResultStore store;
+    const int widest = std::numeric_limits<int>::max();
+    QVERIFY(store.create(dir.path(), 1, widest, widest, {u"a name of the target"_qs}));
+
+    // The run loop's own path for a text the echo refuses: nothing is sent, and the
+    // record keeps the address as the file does, at most 15 characters.
+    PingTest test;
+    test.setResultStore(&store);
+    test.sizePlan = SingleSizePlan(MaxSingleSendSize);
+    const QString longest = u"111.222.333.444.555.666"_qs;
+    test.begin({{longest, longest}});
+    test.Ping_IP(longest);
+    QCOMPARE(test.log().address(test.log().at(0)), longest.left(15));
+
+    // Every status the echo can report, recorded as a ping records it.
+    QList<qint32> statuses{0, 500, 11050, 11255, -1, 4242};
+    for (qint32 s = 11001; s <= 11023; ++s)
+        statuses << s;
+    const QDateTime when(QDate(2026, 12, 31), QTime(23, 59, 59));
+    for (qint32 status : std::as_const(statuses)) {
+        EchoReply reply;
+        reply.roundTripTime = quint32(widest);
+        reply.ttl = 255;
+        RecordReply(test.stats(), test.log(), when, u"255.255.255.255"_qs, MaxSingleSendSize,
+                    status, reply);
+        QVERIFY(store.append(ReplyLine(test.log().last(), u"255.255.255.255"_qs)));
+    }
+    test.requestStop();
+    store.close();
+
+    const ReloadedPingTest back = ReadResultFile(dir.filePath(ResultFileName));
+    QVERIFY(back.headerRead);
+    QCOMPARE(back.badLine, 0);
+    QCOMPARE(back.header.sizeStepLength, widest);
+    QCOMPARE(back.header.repeat, widest);
+    QCOMPARE(back.log.size(), test.log().size());
+    for (qsizetype i = 0; i < back.log.size(); ++i) {
+        const PingReplyRecord &a = back.log.at(i), &b = test.log().at(i);
+        QCOMPARE(ReplyLine(a, back.log.address(a)), ReplyLine(b, test.log().address(b)));
+    }
+    QCOMPARE(back.stats.lost, test.stats().lost);
+    QCOMPARE(back.stats.maxTime, widest);
 }
 
 QTEST_GUILESS_MAIN(TestResultReload)

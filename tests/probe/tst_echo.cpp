@@ -64,9 +64,10 @@ void TestEcho::addressReading_data()
     QTest::newRow("host name") << u"localhost"_qs << false << 0u;
     QTest::newRow("hex") << u"0x7f.0.0.1"_qs << false << 0u;
     QTest::newRow("sign") << u"+1.2.3.4"_qs << false << 0u;
-    QTest::newRow("blank inside") << u"1.2.3. 4"_qs << false << 0u;
+    QTest::newRow("blanks dropped") << u"1.2.3. 4"_qs << true << 0x01020304u;
     QTest::newRow("empty") << QString() << false << 0u;
-    QTest::newRow("four digits") << u"0001.2.3.4"_qs << false << 0u;
+    QTest::newRow("four digits") << u"0001.2.3.4"_qs << true << 0x01020304u;
+    QTest::newRow("many zeros") << u"10.0.0.00000000000300"_qs << false << 0u;
 }
 
 void TestEcho::addressReading()
