@@ -70,7 +70,8 @@ FormTester::FormTester(QWidget *parent)
 
     // The saved settings go into the boxes built above (their change handling runs),
     // then the function used last shows its previous results.
-    m_settings.load();
+    if (QString why; !m_settings.load(&why))
+        MsgBox(why, BoxIcon::Exclamation);
     LetWindowCatchUp();
     applySettings();
     if (m_settings.value(AppSettings::CmdType) != u"Tracert") {

@@ -14,11 +14,9 @@ bool IsUsableItemLine(const QString &line)
 {
     if (line.size() < 2)
         return false;
-    for (QChar c : line) {
-        // Control characters or undecodable bytes: not a text line of ours.
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QChar::ReplacementCharacter)
-            return false;
-    }
+    // Control characters or undecodable bytes: not a text line of ours.
+    if (ContainsControlCharacter(line) || line.contains(QChar::ReplacementCharacter))
+        return false;
     switch (line.at(0).unicode()) {
     case 'A':
         return !line.mid(1).trimmed().isEmpty();

@@ -278,7 +278,7 @@ bool IsSameFile(const QString &a, const QString &b)
 bool ContainsControlCharacter(QStringView text)
 {
     for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f))
             return true;
     }
     return false;

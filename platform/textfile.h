@@ -96,8 +96,8 @@ bool ReadFileBytes(const QString &path, QByteArray *content, QString *error = nu
 // True when both paths name the same existing file (links followed).
 bool IsSameFile(const QString &a, const QString &b);
 
-// True when the text holds a character below U+0020 or DEL: such a text cannot
-// become one line of a stored file.
+// True when the text holds a control character (below U+0020, DEL, or U+0080 to
+// U+009F): such a text cannot become one line of a stored file.
 bool ContainsControlCharacter(QStringView text);
 
 } // namespace netvane
