@@ -188,7 +188,8 @@ bool AppSettings::load(QString *error)
         if (line.tooLong || text.isEmpty() || text.startsWith(u';') || text.startsWith(u'#'))
             return true;
         if (text.startsWith(u'[')) {
-            general = text.compare(u"[General]"_qs, Qt::CaseInsensitive) == 0;
+            if (text.endsWith(u']')) // a damaged header is skipped like any damaged line
+                general = text.compare(u"[General]"_qs, Qt::CaseInsensitive) == 0;
             return true;
         }
         const qsizetype equals = text.indexOf(u'=');

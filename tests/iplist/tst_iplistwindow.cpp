@@ -114,6 +114,7 @@ private Q_SLOTS:
     void gatherTargets();
     void groupPingStartsATestWithoutSaving();
     void exportImport();
+    void controlCharactersRefused();
 
 private:
     void startWindow(const QStringList &items);
@@ -560,6 +561,22 @@ void TestIpListWindow::exportImport()
     QCOMPARE(m_ui->texts(), QStringList{u"The same filename exist, overwrite it?"_qs});
     QCOMPARE(QFileInfo(exported).size(), size);
 
+    // Exporting the list onto the list file itself writes nothing and loses nothing.
+    const QString listPath = m_folders->dataFolder() + IpListFileName;
+    QFile listFile(listPath);
+    QVERIFY(listFile.open(QIODevice::ReadOnly));
+    const QByteArray listBytes = listFile.readAll();
+    listFile.close();
+    m_ui->clear();
+    m_ui->paths << listPath;
+    child<QAction>(m_window, u"mnuExpImp_1"_qs)->trigger();
+    QCOMPARE(m_ui->texts(), (QStringList{u"The same filename exist, overwrite it?"_qs,
+                                         u"IP List has export to file: "_qs + listPath}));
+    QCOMPARE(m_ui->boxes.last().title, u"File Saved"_qs);
+    QVERIFY(listFile.open(QIODevice::ReadOnly));
+    QCOMPARE(listFile.readAll(), listBytes);
+    listFile.close();
+
     // Change the list, then import the export: the same list again.
     m_listIP->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     click(m_window, u"CommandAdd_4"_qs);
@@ -583,6 +600,18 @@ void TestIpListWindow::exportImport()
     child<QAction>(m_window, u"mnuExpImp_2"_qs)->trigger();
     QCOMPARE(m_panel->list()->items(), QStringList{u"A127.0.0.7"_qs});
 
+    // A file without a single list item is refused and the list stays as it was.
+    const QString empty = out.filePath(u"empty.txt"_qs);
+    test::WriteFileBytes(empty, "=only a comment\r\nQnot an item\r\n\r\nA127.0.0.8\r\n");
+    m_ui->clear();
+    m_ui->paths << empty;
+    child<QAction>(m_window, u"mnuExpImp_2"_qs)->trigger();
+    QCOMPARE(m_ui->boxes.size(), 2);
+    QVERIFY2(m_ui->boxes.at(1).text.startsWith(u"No IP List item was found in this file"_qs),
+             qPrintable(m_ui->boxes.at(1).text));
+    QCOMPARE(m_panel->list()->items(), QStringList{u"A127.0.0.7"_qs});
+    QCOMPARE(fileItems(), QStringList{u"A127.0.0.7"_qs});
+
     // A missing file: said so, the list untouched.
     m_ui->clear();
     m_ui->paths << out.filePath(u"missing.txt"_qs);
@@ -590,6 +619,60 @@ void TestIpListWindow::exportImport()
     QCOMPARE(m_ui->texts(), QStringList{u"Not Find This File."_qs});
     QCOMPARE(m_ui->boxes.at(0).title, u"File Name Error"_qs);
     QCOMPARE(m_panel->list()->items(), QStringList{u"A127.0.0.7"_qs});
+}
+
+// Texts that become one line of the list file may hold no control character; in a
+// group's member text, tabs and line breaks separate members as typed.
+void TestIpListWindow::controlCharactersRefused()
+{
+    startWindow({u"A127.0.0.2"_qs});
+    const QString noControl = u"Invalid title, it cannot contain a line break, tab or other "
+                              u"control character."_qs;
+    DialogScript group({
+        [&](QDialog *d) {
+            auto *ips = child<QPlainTextEdit>(d, u"TextIPs"_qs);
+            ips->setPlainText(u"127.0.0.5\x01\n127.0.0.6"_qs);
+            click(d, u"Command1"_qs);
+            ips->setPlainText(u"127.0.0.5\t127.0.0.6\n127.0.0.7"_qs);
+            setLine(d, u"TextTittle"_qs, u"Two\nlines"_qs);
+            click(d, u"Command1"_qs);
+            setLine(d, u"TextTittle"_qs, u"Tabbed"_qs);
+            click(d, u"Command1"_qs);
+        },
+        exitDialog(),
+    });
+    click(m_window, u"CommandAdd_1"_qs);
+    group.stop();
+    QVERIFY(!group.overrun);
+    DialogScript single({
+        [&](QDialog *d) {
+            setLine(d, u"Text2"_qs, u"host\ttest"_qs);
+            click(d, u"Command1"_qs);
+        },
+        exitDialog(),
+    });
+    click(m_window, u"CommandAdd_0"_qs);
+    single.stop();
+    QVERIFY(!single.overrun);
+    DialogScript range({
+        [&](QDialog *d) {
+            setLine(d, u"TextTittle"_qs, u"R\x1b[31m"_qs);
+            setLine(d, u"TextIP"_qs, u"127.0.0.1"_qs);
+            setLine(d, u"TextIP2"_qs, u"127.0.0.3"_qs);
+            click(d, u"Command1"_qs);
+        },
+        exitDialog(),
+    });
+    click(m_window, u"CommandAdd_2"_qs);
+    range.stop();
+    QVERIFY(!range.overrun);
+    QCOMPARE(m_ui->texts(),
+             (QStringList{u"Invalid IP entry '127.0.0.5\x01', it cannot contain a control character."_qs,
+                          noControl,
+                          u"Invalid IP entry, it cannot contain a tab or other control character."_qs,
+                          noControl}));
+    QCOMPARE(fileItems(),
+             (QStringList{u"A127.0.0.2"_qs, u"BTabbed,127.0.0.5,127.0.0.6,127.0.0.7"_qs}));
 }
 
 QTEST_MAIN(TestIpListWindow)
