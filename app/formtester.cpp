@@ -390,6 +390,10 @@ void FormTester::ReloadPreviousPingTest()
     const QFileInfo info(path);
     if (!info.exists())
         return;
+    if (!info.isFile()) { // a FIFO or a folder: nothing to show, and the start goes on
+        MsgBox(QDir::toNativeSeparators(path) + u" is not a regular file"_qs, BoxIcon::Exclamation);
+        return;
+    }
     m_mode = u"Ping"_qs;
     if (info.size() > 1000000
         && MsgBox(u"Load the pre ping test log ?"_qs, BoxIcon::None, BoxButtons::YesNo)

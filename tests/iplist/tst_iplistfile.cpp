@@ -1,6 +1,5 @@
 // The list file: reading rules, order, defaults, robustness to foreign content, and
 // the texts derived from the list.
-#include "app/appsettings.h"
 #include "console/commandhistory.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
@@ -15,7 +14,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 using namespace netvane;
 
@@ -34,7 +32,6 @@ private Q_SLOTS:
     void lineCap_data();
     void lineCap();
     void latin1LinesKeepTheirBytes();
-    void nonRegularDataFilesDoNotBlock();
 };
 
 void TestIpListFile::readingRules_data()
@@ -294,34 +291,6 @@ void TestIpListFile::latin1LinesKeepTheirBytes()
     QCOMPARE(f.readAll(),
              QByteArray("AB\xfcro-PC\r\nBB\xfcro,10.0.0.2,10.0.0.3\r\nAGer\xc3\xa4t\r\n \r\n"));
     QCOMPARE(list.items().size(), 3);
-}
-
-// A FIFO (or a folder) at a data file's path: start-up goes on and says which path.
-void TestIpListFile::nonRegularDataFilesDoNotBlock()
-{
-    test::IsolatedFolders folders;
-    const QString folder = folders.dataFolder();
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(QDir().mkpath(QFileInfo(AppSettings::filePath()).absolutePath()));
-    for (const QString &path : {folder + IpListFileName, folder + HistoryFileName,
-                                AppSettings::filePath()})
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-
-    IpList list;
-    list.setFolder(folder);
-    QString error;
-    QVERIFY(!list.LoadIpList(&error));
-    QCOMPARE(error, folder + IpListFileName + u" is not a regular file"_qs);
-    QVERIFY(list.items().isEmpty());
-    QVERIFY(!list.rewrite({u"A10.0.0.1"_qs}, &error)); // nor is anything written there
-    QVERIFY(QFileInfo(list.filePath()).exists() && !QFileInfo(list.filePath()).isFile());
-
-    CommandHistory history(folder);
-    QVERIFY(!history.load(&error));
-    QCOMPARE(error, folder + HistoryFileName + u" is not a regular file"_qs);
-    AppSettings settings;
-    QVERIFY(!settings.load(&error));
-    QCOMPARE(error, AppSettings::filePath() + u" is not a regular file"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestIpListFile)

@@ -1,11 +1,14 @@
 // The list column of the real main window, offscreen: the add/edit/delete dialogs
 // driven through their named controls, target gathering, export and import. Every
 // address used is on loopback; the window's list file is the test's own.
+#include "app/appsettings.h"
 #include "app/formtester.h"
+#include "console/commandhistory.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
 #include "iplist/iplistpanel.h"
 #include "ping/pingtest.h"
+#include "ping/resultstore.h"
 
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -24,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace netvane;
 
@@ -115,6 +119,7 @@ private Q_SLOTS:
     void groupPingStartsATestWithoutSaving();
     void exportImport();
     void controlCharactersRefused();
+    void fifosAtDataPathsDoNotBlockTheStart();
 
 private:
     void startWindow(const QStringList &items);
@@ -673,6 +678,27 @@ void TestIpListWindow::controlCharactersRefused()
                           noControl}));
     QCOMPARE(fileItems(),
              (QStringList{u"A127.0.0.2"_qs, u"BTabbed,127.0.0.5,127.0.0.6,127.0.0.7"_qs}));
+}
+
+// A FIFO at a data file's path would block an open for ever: the window starts,
+// says which path is wrong, and writes nothing there.
+void TestIpListWindow::fifosAtDataPathsDoNotBlockTheStart()
+{
+    const QString data = m_folders->dataFolder();
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(QDir().mkpath(QFileInfo(AppSettings::filePath()).absolutePath()));
+    const QStringList paths{data + IpListFileName, data + HistoryFileName, data + ResultFileName,
+                            AppSettings::filePath()};
+    for (const QString &path : paths)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    m_window = new FormTester;
+    const QString said = m_ui->texts().join(u'\n');
+    for (const QString &path : paths)
+        QVERIFY2(said.contains(path + u" is not a regular file"_qs), qPrintable(said));
+    QCOMPARE(m_window->ipListPanel()->list()->itemCount(), 0);
+    QVERIFY(!m_window->ipListPanel()->list()->rewrite({u"A127.0.0.1"_qs}));
+    for (const QString &path : paths)
+        QVERIFY(!QFileInfo(path).isFile());
 }
 
 QTEST_MAIN(TestIpListWindow)
