@@ -87,7 +87,7 @@ bool CommandHistory::load(QString *error)
     m_viewOrder.clear();
     m_latin1.clear();
     m_sorted = false;
-    if (!QFileInfo::exists(m_path) && !QFileInfo(m_path).isSymLink()) {
+    if (!QFileInfo::exists(m_path)) {
         if (!WriteTextLines(m_path, DefaultHistory() << EndLine, error))
             return false;
     }
