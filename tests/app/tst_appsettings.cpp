@@ -9,6 +9,7 @@
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void windowShowsFailedWrite();
     void settingBoxesSurviveARestart();
     void storedAdvancedReopensTheIntervalDialog();
+    void firstFileDialogFolder_data();
+    void firstFileDialogFolder();
 };
 
 void TestAppSettings::keyNames()
@@ -333,6 +336,40 @@ void TestAppSettings::storedAdvancedReopensTheIntervalDialog()
     answer.stop();
     QCOMPARE(shown, u"DialogAdvanceInterval"_qs);
     QCOMPARE(window.findChild<QComboBox *>(u"ComboInv"_qs)->currentText(), u"1000 to 0, 10--, 1"_qs);
+}
+
+void TestAppSettings::firstFileDialogFolder_data()
+{
+    QTest::addColumn<bool>("documentsExist");
+    QTest::addColumn<QString>("remembered"); // relative to the home folder; "-" for none
+    QTest::addColumn<QString>("expected");   // relative to the home folder
+    QTest::newRow("documents") << true << u"-"_qs << u"Documents"_qs;
+    QTest::newRow("no documents folder") << false << u"-"_qs << QString();
+    QTest::newRow("remembered folder") << true << u"out"_qs << u"out"_qs;
+    QTest::newRow("remembered folder gone") << true << u"gone"_qs << u"Documents"_qs;
+}
+
+void TestAppSettings::firstFileDialogFolder()
+{
+    QFETCH(bool, documentsExist);
+    QFETCH(QString, remembered);
+    QFETCH(QString, expected);
+    IsolatedFolders folders;
+    const QDir home(folders.path());
+    if (documentsExist)
+        QVERIFY(home.mkpath(u"Documents"_qs));
+    QVERIFY(home.mkpath(u"out"_qs));
+    if (remembered != u"-") {
+        AppSettings stored;
+        stored.setValue(AppSettings::Path, home.filePath(remembered) + u"  "_qs);
+        QVERIFY(stored.save());
+    }
+    ScriptedUi ui;
+    FormTester window;
+    window.findChild<QAction *>(u"mnuExpImp_5"_qs)->trigger(); // the import's open dialog
+    QCOMPARE(ui.fileDialogs.size(), 1);
+    QCOMPARE(ui.fileDialogs.at(0).initialFolder,
+             expected.isEmpty() ? folders.path() : home.filePath(expected));
 }
 
 QTEST_MAIN(TestAppSettings)
