@@ -88,7 +88,9 @@ PingPanel::PingPanel(QWidget *parent)
     m_report->setText(u"Open"_qs);
     m_report->setToolTip(u"Open the summary report of this test"_qs);
     m_report->hide();
-    grid->addWidget(m_report, 11, 4);
+    // Over two empty rows of the statistics column, so the log rows beside it keep
+    // one height.
+    grid->addWidget(m_report, 11, 4, 2, 1);
     // The statistics captions and the report button keep their room while hidden.
     std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
     keepRoom.push_back(m_report);
