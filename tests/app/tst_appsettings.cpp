@@ -340,36 +340,33 @@ void TestAppSettings::storedAdvancedReopensTheIntervalDialog()
 
 void TestAppSettings::firstFileDialogFolder_data()
 {
-    QTest::addColumn<bool>("documentsExist");
-    QTest::addColumn<QString>("remembered"); // relative to the home folder; "-" for none
-    QTest::addColumn<QString>("expected");   // relative to the home folder
-    QTest::newRow("documents") << true << u"-"_qs << u"Documents"_qs;
-    QTest::newRow("no documents folder") << false << u"-"_qs << QString();
-    QTest::newRow("remembered folder") << true << u"out"_qs << u"out"_qs;
-    QTest::newRow("remembered folder gone") << true << u"gone"_qs << u"Documents"_qs;
+    QTest::addColumn<QString>("made");       // folders made in the home folder
+    QTest::addColumn<QString>("remembered"); // the stored last folder, in the home folder
+    QTest::addColumn<QString>("expected");   // where the dialog starts, in the home folder
+    QTest::newRow("none remembered") << u"Documents"_qs << QString() << u"Documents"_qs;
+    QTest::newRow("no documents folder") << u"out"_qs << QString() << u"."_qs;
+    QTest::newRow("remembered") << u"Documents,out"_qs << u"out"_qs << u"out"_qs;
+    QTest::newRow("remembered gone") << u"Documents"_qs << u"out"_qs << u"Documents"_qs;
 }
 
 void TestAppSettings::firstFileDialogFolder()
 {
-    QFETCH(bool, documentsExist);
+    QFETCH(QString, made);
     QFETCH(QString, remembered);
     QFETCH(QString, expected);
     IsolatedFolders folders;
     const QDir home(folders.path());
-    if (documentsExist)
-        QVERIFY(home.mkpath(u"Documents"_qs));
-    QVERIFY(home.mkpath(u"out"_qs));
-    if (remembered != u"-") {
-        AppSettings stored;
+    for (const QString &folder : made.split(u','))
+        QVERIFY(home.mkpath(folder));
+    AppSettings stored;
+    if (!remembered.isEmpty())
         stored.setValue(AppSettings::Path, home.filePath(remembered) + u"  "_qs);
-        QVERIFY(stored.save());
-    }
+    QVERIFY(stored.save());
     ScriptedUi ui;
     FormTester window;
-    window.findChild<QAction *>(u"mnuExpImp_5"_qs)->trigger(); // the import's open dialog
+    window.findChild<QAction *>(u"mnuExpImp_5"_qs)->trigger(); // the history import's dialog
     QCOMPARE(ui.fileDialogs.size(), 1);
-    QCOMPARE(ui.fileDialogs.at(0).initialFolder,
-             expected.isEmpty() ? folders.path() : home.filePath(expected));
+    QCOMPARE(QDir(ui.fileDialogs.at(0).initialFolder), QDir(home.filePath(expected)));
 }
 
 QTEST_MAIN(TestAppSettings)
