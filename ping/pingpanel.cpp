@@ -100,7 +100,6 @@ PingPanel::PingPanel(QWidget *parent)
         w->setSizePolicy(policy);
     }
 
-
     m_scroll->setObjectName(u"VScroll1"_qs);
     m_scroll->setRange(0, 0);
     m_scroll->setPageStep(LogRows);
