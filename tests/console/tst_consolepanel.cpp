@@ -412,11 +412,9 @@ void TestConsolePanel::endedWindowIsReaped()
 
     test::ScriptedUi ui;
     QSignalSpy ended(&m_panel->consoleWindows(), &platform::ConsoleWindows::windowEnded);
-    m_panel->RunConsoleCommand();
-    QCOMPARE(m_panel->consoleWindows().windows().size(), 1);
-    const qint64 pid = m_panel->consoleWindows().windows().at(0).pid;
-    QVERIFY(ended.wait(10000));
-    QCOMPARE(ended.at(0).at(0).toLongLong(), pid);
+    m_panel->RunConsoleCommand(); // the window may end while the run lets events in
+    QVERIFY(ended.size() == 1 || ended.wait(10000));
+    const qint64 pid = ended.at(0).at(0).toLongLong();
     QVERIFY(m_panel->consoleWindows().windows().isEmpty());
     QVERIFY(!QFile::exists(u"/proc/%1"_qs.arg(pid))); // no zombie left behind
     // The program's own commands (tracert, arp, nbtstat) come first in the window.
