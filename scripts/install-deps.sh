@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 set -eu
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev iproute2 util-linux procps)
+# The console's built-in commands and default history need iproute2 (ip, ss),
+# iputils-ping, iputils-tracepath, procps, util-linux (findmnt), hostname and systemd
+# (hostnamectl).
+packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev iproute2 util-linux procps
+          iputils-ping iputils-tracepath hostname systemd)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
