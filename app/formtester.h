@@ -38,6 +38,7 @@ class IpListPanel;
 class DialogExport;
 class PingPanel;
 class PingSettingsBox;
+class TracertPanel;
 
 class FormTester final : public QMainWindow
 {
@@ -51,6 +52,10 @@ public:
     void CommandStart_Click();
     void StartPingTest();
     void CommandStop_Click();
+    // Traceroute: checks the options, then traces every target now.
+    void CommandTracert_Click();
+    void StartTrace();
+    void mnuSelectTracert_Click();
     void EnterBusy();
     void LeaveBusy();
 
@@ -76,6 +81,7 @@ public:
     ConsolePanel *consolePanel() const { return m_consolePanel; }
     PingSettingsBox *settingsBox() const { return m_settingsBox; }
     IpListPanel *ipListPanel() const { return m_ipListPanel; }
+    TracertPanel *tracertPanel() const { return m_tracertPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,6 +93,7 @@ private:
     QList<PingTarget> gatherTargets();
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
+    void traceFinished();
     bool refuseWhileBusy();
     void collectSettings();
 
@@ -96,6 +103,7 @@ private:
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
     IpListPanel *m_ipListPanel = nullptr;
+    TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
