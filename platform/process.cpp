@@ -72,6 +72,26 @@ ssize_t readAll(int fd, void *data, size_t size)
     return ssize_t(got);
 }
 
+// This process's environment with the program's own folder first on PATH, so that a
+// console window finds the program's own commands (tracert, ...) before any other.
+QList<QByteArray> environmentWithOwnFolderFirst()
+{
+    const QByteArray own = QFile::encodeName(QCoreApplication::applicationDirPath());
+    QList<QByteArray> environment;
+    bool hadPath = false;
+    for (char **e = environ; e && *e; ++e) {
+        QByteArray entry(*e);
+        if (entry.startsWith("PATH=")) {
+            entry = "PATH=" + own + ':' + entry.mid(5);
+            hadPath = true;
+        }
+        environment << entry;
+    }
+    if (!hadPath)
+        environment << "PATH=" + own + ":/usr/local/bin:/usr/bin:/bin";
+    return environment;
+}
+
 // Starts program detached from this process (a grandchild adopted by init, so no
 // zombie is left behind) as the leader of a new session and process group. Returns
 // its pid, or 0 with the system error number in *error.
@@ -85,6 +105,11 @@ pid_t startInNewSession(const QString &program, const QStringList &arguments, in
     for (QByteArray &s : storage)
         argv.push_back(s.data());
     argv.push_back(nullptr);
+    QList<QByteArray> environment = environmentWithOwnFolderFirst();
+    std::vector<char *> envp;
+    for (QByteArray &e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -105,7 +130,7 @@ pid_t startInNewSession(const QString &program, const QStringList &arguments, in
         if (grandchild == 0) {
             ::setsid();
             ::signal(SIGPIPE, SIG_DFL);
-            ::execv(argv[0], argv.data());
+            ::execve(argv[0], argv.data(), envp.data());
             const int e = errno;
             writeAll(fds[1], &e, sizeof e);
             ::_exit(127);

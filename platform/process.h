@@ -48,8 +48,9 @@ public:
         quint64 startTime = 0; // tells the window from a later process that reuses its pid
     };
 
-    // Opens a window for command (an empty command opens just a shell). Returns an
-    // empty text on success, else why it failed.
+    // Opens a window for command (an empty command opens just a shell), with the
+    // program's own folder first on its PATH. Returns an empty text on success, else
+    // why it failed.
     QString open(const QString &command);
 
     // Asks every remembered window to close (SIGTERM to its process group) and

@@ -6,6 +6,7 @@
 #include "app/formtester.h"
 #include "iplist/iplistpanel.h"
 #include "ping/dialogexport.h"
+#include "platform/process.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "traceroute/tracerun.h"
@@ -20,6 +21,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <unistd.h>
@@ -72,9 +74,11 @@ private Q_SLOTS:
     void cleanupTestCase();
     void init();
     void cleanup();
+    void hostListFromAListItem();
     void optionMessages_data();
     void optionMessages();
     void hostNamesRunNothingButTheTrace();
+    void consoleWindowFindsTheOwnTracertFirst();
     void loopbackTraceExportAndReload();
     void pathThroughARouter();
     void seventySilentHostsNeverMoreThan64();
@@ -197,6 +201,26 @@ void TestTracertWindow::cleanup()
     m_folders.reset();
 }
 
+void TestTracertWindow::hostListFromAListItem()
+{
+    QByteArray group = "BTen";
+    for (int i = 1; i <= 10; ++i)
+        group += ",10.0.0." + QByteArray::number(i) + (i == 2 ? "   (named)" : "");
+    test::WriteFileBytes(m_window->dataFolder() + u"Quellon_DB.txt"_qs,
+                         "A10.9.9.9\r\n" + group + "\r\nCRange,10.1.0.1,10.1.0.9\r\n \r\n");
+    m_window->ipListPanel()->LoadIpList();
+    auto *box = m_window->findChild<QComboBox *>(u"ComboTracert_2"_qs);
+    QCOMPARE(box->count(), 2); // a range is no route
+    QVERIFY(box->itemText(1).startsWith(u"Ten"_qs + QString(50, u' ')));
+    box->setCurrentIndex(1);
+    Q_EMIT box->activated(1);
+    QCOMPARE(box->currentText(),
+             u"10.0.0.1 10.0.0.2 10.0.0.3 10.0.0.4 10.0.0.5 10.0.0.6 10.0.0.7 10.0.0.8 10.0.0.9"_qs);
+    box->setCurrentIndex(0);
+    Q_EMIT box->activated(0);
+    QCOMPARE(box->currentText(), u"10.9.9.9"_qs);
+}
+
 void TestTracertWindow::optionMessages_data()
 {
     QTest::addColumn<QString>("box");
@@ -259,6 +283,25 @@ void TestTracertWindow::hostNamesRunNothingButTheTrace()
         QCOMPARE(h.lines.lineCount, 1);
         QCOMPARE(h.lines.entry(0), u"Unable to resolve target system name "_qs + names[k] + u'.');
     }
+}
+
+void TestTracertWindow::consoleWindowFindsTheOwnTracertFirst()
+{
+    // A stand-in terminal records the PATH its command would run with.
+    QTemporaryDir dir;
+    const QString script = dir.filePath(u"fake-terminal"_qs);
+    test::WriteFileBytes(script, "#!/bin/sh\nprintf '%s' \"$PATH\" > \"${0%/*}/path.tmp\"\n"
+                                 "mv \"${0%/*}/path.tmp\" \"${0%/*}/path\"\n");
+    QVERIFY(QFile::setPermissions(script, QFile::permissions(script) | QFileDevice::ExeOwner));
+    const QByteArray oldTerminal = qgetenv("TERMINAL");
+    qputenv("TERMINAL", script.toLocal8Bit());
+    auto restore = qScopeGuard([&] { qputenv("TERMINAL", oldTerminal); });
+    platform::ConsoleWindows windows;
+    QCOMPARE(windows.open(u"tracert 127.0.0.1"_qs), QString());
+    QTRY_VERIFY(QFile::exists(dir.filePath(u"path"_qs)));
+    QFile path(dir.filePath(u"path"_qs));
+    QVERIFY(path.open(QIODevice::ReadOnly));
+    QVERIFY(path.readAll().startsWith(QFile::encodeName(QCoreApplication::applicationDirPath()) + ':'));
 }
 
 void TestTracertWindow::loopbackTraceExportAndReload()
@@ -364,6 +407,11 @@ void TestTracertWindow::seventySilentHostsNeverMoreThan64()
                               u"Tracing route to 70 hosts.       All Completed."_qs, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
     QVERIFY2(most <= MaxConcurrentTraces, qPrintable(QString::number(most)));
+    // VScroll1 reaches every row of every host.
+    auto *bar = m_window->findChild<QScrollBar *>(u"VScroll1"_qs);
+    QCOMPARE(bar->maximum(), run()->totalRows() - 1);
+    bar->setValue(run()->firstRowOf(1) + 1);
+    QCOMPARE(text(u"sIP_0"_qs), u"(2) Tracing route to 10.241.0.2"_qs);
     QVERIFY(completedWhenLaunched >= 1); // the 65th waited for a free place
     QCOMPARE(liveChildren(), 0);
 
