@@ -199,9 +199,20 @@ std::array<HopAnswer, 3> HopProber::probe(uint32_t target, int ttl, int timeoutM
             h->checksum = htons(checksum(packet, sizeof packet));
         sent[i] = Clock::now();
         ssize_t n;
-        do {
+        for (int attempt = 0;; ++attempt) {
+            if (m_datagram) {
+                // An answer to the previous probe leaves its error pending on the
+                // socket, and the send would fail with it: take it off first (the
+                // answer itself waits in the error queue, where it is read).
+                int pendingError = 0;
+                socklen_t length = sizeof pendingError;
+                ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &pendingError, &length);
+            }
             n = ::sendto(m_fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-        } while (n < 0 && errno == EINTR);
+            // An answer that came in between makes one more try; a local error repeats.
+            if (n >= 0 || (errno != EINTR && (!m_datagram || attempt > 0)))
+                break;
+        }
         if (n < 0) {
             answers[i].kind = HopAnswer::SendError;
             answers[i].code = errno;

@@ -80,6 +80,7 @@ private Q_SLOTS:
     void hostNamesRunNothingButTheTrace();
     void consoleWindowFindsTheOwnTracertFirst();
     void loopbackTraceExportAndReload();
+    void pathThroughARouter_data();
     void pathThroughARouter();
     void seventySilentHostsNeverMoreThan64();
     void stopKillsExactlyTheRunningTraces();
@@ -357,9 +358,22 @@ void TestTracertWindow::loopbackTraceExportAndReload()
     QCOMPARE(text(u"sIP_6"_qs), u"Trace complete."_qs);
 }
 
+void TestTracertWindow::pathThroughARouter_data()
+{
+    // ping_group_range is per namespace: it picks the socket tracert can open.
+    QTest::addColumn<QByteArray>("pingGroups");
+    QTest::newRow("datagram socket, time exceeded from the error queue") << QByteArray("0 2147483647\n");
+    QTest::newRow("raw socket") << QByteArray("1 0\n");
+}
+
 void TestTracertWindow::pathThroughARouter()
 {
     requireNamespaces();
+    QFETCH(QByteArray, pingGroups);
+    QFile range(u"/proc/sys/net/ipv4/ping_group_range"_qs);
+    QVERIFY(range.open(QIODevice::WriteOnly));
+    QCOMPARE(range.write(pingGroups), pingGroups.size());
+    range.close();
     m_window->findChild<QLineEdit *>(u"TextPing"_qs)->setText(Target);
     setBox(u"ComboTracert_3"_qs, u"500"_qs);
     clickTracert();
