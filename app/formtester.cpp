@@ -202,6 +202,9 @@ void FormTester::buildMenus()
     QAction *selectTracert = m_mnuOperate->addAction(u"Traceroute Function"_qs);
     selectTracert->setObjectName(u"mnuSelectTracert"_qs);
     connect(selectTracert, &QAction::triggered, this, &FormTester::mnuSelectTracert_Click);
+    m_mnuTracert = m_mnuOperate->addAction(u"Tracert"_qs);
+    m_mnuTracert->setObjectName(u"mnuTracert"_qs);
+    connect(m_mnuTracert, &QAction::triggered, this, &FormTester::CommandTracert_Click);
     m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
     m_mnuExport->setObjectName(u"mnuExport"_qs);
     connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
@@ -228,6 +231,8 @@ void FormTester::EnterBusy()
     m_commandStart->setEnabled(false);
     m_mnuStart->setEnabled(false);
     m_tracertPanel->commandTracert()->setEnabled(false);
+    if (m_mnuTracert)
+        m_mnuTracert->setEnabled(false);
     m_busy = true;
 }
 
@@ -236,6 +241,8 @@ void FormTester::LeaveBusy()
     m_commandStart->setEnabled(true);
     m_mnuStart->setEnabled(true);
     m_tracertPanel->commandTracert()->setEnabled(true);
+    if (m_mnuTracert)
+        m_mnuTracert->setEnabled(true);
     m_busy = false;
 }
 

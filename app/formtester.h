@@ -6,7 +6,11 @@
 // back. A ping test: CommandStart_Click -> StartPingTest gathers the targets and
 // starts the run loop (PingTest); every echo comes back through replyRecorded and
 // is shown; CommandStop_Click asks the loop to stop, and its finishing timer ends
-// the test (finished -> LeaveBusy, report button shown).
+// the test (finished -> LeaveBusy, report button shown). A traceroute:
+// CommandTracert_Click -> StartTrace gathers the targets the same way and hands them
+// to the traceroute panel's run, whose lines take the ping panel's rows; Stop kills
+// the running traces, and "All Completed" runs Stop by itself (traceFinished ->
+// LeaveBusy).
 //
 // At start-up the window reads the saved settings into its boxes and shows the
 // previous ping test again from the result store; the settings are saved again when
@@ -128,6 +132,7 @@ private:
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
     QAction *m_mnuExport = nullptr;
+    QAction *m_mnuTracert = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;
