@@ -78,12 +78,17 @@ bool ResolveIPv4(const std::string &name, uint32_t &address)
     // Only what can be a host name goes to the resolver.
     if (name.empty() || name.size() > 253)
         return false;
+    char previous = '.';
     for (char c : name) {
         const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
                         || c == '-' || c == '.' || c == '_';
-        if (!ok)
+        // A label neither starts nor ends with "-", and none is empty.
+        if (!ok || (previous == '.' && (c == '-' || c == '.')) || (previous == '-' && c == '.'))
             return false;
+        previous = c;
     }
+    if (previous == '-')
+        return false;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_RAW;

@@ -263,12 +263,13 @@ void TestTracertWindow::optionMessages()
 void TestTracertWindow::hostNamesRunNothingButTheTrace()
 {
     // Names as they could come from a list or a file, each given to tracert as one
-    // argument after "--": no shell runs them and none is taken for an option.
+    // argument after "--": no shell runs them, none is taken for an option, and
+    // none is even looked up, as none can be a host name.
     QTemporaryDir dir;
     const QString marker = dir.filePath(u"ran"_qs);
     const QStringList names = {u"x$(touch "_qs + marker + u")"_qs,
                                u"127.0.0.1;touch "_qs + marker, u"`touch "_qs + marker + u"`"_qs,
-                               u"-w"_qs};
+                               u"-w"_qs, u"a..b"_qs, u"host-.lan"_qs};
     QList<PingTarget> hosts;
     for (const QString &n : names)
         hosts.append({n, n});
