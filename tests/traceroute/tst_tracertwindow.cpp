@@ -224,18 +224,28 @@ void TestTracertWindow::hostListFromAListItem()
 
 void TestTracertWindow::optionMessages_data()
 {
-    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("box"); // empty: all three boxes emptied
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("message"); // empty: accepted, the trace runs
+    QTest::addColumn<QString>("message"); // empty: accepted, the trace runs with
+    QTest::addColumn<QStringList>("arguments");
 
-    QTest::newRow("hops 0") << u"ComboTracert_1"_qs << u"0"_qs << u"Inalid Maximum Number of Hops."_qs;
-    QTest::newRow("hops -5") << u"ComboTracert_1"_qs << u"-5"_qs << u"Inalid Maximum Number of Hops."_qs;
-    QTest::newRow("hops 2.5 is 2") << u"ComboTracert_1"_qs << u"2.5"_qs << QString();
-    QTest::newRow("host list, a name") << u"ComboTracert_2"_qs << u"router"_qs
-                                       << u"Inalid Loose source route along host-list."_qs;
-    QTest::newRow("host list, two dots") << u"ComboTracert_2"_qs << u"10.0.0"_qs
-                                         << u"Inalid Loose source route along host-list."_qs;
-    QTest::newRow("time-out 0") << u"ComboTracert_3"_qs << u"0"_qs << u"Inalid Time Out Value."_qs;
+    const QString hopsRefused = u"Inalid Maximum Number of Hops."_qs;
+    const QString routeRefused = u"Inalid Loose source route along host-list."_qs;
+    QTest::newRow("hops 0") << u"ComboTracert_1"_qs << u"0"_qs << hopsRefused << QStringList();
+    QTest::newRow("hops -5") << u"ComboTracert_1"_qs << u"-5"_qs << hopsRefused << QStringList();
+    QTest::newRow("hops too large to hold") << u"ComboTracert_1"_qs << u"99999999999"_qs
+                                            << u"Inalid Test Times."_qs << QStringList();
+    QTest::newRow("hops 2.5 is 2") << u"ComboTracert_1"_qs << u"2.5"_qs << QString()
+                                   << QStringList{u"-d"_qs, u"-h"_qs, u"2"_qs, u"-w"_qs, u"600"_qs,
+                                                  u"--"_qs, u"127.0.0.1"_qs};
+    QTest::newRow("host list, a name") << u"ComboTracert_2"_qs << u"router"_qs << routeRefused
+                                       << QStringList();
+    QTest::newRow("host list, two dots") << u"ComboTracert_2"_qs << u"10.0.0"_qs << routeRefused
+                                         << QStringList();
+    QTest::newRow("time-out 0") << u"ComboTracert_3"_qs << u"0"_qs << u"Inalid Time Out Value."_qs
+                                << QStringList();
+    QTest::newRow("all empty") << QString() << QString() << QString()
+                               << QStringList{u"-d"_qs, u"--"_qs, u"127.0.0.1"_qs};
 }
 
 void TestTracertWindow::optionMessages()
@@ -243,7 +253,13 @@ void TestTracertWindow::optionMessages()
     QFETCH(QString, box);
     QFETCH(QString, value);
     QFETCH(QString, message);
-    setBox(box, value);
+    QFETCH(QStringList, arguments);
+    if (box.isEmpty()) {
+        for (int i = 1; i <= 3; ++i)
+            setBox(u"ComboTracert_%1"_qs.arg(i), QString());
+    } else {
+        setBox(box, value);
+    }
     clickTracert();
     if (!message.isEmpty()) {
         QCOMPARE(m_ui->texts(), QStringList{message});
@@ -253,10 +269,15 @@ void TestTracertWindow::optionMessages()
         return;
     }
     QVERIFY(m_window->isBusy());
-    QCOMPARE(run()->hosts().at(0).lines.entry(0),
-             u"(1) Tracing route to 127.0.0.1 over a maximum of 2 hops ......"_qs);
+    const TraceHost &host = run()->hosts().at(0);
+    QCOMPARE(host.process->arguments(), arguments);
+    // An empty hop box keeps the hop count the command uses by itself.
+    const QString hops = box.isEmpty() ? u"30"_qs : u"2"_qs;
+    QCOMPARE(host.lines.entry(0),
+             u"(1) Tracing route to 127.0.0.1 over a maximum of "_qs + hops + u" hops ......"_qs);
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
-    QVERIFY2(shownRows().contains(u"over a maximum of 2 hops:"_qs), qPrintable(shownRows().join(u'|')));
+    QVERIFY2(shownRows().contains(u"over a maximum of "_qs + hops + u" hops:"_qs),
+             qPrintable(shownRows().join(u'|')));
     QVERIFY(m_ui->boxes.isEmpty());
 }
 
