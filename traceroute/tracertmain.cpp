@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -178,8 +179,12 @@ int main(int argc, char **argv)
                 line += std::string(" reports: ") + unreachableText(responder->code);
         } else if (sendError) {
             line += " Transmit error: ";
-            line += sendError == ENETUNREACH ? "Destination net unreachable."
-                                             : "Destination host unreachable.";
+            if (sendError == ENETUNREACH)
+                line += "Destination net unreachable.";
+            else if (sendError == EHOSTUNREACH)
+                line += "Destination host unreachable.";
+            else
+                line += std::string(std::strerror(sendError)) + '.';
         } else {
             line += " Request timed out.";
         }
