@@ -79,7 +79,6 @@ TracertPanel::TracertPanel(PingPanel *pingPanel, QWidget *parent)
     }
     grid->addWidget(new QLabel(u"Resolve Addresses to Host Names:"_qs, m_frame), 3, 0);
     grid->addWidget(m_checkIPtoName, 3, 1);
-    m_frame->hide();
 
     m_commandTracert->setObjectName(u"CommandTracert"_qs);
     m_commandTracert->setToolTip(u"Run Tracert"_qs);
@@ -97,6 +96,9 @@ TracertPanel::TracertPanel(PingPanel *pingPanel, QWidget *parent)
 
     m_traceIP->setObjectName(u"TraceIP"_qs);
     m_traceIP->setMouseTracking(true);
+    // A label ends in 80 blanks and the host index: only the label is meant to show.
+    m_traceIP->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_traceIP->resize(320, 300);
     m_traceIP->hide();
     connect(m_traceIP, &QListWidget::itemEntered, this, [this](QListWidgetItem *item) {
         m_traceIP->setCurrentItem(item);
