@@ -370,7 +370,9 @@ void FormTester::mnuSelectTracert_Click()
 {
     m_tracertPanel->frame()->show();
     m_tracertPanel->commandTracert()->raise();
-    m_mode = u"Tracert"_qs;
+    // The mode also tells Stop which activity owns the window: a running test keeps it.
+    if (!m_busy)
+        m_mode = u"Tracert"_qs;
 }
 
 void FormTester::CommandTracert_Click()
