@@ -79,6 +79,7 @@ private Q_SLOTS:
     void optionMessages();
     void hostNamesRunNothingButTheTrace();
     void consoleWindowFindsTheOwnTracertFirst();
+    void sourceRouteBeyondTheHeaderIsRefused();
     void loopbackTraceExportAndReload();
     void pathThroughARouter_data();
     void pathThroughARouter();
@@ -325,6 +326,23 @@ void TestTracertWindow::consoleWindowFindsTheOwnTracertFirst()
     QFile path(dir.filePath(u"path"_qs));
     QVERIFY(path.open(QIODevice::ReadOnly));
     QVERIFY(path.readAll().startsWith(QFile::encodeName(QCoreApplication::applicationDirPath()) + ':'));
+}
+
+void TestTracertWindow::sourceRouteBeyondTheHeaderIsRefused()
+{
+    // The IP options hold nine addresses, the target being the last: nine hosts
+    // before it cannot be sent, and tracert says so instead of tracing without them.
+    QStringList hops;
+    for (int i = 1; i <= 9; ++i)
+        hops << u"127.0.0.%1"_qs.arg(i + 1);
+    QProcess tracert;
+    tracert.setProcessChannelMode(QProcess::MergedChannels);
+    tracert.start(QStringLiteral(TRACERT_PATH),
+                  {u"-d"_qs, u"-j"_qs, hops.join(u' '), u"127.0.0.1"_qs});
+    QVERIFY(tracert.waitForFinished(10000));
+    QCOMPARE(tracert.exitCode(), 1);
+    QVERIFY2(tracert.readAll().startsWith("A loose source route holds at most 8 hosts"),
+             "no clear refusal");
 }
 
 void TestTracertWindow::loopbackTraceExportAndReload()
