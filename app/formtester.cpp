@@ -13,6 +13,8 @@
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
+#include "traceroute/tracerun.h"
+#include "traceroute/tracertpanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -80,6 +82,11 @@ FormTester::FormTester(QWidget *parent)
             &ConsolePanel::setAddressPicks);
     connect(m_consolePanel, &ConsolePanel::addAddressRequested, m_ipListPanel,
             &IpListPanel::AddSingleItem);
+    // The host-list drop-down of the traceroute offers the list's singles and groups.
+    connect(m_ipListPanel->list(), &IpList::ipListLoaded, this, [this] {
+        m_tracertPanel->setHostListChoices(m_ipListPanel->traceTargetEntries(),
+                                           [this](int i) { return m_ipListPanel->list()->item(i); });
+    });
     m_ipListPanel->setFolder(m_dataFolder);
     m_ipListPanel->LoadIpList();
 
@@ -91,6 +98,11 @@ FormTester::FormTester(QWidget *parent)
     });
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
+    connect(m_tracertPanel->run(), &TraceRun::stopDue, this, &FormTester::CommandStop_Click);
+    connect(m_tracertPanel->run(), &TraceRun::stopFinished, this, &FormTester::traceFinished);
+    m_tracertPanel->setFocusReturn([this] { m_text4->setFocus(); });
+    setExportHandler(u"Tracert"_qs,
+                     [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -115,8 +127,11 @@ FormTester::FormTester(QWidget *parent)
         ReloadPreviousPingTest();
     } else {
         m_mode = u"Tracert"_qs;
-        m_pingPanel->setPagingSource(nullptr); // the bar pages ping records only
-        // The previous trace is shown again here once the traceroute panel exists.
+        m_tracertPanel->frame()->show();
+        m_pingPanel->setPagingSource(nullptr);
+        m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName),
+                               m_settings.value(AppSettings::IPQty),
+                               m_settings.value(AppSettings::HopNumber));
     }
 }
 
@@ -178,6 +193,13 @@ void FormTester::buildControls()
     m_centerLayout = new QVBoxLayout;
     m_pingPanel = new PingPanel(central);
     m_centerLayout->addWidget(m_pingPanel);
+    m_tracertPanel = new TracertPanel(m_pingPanel, central);
+    top->addWidget(m_tracertPanel->frame());
+    m_commandRow->insertWidget(m_commandRow->indexOf(m_commandStop), m_tracertPanel->commandTracert());
+    m_commandRow->addWidget(m_tracertPanel->jumpButton(0));
+    m_commandRow->addWidget(m_tracertPanel->jumpButton(1));
+    connect(m_tracertPanel->commandTracert(), &QPushButton::clicked, this,
+            &FormTester::CommandTracert_Click);
     m_consolePanel = new ConsolePanel(m_dataFolder, central);
     m_consolePanel->hide();
     m_centerLayout->addWidget(m_consolePanel);
@@ -214,6 +236,12 @@ void FormTester::buildMenus()
     m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
     m_mnuStop->setObjectName(u"mnuStop"_qs);
     connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
+    QAction *selectTracert = m_mnuOperate->addAction(u"Traceroute Function"_qs);
+    selectTracert->setObjectName(u"mnuSelectTracert"_qs);
+    connect(selectTracert, &QAction::triggered, this, &FormTester::mnuSelectTracert_Click);
+    m_mnuTracert = m_mnuOperate->addAction(u"Tracert"_qs);
+    m_mnuTracert->setObjectName(u"mnuTracert"_qs);
+    connect(m_mnuTracert, &QAction::triggered, this, &FormTester::CommandTracert_Click);
     m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
     m_mnuExport->setObjectName(u"mnuExport"_qs);
     connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
@@ -239,6 +267,9 @@ void FormTester::EnterBusy()
 {
     m_commandStart->setEnabled(false);
     m_mnuStart->setEnabled(false);
+    m_tracertPanel->commandTracert()->setEnabled(false);
+    if (m_mnuTracert)
+        m_mnuTracert->setEnabled(false);
     m_busy = true;
 }
 
@@ -246,6 +277,9 @@ void FormTester::LeaveBusy()
 {
     m_commandStart->setEnabled(true);
     m_mnuStart->setEnabled(true);
+    m_tracertPanel->commandTracert()->setEnabled(true);
+    if (m_mnuTracert)
+        m_mnuTracert->setEnabled(true);
     m_busy = false;
 }
 
@@ -284,6 +318,7 @@ void FormTester::StartPingTest()
     m_consolePanel->hide();
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
+    m_tracertPanel->leaveDisplay();
     LetWindowCatchUp();
     // Whatever happens below, a dialog's pending target is used by this start or not
     // at all: a start that does not happen leaves nothing for the next one.
@@ -364,6 +399,13 @@ void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
 
 void FormTester::CommandStop_Click()
 {
+    if (m_mode == u"Tracert" && m_tracertPanel->run()->isActive()) {
+        m_commandStop->setEnabled(false);
+        m_mnuStop->setEnabled(false);
+        m_tracertPanel->stop();
+        m_text4->setFocus();
+        return;
+    }
     if (!m_pingTest->isRunning())
         return;
     m_commandStop->setEnabled(false);
@@ -381,6 +423,60 @@ void FormTester::pingTestFinished()
         m_pingPanel->setPagingSource(&m_pingTest->log());
     if (m_mode != u"Tracert")
         m_pingPanel->reportButton()->show();
+}
+
+void FormTester::mnuSelectTracert_Click()
+{
+    m_tracertPanel->frame()->show();
+    m_tracertPanel->commandTracert()->raise();
+    // The mode also tells Stop which activity owns the window: a running test keeps it.
+    if (!m_busy)
+        m_mode = u"Tracert"_qs;
+}
+
+void FormTester::CommandTracert_Click()
+{
+    if (m_busy || !m_tracertPanel->BuildTracertOptions())
+        return;
+    if (auto *now = findChild<QAbstractButton *>(u"OptionSch_0"_qs))
+        now->setChecked(true);
+    StartTrace();
+}
+
+void FormTester::StartTrace()
+{
+    m_consolePanel->hide();
+    m_pingPanel->show();
+    m_pingPanel->reportButton()->hide();
+    LetWindowCatchUp();
+    if (m_busy)
+        return;
+    EnterBusy();
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
+    LetWindowCatchUp();
+    const QList<PingTarget> targets = gatherTargets();
+    if (targets.isEmpty()) {
+        m_pingPanel->title(0)->clear();
+        LeaveBusy();
+        return;
+    }
+    m_mode = u"Tracert"_qs;
+    m_pingPanel->setPagingSource(nullptr);
+    m_tracertPanel->start(targets, m_dataFolder);
+    // The run's files are found again at the next start.
+    m_settings.setValue(AppSettings::TraceFileName, m_tracertPanel->run()->prefix());
+    m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
+    saveSettings();
+    m_text4->setFocus();
+}
+
+void FormTester::traceFinished()
+{
+    m_commandStop->setEnabled(true);
+    m_mnuStop->setEnabled(true);
+    LeaveBusy();
+    m_text4->setFocus();
 }
 
 bool FormTester::refuseWhileBusy()

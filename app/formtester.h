@@ -6,7 +6,11 @@
 // back. A ping test: CommandStart_Click -> StartPingTest gathers the targets and
 // starts the run loop (PingTest); every echo comes back through replyRecorded and
 // is shown; CommandStop_Click asks the loop to stop, and its finishing timer ends
-// the test (finished -> LeaveBusy, report button shown).
+// the test (finished -> LeaveBusy, report button shown). A traceroute:
+// CommandTracert_Click -> StartTrace gathers the targets the same way and hands them
+// to the traceroute panel's run, whose lines take the ping panel's rows; Stop kills
+// the running traces, and "All Completed" runs Stop by itself (traceFinished ->
+// LeaveBusy).
 //
 // At start-up the window reads the saved settings into its boxes and shows the
 // previous ping test again from the result store; the settings are saved again when
@@ -38,6 +42,7 @@ class IpListPanel;
 class DialogExport;
 class PingPanel;
 class PingSettingsBox;
+class TracertPanel;
 
 class FormTester final : public QMainWindow
 {
@@ -51,6 +56,10 @@ public:
     void CommandStart_Click();
     void StartPingTest();
     void CommandStop_Click();
+    // Traceroute: checks the options, then traces every target now.
+    void CommandTracert_Click();
+    void StartTrace();
+    void mnuSelectTracert_Click();
     void EnterBusy();
     void LeaveBusy();
 
@@ -76,6 +85,7 @@ public:
     ConsolePanel *consolePanel() const { return m_consolePanel; }
     PingSettingsBox *settingsBox() const { return m_settingsBox; }
     IpListPanel *ipListPanel() const { return m_ipListPanel; }
+    TracertPanel *tracertPanel() const { return m_tracertPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,6 +97,7 @@ private:
     QList<PingTarget> gatherTargets();
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
+    void traceFinished();
     bool refuseWhileBusy();
     void collectSettings();
 
@@ -96,6 +107,7 @@ private:
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
     IpListPanel *m_ipListPanel = nullptr;
+    TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
@@ -120,6 +132,7 @@ private:
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
     QAction *m_mnuExport = nullptr;
+    QAction *m_mnuTracert = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;
