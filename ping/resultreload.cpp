@@ -1,5 +1,7 @@
 #include "ping/resultreload.h"
 
+#include "platform/filereader.h"
+
 #include <QFile>
 #include <QHash>
 
@@ -112,10 +114,19 @@ bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 h
     return true;
 }
 
+} // namespace
+
 class EchoLineReader
 {
 public:
     explicit EchoLineReader(PingReplyLog &log) : m_log(log) {}
+
+    // Lets the owner empty the address table the reader fills.
+    void forget()
+    {
+        m_known.clear();
+        m_hasLast = false;
+    }
 
     // "yyyy,mm,dd,hh,mm,ss,address,size,time,ttl,status", every field as the store
     // writes it.
@@ -227,14 +238,28 @@ private:
     bool m_hasLast = false;
 };
 
+namespace {
+
+// A reader of stored echoes keeps the addresses it meets; a damaged file could hold
+// millions of distinct ones, so the table starts afresh beyond this many.
+constexpr qsizetype MaxAddresses = 4096;
+
+const QString ChangedText = QStringLiteral("The result file has changed since it was read.");
+
 // Converts a result file line by line, as it is read: the header first, then the
 // echoes, until the end, an empty line or a malformed line.
 class ResultFileConverter
 {
 public:
-    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress)
-        : m_totalBytes(totalBytes), m_progress(progress), m_reader(m_test.log)
+    // With a path the log is backed by that file (as `stamp` describes it): only the
+    // positions of its echo lines are kept.
+    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress,
+                        const QString &path = {}, const FileStamp &stamp = {})
+        : m_totalBytes(totalBytes), m_progress(progress), m_fileBacked(!path.isEmpty()),
+          m_reader(m_fileBacked ? m_addresses : m_test.log)
     {
+        if (m_fileBacked)
+            m_test.log.useResultFile(path, stamp);
         // Room for the echoes of a well-formed file of this size (bounded, so that a
         // large file of something else cannot claim the memory up front).
         m_test.log.reserve(qsizetype(std::min<qint64>(totalBytes / 40 + 1, qint64(1) << 23)));
@@ -257,9 +282,17 @@ public:
             return true;
         }
         PingReplyRecord r;
+        if (m_fileBacked && m_addresses.addressCount() > MaxAddresses) {
+            m_reader.forget();
+            m_addresses.clear();
+            m_lastIndex = quint32(-1);
+        }
         if (!m_reader.read(text, r))
             return stopBad();
-        m_test.log.appendRecord(r);
+        if (m_fileBacked)
+            storeIndexed(m_consumed - raw.size() - 1, r);
+        else
+            m_test.log.appendRecord(r);
         if (r.time < 0) {
             ++m_lost;
         } else {
@@ -285,6 +318,11 @@ public:
 
     ReloadedPingTest finish()
     {
+        if (m_fileBacked && !m_test.log.isEmpty()) {
+            PingReplyRecord last = m_test.log.storedEchoes().last;
+            last.address = m_test.log.addressIndex(m_lastAddress);
+            m_test.log.setLastStored(last);
+        }
         PingSessionStats &stats = m_test.stats;
         stats.sent = m_test.log.size();
         stats.lost = m_lost;
@@ -314,11 +352,28 @@ private:
         return false;
     }
 
+    // r's address is in the reader's own table; the log keeps the first and last
+    // echo's in its table.
+    void storeIndexed(qint64 offset, PingReplyRecord r)
+    {
+        if (r.address != m_lastIndex) {
+            m_lastAddress = m_addresses.address(r);
+            m_lastIndex = r.address;
+        }
+        if (m_test.log.isEmpty())
+            r.address = m_test.log.addressIndex(m_lastAddress);
+        m_test.log.addStored(offset, r);
+    }
+
     ReloadedPingTest m_test;
     qint64 m_totalBytes;
     qint64 m_consumed = 0;
     qsizetype m_lineNumber = 0;
     const ReloadProgress &m_progress;
+    bool m_fileBacked;
+    PingReplyLog m_addresses; // the reader's address table, when the log is backed by the file
+    QString m_lastAddress;
+    quint32 m_lastIndex = quint32(-1);
     EchoLineReader m_reader;
     qint64 m_lost = 0, m_sumTime = 0, m_sumTtl = 0;
     qint32 m_minTime = NoAnswerYet, m_maxTime = 0;
@@ -370,18 +425,24 @@ ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &
 
 ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    FileReader file;
+    if (!file.open(path, true))
         return {};
-    ResultFileConverter converter(file.size(), progress);
+    // The file as it is read; any later change shows as a different stamp.
+    const FileStamp stamp = file.stamp();
+    ResultFileConverter converter(stamp.size, progress, path, stamp);
     // Read in pieces into one buffer: the file may be far larger than what is kept.
     constexpr qsizetype Piece = 1 << 20;
     QByteArray buffer(Piece + MaxLineLength + 1, Qt::Uninitialized);
     qsizetype carried = 0; // the start of a line whose end is not read yet
+    qint64 offset = 0;
     bool reading = true;
     while (reading) {
-        const qint64 got = file.read(buffer.data() + carried, Piece);
-        if (got <= 0) {
+        const qint64 got = file.read(offset, buffer.data() + carried, Piece);
+        if (got < 0)
+            break; // a read error ends the file; a line it cut is not taken
+        offset += got;
+        if (got == 0) {
             if (carried > 0) // the last line, without a line end
                 converter.line(QByteArrayView(buffer.constData(), carried));
             break;
@@ -440,15 +501,107 @@ QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringLis
     QList<PingTarget> targets;
     const int count = test.header.targetCount;
     const qint64 repeat = test.header.repeat;
+    EchoCursor cursor(test.log);
+    PingReplyRecord r;
     for (int k = 0; k < count; ++k) {
         const qint64 first = qint64(k) * repeat; // this target's first echo, in the first pass
-        const QString address = first < test.log.size()
-                                    ? test.log.address(test.log.at(first)).trimmed()
-                                    : QString();
+        QString address;
+        if (first < test.log.size()) {
+            cursor.seek(qsizetype(first));
+            cursor.next(r, address);
+            address = address.trimmed();
+        }
         const QString name = k < names.size() && !names.at(k).isEmpty() ? names.at(k) : address;
         targets.append({address.isEmpty() ? name : address, name});
     }
     return targets;
+}
+
+EchoCursor::EchoCursor(const PingReplyLog &log, bool wholePass)
+    : m_log(log), m_buffer(wholePass ? (1 << 20) : (16 << 10), Qt::Uninitialized),
+      m_lines(std::make_unique<EchoLineReader>(m_addresses))
+{
+}
+
+EchoCursor::~EchoCursor() = default;
+
+bool EchoCursor::fail(const QString &error)
+{
+    m_failed = true;
+    m_error = error;
+    return false;
+}
+
+bool EchoCursor::next(PingReplyRecord &record, QString &address)
+{
+    if (m_failed || m_wanted < 0 || m_wanted >= m_log.size())
+        return false;
+    const StoredEchoIndex &stored = m_log.storedEchoes();
+    if (m_wanted >= stored.rows) {
+        record = m_log.memoryRecords()[size_t(m_wanted - stored.rows)];
+        address = m_log.address(record);
+        ++m_wanted;
+        return true;
+    }
+    if (!m_opened) {
+        m_opened = true;
+        if (!m_file.open(stored.path, m_buffer.size() > (64 << 10)))
+            return fail(m_file.errorString());
+        if (!stored.stamp.exists || m_file.stamp() != stored.stamp)
+            return fail(ChangedText);
+    }
+    // Forward by a little: line by line from here; else from the indexed line before.
+    if (m_row < 0 || m_wanted < m_row || m_wanted - m_row > StoredEchoIndex::Stride) {
+        const qsizetype slot = m_wanted / StoredEchoIndex::Stride;
+        m_bufferOffset = stored.offsets[size_t(slot)];
+        m_fill = m_pos = 0;
+        m_row = slot * StoredEchoIndex::Stride;
+    }
+    QByteArrayView line;
+    for (; m_row <= m_wanted; ++m_row)
+        if (!nextLine(line))
+            return false;
+    if (m_addresses.addressCount() > MaxAddresses) {
+        m_lines->forget();
+        m_addresses.clear();
+    }
+    if (line.size() > MaxLineLength || !m_lines->read(trimmed(line), record))
+        return fail(ChangedText);
+    address = m_addresses.address(record);
+    record.address = quint32(-1); // the log's table does not hold it: use `address`
+    ++m_wanted;
+    return true;
+}
+
+bool EchoCursor::nextLine(QByteArrayView &line)
+{
+    for (;;) {
+        const char *start = m_buffer.constData() + m_pos;
+        if (const void *nl = std::memchr(start, '\n', size_t(m_fill - m_pos))) {
+            const char *end = static_cast<const char *>(nl);
+            line = QByteArrayView(start, end);
+            m_pos = end + 1 - m_buffer.constData();
+            return true;
+        }
+        if (m_fill - m_pos > MaxLineLength)
+            return fail(ChangedText);
+        std::memmove(m_buffer.data(), start, size_t(m_fill - m_pos));
+        m_bufferOffset += m_pos;
+        m_fill -= m_pos;
+        m_pos = 0;
+        const qint64 got = m_file.read(m_bufferOffset + m_fill, m_buffer.data() + m_fill,
+                                       m_buffer.size() - m_fill);
+        if (got < 0)
+            return fail(m_file.errorString());
+        if (got == 0) {
+            if (m_fill == 0)
+                return fail(ChangedText);
+            line = QByteArrayView(m_buffer.constData(), m_fill); // the last line, without a line end
+            m_pos = m_fill;
+            return true;
+        }
+        m_fill += got;
+    }
 }
 
 } // namespace netvane

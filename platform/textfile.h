@@ -2,6 +2,8 @@
 // Text files as the program has always written them: CR LF line ends, UTF-8 for
 // the system's 8-bit encoding, read back with either line end.
 
+#include "platform/filereader.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,7 @@ public:
     bool writeLine(const QString &line);
     void close();
     QString errorString() const { return m_file.errorString(); }
+    FileStamp stamp() const { return StampOfOpenFile(m_file.handle()); }
 
 private:
     QFile m_file;
