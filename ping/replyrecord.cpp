@@ -101,14 +101,6 @@ void PingReplyLog::markStored(qint64 offset, const FileStamp &after)
     m_records.clear();
 }
 
-void PingReplyLog::addStored(qint64 offset, const PingReplyRecord &r)
-{
-    if (m_file.rows == 0)
-        m_file.first = r;
-    m_file.last = r;
-    m_file.add(offset);
-}
-
 bool PingReplyLog::isCurrent() const
 {
     return !isFileBacked() || (m_file.stamp.exists && StampOfFile(m_file.path) == m_file.stamp);

@@ -35,7 +35,7 @@ static_assert(sizeof(PingReplyRecord) <= 32, "a long test keeps millions of thes
 // The echoes of a log that are lines of the result file: where every Stride-th line
 // begins, which is all a test of any length keeps of them in memory.
 struct StoredEchoIndex {
-    static constexpr qsizetype Stride = 64;
+    static constexpr qsizetype Stride = 64; // a power of two
     QString path;
     FileStamp stamp;             // the file as it was read or written; a mismatch: it changed
     std::vector<qint64> offsets; // offsets[i]: where the line of echo i * Stride begins
@@ -44,7 +44,7 @@ struct StoredEchoIndex {
 
     void add(qint64 offset)
     {
-        if (rows % Stride == 0)
+        if ((rows & (Stride - 1)) == 0)
             offsets.push_back(offset);
         ++rows;
     }
@@ -84,7 +84,13 @@ public:
     // The newest echo's line was appended at `offset`; `after` is the file's stamp then.
     void markStored(qint64 offset, const FileStamp &after);
     // An echo line of the file read at start-up, at `offset`; r's address is the table's.
-    void addStored(qint64 offset, const PingReplyRecord &r);
+    void addStored(qint64 offset, const PingReplyRecord &r)
+    {
+        if (m_file.rows == 0)
+            m_file.first = r;
+        m_file.last = r;
+        m_file.add(offset);
+    }
     void setLastStored(const PingReplyRecord &r) { m_file.last = r; }
     // False when the result file is no longer the one the log was read from or wrote.
     bool isCurrent() const;

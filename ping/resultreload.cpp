@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace netvane {
@@ -125,7 +126,7 @@ public:
     void forget()
     {
         m_known.clear();
-        m_hasLast = false;
+        m_recentCount = 0;
     }
 
     // "yyyy,mm,dd,hh,mm,ss,address,size,time,ttl,status", every field as the store
@@ -211,31 +212,43 @@ private:
         if (a.isEmpty() || a.size() > 15)
             return false;
         // A test pings few addresses many times: most lines repeat a recent one.
-        if (m_hasLast && a == QByteArrayView(m_last)) {
-            index = m_lastIndex;
-            return true;
+        for (int i = 0; i < m_recentCount; ++i) {
+            const RecentAddress &recent = m_recent[size_t(i)];
+            if (recent.size == a.size() && std::memcmp(recent.text, a.data(), size_t(a.size())) == 0) {
+                index = recent.index;
+                return true;
+            }
         }
         for (char c : a)
             if (c <= ' ' || c > '~')
                 return false;
-        m_last = a.toByteArray();
-        auto found = m_known.constFind(m_last);
+        auto found = m_known.constFind(QByteArray::fromRawData(a.data(), a.size()));
         if (found == m_known.cend())
-            found = m_known.insert(m_last, m_log.addressIndex(QString::fromLatin1(m_last)));
-        m_lastIndex = *found;
-        m_hasLast = true;
-        index = m_lastIndex;
+            found = m_known.insert(a.toByteArray(), m_log.addressIndex(QString::fromLatin1(a)));
+        RecentAddress &recent = m_recent[size_t(m_recentNext)];
+        std::memcpy(recent.text, a.data(), size_t(a.size()));
+        recent.size = a.size();
+        recent.index = *found;
+        m_recentNext = (m_recentNext + 1) % int(m_recent.size());
+        m_recentCount = std::min(m_recentCount + 1, int(m_recent.size()));
+        index = recent.index;
         return true;
     }
+
+    struct RecentAddress {
+        char text[16];
+        qsizetype size = 0;
+        quint32 index = 0;
+    };
 
     PingReplyLog &m_log;
     PingReplyRecord m_stamp;
     char m_stampText[20] = {};
     bool m_hasStamp = false;
     QHash<QByteArray, quint32> m_known;
-    QByteArray m_last;
-    quint32 m_lastIndex = 0;
-    bool m_hasLast = false;
+    std::array<RecentAddress, 4> m_recent{};
+    int m_recentCount = 0;
+    int m_recentNext = 0;
 };
 
 namespace {
@@ -283,6 +296,8 @@ public:
         }
         PingReplyRecord r;
         if (m_fileBacked && m_addresses.addressCount() > MaxAddresses) {
+            if (m_lastIndex != quint32(-1))
+                m_lastAddress = lastAddress();
             m_reader.forget();
             m_addresses.clear();
             m_lastIndex = quint32(-1);
@@ -320,7 +335,8 @@ public:
     {
         if (m_fileBacked && !m_test.log.isEmpty()) {
             PingReplyRecord last = m_test.log.storedEchoes().last;
-            last.address = m_test.log.addressIndex(m_lastAddress);
+            last.address = m_test.log.addressIndex(m_lastIndex == quint32(-1) ? m_lastAddress
+                                                                               : lastAddress());
             m_test.log.setLastStored(last);
         }
         PingSessionStats &stats = m_test.stats;
@@ -356,13 +372,22 @@ private:
     // echo's in its table.
     void storeIndexed(qint64 offset, PingReplyRecord r)
     {
-        if (r.address != m_lastIndex) {
-            m_lastAddress = m_addresses.address(r);
-            m_lastIndex = r.address;
+        if (m_test.log.isEmpty()) {
+            PingReplyRecord first = r;
+            first.address = m_test.log.addressIndex(m_addresses.address(r));
+            m_test.log.addStored(offset, first);
+        } else {
+            m_test.log.addStored(offset, r);
         }
-        if (m_test.log.isEmpty())
-            r.address = m_test.log.addressIndex(m_lastAddress);
-        m_test.log.addStored(offset, r);
+        m_lastIndex = r.address;
+    }
+
+    // The address of the last echo read, from the reader's table.
+    QString lastAddress() const
+    {
+        PingReplyRecord r;
+        r.address = m_lastIndex;
+        return m_addresses.address(r);
     }
 
     ReloadedPingTest m_test;
