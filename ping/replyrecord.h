@@ -91,6 +91,8 @@ public:
         m_file.last = r;
         m_file.add(offset);
     }
+    // The same for a reader that keeps the last record itself and sets it at the end.
+    void indexStored(qint64 offset) { m_file.add(offset); }
     void setLastStored(const PingReplyRecord &r) { m_file.last = r; }
     // False when the result file is no longer the one the log was read from or wrote.
     bool isCurrent() const;

@@ -92,7 +92,7 @@ int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
 
 // Reads one field of plain decimal digits (led by '-' when `low` is negative) that
 // ends at a comma, or at the line's end for the last field; p moves past the comma.
-bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 high, qint64 &out)
+Q_ALWAYS_INLINE bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 high, qint64 &out)
 {
     bool negative = false;
     if (low < 0 && p < end && *p == '-') {
@@ -116,6 +116,19 @@ bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 h
 }
 
 } // namespace
+
+// Texts of at most 16 bytes compared with two overlapping 8-byte loads.
+inline bool sameShortText(const char *a, const char *b, qsizetype n)
+{
+    if (n < 8)
+        return std::memcmp(a, b, size_t(n)) == 0;
+    quint64 a1, a2, b1, b2;
+    std::memcpy(&a1, a, 8);
+    std::memcpy(&a2, a + n - 8, 8);
+    std::memcpy(&b1, b, 8);
+    std::memcpy(&b2, b + n - 8, 8);
+    return a1 == b1 && a2 == b2;
+}
 
 class EchoLineReader
 {
@@ -214,7 +227,7 @@ private:
         // A test pings few addresses many times: most lines repeat a recent one.
         for (int i = 0; i < m_recentCount; ++i) {
             const RecentAddress &recent = m_recent[size_t(i)];
-            if (recent.size == a.size() && std::memcmp(recent.text, a.data(), size_t(a.size())) == 0) {
+            if (recent.size == a.size() && sameShortText(recent.text, a.data(), a.size())) {
                 index = recent.index;
                 return true;
             }
@@ -294,7 +307,9 @@ public:
             m_test.headerRead = true;
             return true;
         }
-        PingReplyRecord r;
+        // Read into one of two records in turn: the other keeps the last echo read,
+        // and no record is copied on the way.
+        PingReplyRecord &r = m_fileBacked ? m_pair[m_slot] : m_one;
         if (m_fileBacked && m_addresses.addressCount() > MaxAddresses) {
             if (m_lastIndex != quint32(-1))
                 m_lastAddress = lastAddress();
@@ -316,7 +331,7 @@ public:
             m_sumTime += r.time;
             m_sumTtl += r.ttl;
         }
-        if (m_progress && m_test.log.size() % ProgressEvery == 0) {
+        if (++m_echoes % ProgressEvery == 0 && m_progress) {
             // Lines still to convert, from the bytes left and the length of a line so far.
             const qint64 left = std::max<qint64>(m_totalBytes - m_consumed, 0);
             m_progress(qsizetype(left * m_test.log.size() / std::max<qint64>(m_consumed, 1)));
@@ -334,7 +349,7 @@ public:
     ReloadedPingTest finish()
     {
         if (m_fileBacked && !m_test.log.isEmpty()) {
-            PingReplyRecord last = m_test.log.storedEchoes().last;
+            PingReplyRecord last = m_pair[m_lastSlot];
             last.address = m_test.log.addressIndex(m_lastIndex == quint32(-1) ? m_lastAddress
                                                                                : lastAddress());
             m_test.log.setLastStored(last);
@@ -370,16 +385,18 @@ private:
 
     // r's address is in the reader's own table; the log keeps the first and last
     // echo's in its table.
-    void storeIndexed(qint64 offset, PingReplyRecord r)
+    void storeIndexed(qint64 offset, const PingReplyRecord &r)
     {
-        if (m_test.log.isEmpty()) {
+        if (m_echoes == 0) {
             PingReplyRecord first = r;
             first.address = m_test.log.addressIndex(m_addresses.address(r));
             m_test.log.addStored(offset, first);
         } else {
-            m_test.log.addStored(offset, r);
+            m_test.log.indexStored(offset);
         }
         m_lastIndex = r.address;
+        m_lastSlot = m_slot;
+        m_slot ^= 1;
     }
 
     // The address of the last echo read, from the reader's table.
@@ -399,6 +416,11 @@ private:
     PingReplyLog m_addresses; // the reader's address table, when the log is backed by the file
     QString m_lastAddress;
     quint32 m_lastIndex = quint32(-1);
+    qsizetype m_echoes = 0; // read so far
+    PingReplyRecord m_pair[2];
+    PingReplyRecord m_one;
+    int m_slot = 0;
+    int m_lastSlot = 0;
     EchoLineReader m_reader;
     qint64 m_lost = 0, m_sumTime = 0, m_sumTtl = 0;
     qint32 m_minTime = NoAnswerYet, m_maxTime = 0;
