@@ -116,14 +116,15 @@ int main(int argc, char *argv[])
             std::printf("page at %d could not be read\n", top);
         flips.push_back(t.nsecsElapsed() / 1e6);
     }
+    const double firstFlip = flips.front();
     std::sort(flips.begin(), flips.end());
     double sum = 0;
     for (double f : flips)
         sum += f;
     std::printf("page flip anywhere (1000, cache warm): mean %.3f ms, median %.3f ms, 99th percentile "
-                "%.3f ms, worst %.3f ms (target <= 5 ms)\n",
+                "%.3f ms, worst %.3f ms, first %.3f ms (target <= 5 ms)\n",
                 sum / double(flips.size()), flips[flips.size() / 2], flips[flips.size() * 99 / 100],
-                flips.back());
+                flips.back(), firstFlip);
 
     PingExportSource source;
     source.log = &log;
