@@ -68,8 +68,9 @@ public:
     void appendRecord(const PingReplyRecord &r) { m_records.push_back(r); }
     qsizetype size() const { return m_file.rows + qsizetype(m_records.size()); }
     bool isEmpty() const { return size() == 0; }
-    // A record read back from the result file for a stored echo: a default record when
-    // the file no longer holds it (readRows tells).
+    // One record; a stored echo is read back from the result file for each call (walk
+    // many rows with readRows or an EchoCursor). A default record, with no address,
+    // when the file no longer holds it (readRows tells).
     PingReplyRecord at(qsizetype row) const;
     PingReplyRecord last() const { return at(size() - 1); }
     const QString &address(const PingReplyRecord &r) const;
@@ -96,8 +97,9 @@ public:
     void setLastStored(const PingReplyRecord &r) { m_file.last = r; }
     // False when the result file is no longer the one the log was read from or wrote.
     bool isCurrent() const;
-    // Rows first .. first + count - 1 in order, while f returns true. False when they
-    // cannot be read as indexed (the file changed or cannot be read).
+    // Rows first .. first + count - 1 in order, while f returns true; the record's
+    // address is given beside it. False when they cannot be read as indexed (the file
+    // changed or cannot be read).
     bool readRows(qsizetype first, qsizetype count,
                   const std::function<bool(qsizetype row, const PingReplyRecord &r,
                                            const QString &address)> &f) const;

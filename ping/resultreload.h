@@ -76,8 +76,9 @@ public:
     // The next echo read is `row`.
     void seek(qsizetype row) { m_wanted = row; }
     qsizetype row() const { return m_wanted; }
-    // The echo at the position and its address; the position moves to the next row.
-    // False after the last row, or when it cannot be read (failed()).
+    // The echo at the position and its address (a record read from the file holds no
+    // index into the log's address table); the position moves to the next row. False
+    // after the last row, or when it cannot be read (failed()).
     bool next(PingReplyRecord &record, QString &address);
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
