@@ -13,6 +13,7 @@
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
+#include "scanner/scanpanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -55,6 +56,12 @@ FormTester::FormTester(QWidget *parent)
             &ConsolePanel::setAddressPicks);
     connect(m_consolePanel, &ConsolePanel::addAddressRequested, m_ipListPanel,
             &IpListPanel::AddSingleItem);
+    // The scan answers through its channel; the range dialog's "Scan IP" scans.
+    m_scanPanel->installProbe(m_dataFolder);
+    connect(m_ipListPanel, &IpListPanel::scanRequested, m_scanPanel, &ScanPanel::StartScan);
+    setExportHandler(u"Scan"_qs, [this](const QString &extension) {
+        m_scanPanel->ExportScanResults(extension);
+    });
     m_ipListPanel->setFolder(m_dataFolder);
     m_ipListPanel->LoadIpList();
 
@@ -127,6 +134,10 @@ void FormTester::buildControls()
     command11->setObjectName(u"Command11"_qs);
     command11->setToolTip(u"DOS Commands"_qs);
     m_commandRow->addWidget(command11);
+    m_command8 = new QPushButton(u"Scan"_qs, central);
+    m_command8->setObjectName(u"Command8"_qs);
+    m_command8->setToolTip(u"Quickly scan the ip addresses of the selected items."_qs);
+    m_commandRow->addWidget(m_command8);
 
     // Body: the target column and the result panels.
     auto *body = new QHBoxLayout;
@@ -143,6 +154,9 @@ void FormTester::buildControls()
     m_consolePanel = new ConsolePanel(m_dataFolder, central);
     m_consolePanel->hide();
     m_centerLayout->addWidget(m_consolePanel);
+    m_scanPanel = new ScanPanel(this, central);
+    m_scanPanel->hide();
+    m_centerLayout->addWidget(m_scanPanel);
     connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
     body->addLayout(m_centerLayout, 1);
     outer->addLayout(body, 1);
@@ -151,6 +165,7 @@ void FormTester::buildControls()
     connect(m_commandStart, &QPushButton::clicked, this, &FormTester::CommandStart_Click);
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
     connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
+    connect(m_command8, &QPushButton::clicked, m_scanPanel, &ScanPanel::StartScan);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -173,6 +188,9 @@ void FormTester::buildMenus()
     m_mnuStart = m_mnuOperate->addAction(u"Ping"_qs);
     m_mnuStart->setObjectName(u"mnuStart"_qs);
     connect(m_mnuStart, &QAction::triggered, this, &FormTester::CommandStart_Click);
+    m_mnuIpscanner = m_mnuOperate->addAction(u"Scan IP"_qs);
+    m_mnuIpscanner->setObjectName(u"mnuIpscanner"_qs);
+    connect(m_mnuIpscanner, &QAction::triggered, m_scanPanel, &ScanPanel::StartScan);
     m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
     m_mnuStop->setObjectName(u"mnuStop"_qs);
     connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
@@ -183,6 +201,7 @@ void FormTester::buildMenus()
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
     m_ipListPanel->addMenuItems(m_mnuIPList, m_mnuFile, exit);
+    m_mnuIPList->addMenu(m_scanPanel->addG2Menu());
     m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
     m_mnuUtility->setObjectName(u"mnuUtility"_qs);
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
@@ -201,6 +220,8 @@ void FormTester::EnterBusy()
 {
     m_commandStart->setEnabled(false);
     m_mnuStart->setEnabled(false);
+    m_command8->setEnabled(false);
+    m_mnuIpscanner->setEnabled(false);
     m_busy = true;
 }
 
@@ -208,6 +229,8 @@ void FormTester::LeaveBusy()
 {
     m_commandStart->setEnabled(true);
     m_mnuStart->setEnabled(true);
+    m_command8->setEnabled(true);
+    m_mnuIpscanner->setEnabled(true);
     m_busy = false;
 }
 
@@ -241,6 +264,7 @@ QList<PingTarget> FormTester::gatherTargets()
 void FormTester::StartPingTest()
 {
     m_consolePanel->hide();
+    m_scanPanel->hide();
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
     LetWindowCatchUp();
@@ -305,6 +329,11 @@ void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
 
 void FormTester::CommandStop_Click()
 {
+    // With the ping panel hidden the stop belongs to the scan.
+    if (!m_pingPanel->isVisibleTo(this)) {
+        m_scanPanel->requestStop();
+        return;
+    }
     if (!m_pingTest->isRunning())
         return;
     m_commandStop->setEnabled(false);

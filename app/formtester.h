@@ -38,6 +38,7 @@ class IpListPanel;
 class DialogExport;
 class PingPanel;
 class PingSettingsBox;
+class ScanPanel;
 
 class FormTester final : public QMainWindow
 {
@@ -70,6 +71,8 @@ public:
 
     bool isBusy() const { return m_busy; }
     QString mode() const { return m_mode; }
+    void setMode(const QString &mode) { m_mode = mode; }
+    ScanPanel *scanPanel() const { return m_scanPanel; }
     QString dataFolder() const { return m_dataFolder; }
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
@@ -95,6 +98,7 @@ private:
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
+    ScanPanel *m_scanPanel = nullptr;       // Picture3
     IpListPanel *m_ipListPanel = nullptr;
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
@@ -112,6 +116,7 @@ private:
     QPushButton *m_commandStart = nullptr;
     QPushButton *m_commandStop = nullptr;
     QPushButton *m_commandExport = nullptr;
+    QPushButton *m_command8 = nullptr;      // the scan button
     QMenu *m_mnuFile = nullptr;
     QMenu *m_mnuOperate = nullptr;
     QMenu *m_mnuIPList = nullptr;
@@ -119,6 +124,7 @@ private:
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
+    QAction *m_mnuIpscanner = nullptr;
     QAction *m_mnuExport = nullptr;
 
     QString m_mode = u"Ping"_qs;

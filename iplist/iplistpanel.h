@@ -64,6 +64,9 @@ public:
     // dialogs' Ping buttons, else TextPing when no list entry is current, else the
     // selected items (or the current one). Unresolved names are in the table.
     TargetTable gatherTargets();
+    // The targets of a scan: the range pending from the range dialog's "Scan IP",
+    // else those of gatherTargets.
+    TargetTable gatherScanTargets();
 
     IpList *list() const { return m_list; }
     IpDialogState &dialogState() { return m_state; }
