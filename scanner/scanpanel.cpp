@@ -429,7 +429,8 @@ void ScanPanel::ShowScanRows()
     m_labelActive->setText(QString::number(m_tally.active));
     m_labelInactive->setText(QString::number(m_tally.inactive));
     m_label9->setText(u"/"_qs);
-    if (m_tally.complete())
+    // Once the results are in, the status box keeps the closing text.
+    if (m_tally.complete() && !m_browsable)
         m_text2->setText(u"OK"_qs);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ifaddrs.h>
+#include <linux/if_packet.h>
 #include <string>
 
 int main(int argc, char **argv)
@@ -31,20 +32,23 @@ int main(int argc, char **argv)
             break;
         }
     }
-    ::freeifaddrs(list);
-    if (device.empty() || device.find('/') != std::string::npos) {
-        std::printf("Host not found.\n");
-        return 1;
-    }
+    // The interface's hardware address from its packet entry (this network
+    // namespace's own view, unlike /sys, which shows the namespace that mounted it).
     std::string mac;
-    if (FILE *file = std::fopen(("/sys/class/net/" + device + "/address").c_str(), "re")) {
-        char line[64] = {};
-        if (std::fgets(line, sizeof line, file))
-            mac = line;
-        std::fclose(file);
+    for (ifaddrs *a = list; a && !device.empty(); a = a->ifa_next) {
+        if (!a->ifa_addr || a->ifa_addr->sa_family != AF_PACKET || device != a->ifa_name)
+            continue;
+        const auto *ll = reinterpret_cast<const sockaddr_ll *>(a->ifa_addr);
+        if (ll->sll_halen != 6)
+            continue;
+        char text[18];
+        std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", ll->sll_addr[0],
+                      ll->sll_addr[1], ll->sll_addr[2], ll->sll_addr[3], ll->sll_addr[4],
+                      ll->sll_addr[5]);
+        mac = text;
+        break;
     }
-    while (!mac.empty() && std::isspace(static_cast<unsigned char>(mac.back())))
-        mac.pop_back();
+    ::freeifaddrs(list);
     if (mac.size() != 17) {
         std::printf("Host not found.\n");
         return 1;

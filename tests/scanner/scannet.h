@@ -60,6 +60,8 @@ public:
         return true;
     }
 
+    QString pid() const { return QString::number(m_peer.processId()); }
+
 private:
     bool fail(const QStringList &args, const QString &out)
     {
