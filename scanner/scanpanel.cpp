@@ -28,6 +28,8 @@
 #include <QScrollBar>
 #include <QTime>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -95,6 +97,8 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
             grid->addWidget(cell, r + 1, c);
         }
     }
+    for (QLabel *cell : m_sMAC)
+        cell->installEventFilter(this);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 3);
     grid->setColumnStretch(3, 2);
@@ -194,7 +198,6 @@ void ScanPanel::clearGrid()
     for (int r = 0; r < Rows; ++r) {
         for (auto *column : {&m_ssTYPE, &m_ssIP, &m_sHOST, &m_sMAC, &m_sTTL, &m_sMS}) {
             (*column)[size_t(r)]->clear();
-            (*column)[size_t(r)]->setToolTip(QString());
         }
         setRowColour(r, QColor());
     }
@@ -404,7 +407,6 @@ void ScanPanel::ShowScanRows()
         if (index >= shown || index >= m_tally.results.size()) {
             for (auto *column : {&m_ssTYPE, &m_ssIP, &m_sHOST, &m_sMAC, &m_sTTL, &m_sMS})
                 (*column)[size_t(r)]->clear();
-            m_sMAC[size_t(r)]->setToolTip(QString());
             setRowColour(r, QColor());
             continue;
         }
@@ -413,7 +415,6 @@ void ScanPanel::ShowScanRows()
         m_ssIP[size_t(r)]->setText(rec.Address);
         m_sHOST[size_t(r)]->setText(rec.HostName);
         m_sMAC[size_t(r)]->setText(rec.MacAddress);
-        m_sMAC[size_t(r)]->setToolTip(MacVendor(rec.MacAddress));
         m_sTTL[size_t(r)]->setText(rec.Ttl);
         if (IsInactive(rec)) {
             m_sMS[size_t(r)]->setText(u"Dead"_qs);
@@ -532,16 +533,39 @@ QString ScanPanel::MacVendor(const QString &mac, const QString &registry)
         return {};
     if (!loaded) {
         loaded = true;
-        const QString file = registry.isEmpty() ? u"/usr/share/ieee-data/oui.txt"_qs : registry;
+        QFile file(registry.isEmpty() ? u"/usr/share/ieee-data/oui.txt"_qs : registry);
+        const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         // "00-1A-2B   (hex)\t\tVENDOR NAME"
-        for (const QString &line : ReadTextLines(file)) {
-            const qsizetype hex = line.indexOf(u"(hex)"_qs);
-            if (hex < 8 || line.at(2) != u'-')
+        const QByteArrayView text(all);
+        for (qsizetype at = text.indexOf("(hex)"); at >= 0; at = text.indexOf("(hex)", at + 5)) {
+            const qsizetype lineStart = text.lastIndexOf('\n', at) + 1;
+            qsizetype lineEnd = text.indexOf('\n', at);
+            if (lineEnd < 0)
+                lineEnd = text.size();
+            if (at - lineStart < 8 || text.at(lineStart + 2) != '-')
                 continue;
-            vendors.insert(line.left(8).toUpper(), line.mid(hex + 5).trimmed());
+            const QString prefix = QString::fromLatin1(text.sliced(lineStart, 8)).toUpper();
+            vendors.insert(prefix,
+                           QString::fromUtf8(text.sliced(at + 5, lineEnd - at - 5)).trimmed());
         }
     }
     return vendors.value(mac.left(8).toUpper());
+}
+
+bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // The vendor is looked up only when the tooltip of a MAC cell is asked for.
+    if (event->type() == QEvent::ToolTip) {
+        if (auto *cell = qobject_cast<QLabel *>(watched); cell && !cell->text().isEmpty()) {
+            const QString vendor = MacVendor(cell->text());
+            if (vendor.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), vendor, cell);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace netvane

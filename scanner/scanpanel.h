@@ -65,7 +65,8 @@ public:
     bool browsable() const { return m_browsable; }
 
     // The vendor that a MAC's first three bytes are registered to, from the IEEE
-    // registry file (read once, on first use); empty when unknown.
+    // registry file (read once, on first use: a MAC cell's tooltip); empty when
+    // unknown.
     static QString MacVendor(const QString &mac, const QString &registry = {});
 
 Q_SIGNALS:
@@ -73,6 +74,9 @@ Q_SIGNALS:
     void probeLaunched(int index);
     // The results are complete and the result buttons shown.
     void scanCompleted();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void clearGrid();

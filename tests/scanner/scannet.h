@@ -13,6 +13,8 @@ namespace netvane::test {
 inline const QString LinkAddress = QStringLiteral("10.231.5.1");
 inline const QString PeerAddress = QStringLiteral("10.231.5.2");
 inline const QString SilentAddress = QStringLiteral("10.231.5.3");
+// The peer's MAC, of a registered vendor (00-22-72: "American Micro-Fuel Device Corp.").
+inline const QString PeerMac = QStringLiteral("00-22-72-00-00-02");
 
 class PeerLink final
 {
@@ -51,6 +53,8 @@ public:
                 return fail(args, out);
         const QList<QStringList> there = {
             {u"ip"_qs, u"addr"_qs, u"add"_qs, PeerAddress + u"/24"_qs, u"dev"_qs, u"nvs1"_qs},
+            {u"ip"_qs, u"link"_qs, u"set"_qs, u"nvs1"_qs, u"address"_qs,
+             QString(PeerMac).replace(u'-', u':')},
             {u"ip"_qs, u"link"_qs, u"set"_qs, u"nvs1"_qs, u"up"_qs},
             {u"ip"_qs, u"link"_qs, u"set"_qs, u"lo"_qs, u"up"_qs},
         };

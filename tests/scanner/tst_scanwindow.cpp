@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace netvane;
@@ -156,7 +158,7 @@ void TestScanWindow::wholeScan()
     // The peer's MAC from the neighbour table, this machine's own from its interface.
     QCOMPARE(all.at(1).Address, test::PeerAddress);
     QVERIFY(!all.at(1).MacAddress.isEmpty());
-    QCOMPARE(all.at(1).MacAddress, hardwareAddress(m_link.pid(), u"nvs1"_qs));
+    QCOMPARE(all.at(1).MacAddress, test::PeerMac);
     QCOMPARE(all.at(0).Address, test::LinkAddress);
     QCOMPARE(all.at(0).MacAddress, hardwareAddress({}, u"nvs0"_qs));
     QCOMPARE(all.at(2).Ping, u"Dead"_qs);
@@ -170,7 +172,14 @@ void TestScanWindow::wholeScan()
     scroll->setValue(scroll->minimum());
     QCOMPARE(text(scan, u"ssTYPE_0"_qs), u"1."_qs); // the first row can be scrolled to
     QCOMPARE(text(scan, u"ssIP_1"_qs), test::PeerAddress);
-    QCOMPARE(text(scan, u"sMAC_1"_qs), all.at(1).MacAddress);
+    QCOMPARE(text(scan, u"sMAC_1"_qs), test::PeerMac);
+    if (QFile::exists(u"/usr/share/ieee-data/oui.txt"_qs)) {
+        // Its tooltip names the vendor.
+        auto *mac = child<QLabel>(scan, u"sMAC_1"_qs);
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), mac->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(mac, &help);
+        QCOMPARE(QToolTip::text(), u"American Micro-Fuel Device Corp."_qs);
+    }
     QCOMPARE(text(scan, u"sMS_2"_qs), u"Dead"_qs);
     QCOMPARE(child<QLabel>(scan, u"sMAC_2"_qs)->palette().color(QPalette::Window), QColor(0x808080));
 
