@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTime>
+#include <QThread>
 #include <QTimer>
 #include <QToolTip>
 #include <QHelpEvent>
@@ -205,6 +206,11 @@ void ScanPanel::clearGrid()
 
 void ScanPanel::setRowColour(int row, const QColor &colour)
 {
+    // A palette change restyles the cell: only when the colour changes.
+    if (m_rowColour[size_t(row)] == colour && m_rowColourSet[size_t(row)])
+        return;
+    m_rowColour[size_t(row)] = colour;
+    m_rowColourSet[size_t(row)] = true;
     for (auto *column : {&m_ssTYPE, &m_ssIP, &m_sHOST, &m_sMAC, &m_sTTL, &m_sMS}) {
         QLabel *cell = (*column)[size_t(row)];
         QPalette palette = cell->palette();
@@ -282,35 +288,40 @@ void ScanPanel::StartScan()
     m_labelTotal->setText(QString::number(addresses.size()));
     m_scanning = true;
 
-    // One probe per address, at most one start per 10 ms; the window keeps working
-    // (answers arrive, the grid is redrawn) in between.
+    // One probe per address, each start at least 10 ms after the one before; the
+    // window keeps working (answers arrive, the grid is redrawn) in between, and that
+    // work is part of the 10 ms rather than added to them.
     const QString handle = platform::ScanChannel::handle();
     QElapsedTimer clock;
     clock.start();
-    qint64 nextLaunchMs = 0;
     QString launchError;
     for (int i = 0; i < addresses.size(); ++i) {
+        const qint64 launchedAtNs = clock.nsecsElapsed();
         const QString line = handle + u',' + addresses.at(i) + u',' + QString::number(i)
                              + u",,,,,"_qs + QString::number(PacingCount);
         const qint64 pid = platform::StartChild(m_probePath, {line}, &launchError);
         if (pid == 0) {
             // Nothing was started for this address: the scan ends with the launched ones.
             m_tally.expected = m_tally.launched;
-            m_tally.remaining = m_tally.launched - (m_tally.replies);
+            m_tally.remaining = m_tally.launched - m_tally.replies;
             m_labelTotal->setText(QString::number(i));
             m_tally.results.resize(i);
             break;
         }
         m_probes.insert(pid, i);
-        nextLaunchMs = clock.elapsed() + 10;
         Q_EMIT probeLaunched(i);
         ScanProgressTick();
-        for (qint64 left = nextLaunchMs - clock.elapsed(); left > 0;
-             left = nextLaunchMs - clock.elapsed()) {
+        const qint64 nextNs = launchedAtNs + 10'000'000;
+        // The window's events run until a millisecond before the next start (a timer
+        // may wake late), the rest is waited out.
+        for (qint64 leftMs = (nextNs - clock.nsecsElapsed()) / 1'000'000 - 1; leftMs > 0;
+             leftMs = (nextNs - clock.nsecsElapsed()) / 1'000'000 - 1) {
             QEventLoop pause;
-            QTimer::singleShot(int(left), Qt::PreciseTimer, &pause, &QEventLoop::quit);
+            QTimer::singleShot(int(leftMs), Qt::PreciseTimer, &pause, &QEventLoop::quit);
             pause.exec();
         }
+        if (const qint64 leftNs = nextNs - clock.nsecsElapsed(); leftNs > 0)
+            QThread::usleep(quint64(leftNs / 1000));
         ++m_tally.launched;
         LetWindowCatchUp();
         if (m_stopRequested) {

@@ -13,6 +13,7 @@
 
 #include "scanner/scanresults.h"
 
+#include <QColor>
 #include <QHash>
 #include <QWidget>
 
@@ -109,6 +110,9 @@ private:
     QTimer *m_timerS1;
     QTimer *m_timerS3;
     QTimer *m_reaper;
+
+    std::array<QColor, Rows> m_rowColour {};
+    std::array<bool, Rows> m_rowColourSet {};
 
     ScanTally m_tally;
     QList<ScanResultRecord> m_resultsAll;
