@@ -286,7 +286,6 @@ void ScanPanel::StartScan()
     m_tally.reset(addresses);
     m_text2->setText(u"Scanning ..."_qs);
     m_labelTotal->setText(QString::number(addresses.size()));
-    m_scanning = true;
 
     // One probe per address, each start at least 10 ms after the one before; the
     // window keeps working (answers arrive, the grid is redrawn) in between, and that
@@ -334,7 +333,6 @@ void ScanPanel::StartScan()
     }
     m_tally.expected = m_tally.launched;
     m_elapsedSeconds = secondsOfDay() - m_startSeconds;
-    m_scanning = false;
     if (!launchError.isEmpty())
         MsgBox(u"The probe program cannot be started: "_qs + launchError + u" ()"_qs,
                BoxIcon::Exclamation);

@@ -124,7 +124,6 @@ private:
     bool m_stopRequested = false;
     bool m_browsable = false;
     bool m_userScrolled = false;
-    bool m_scanning = false;
 };
 
 } // namespace netvane
