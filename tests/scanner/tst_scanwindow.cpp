@@ -136,10 +136,18 @@ void TestScanWindow::wholeScan()
     if (!m_namespace)
         QSKIP(qPrintable(m_noNamespace));
     ScanPanel *scan = m_window->scanPanel();
+    QSignalSpy status(child<QLineEdit>(scan, u"Text2"_qs), &QLineEdit::textChanged);
     child<QCheckBox>(m_window.get(), u"CheckReset"_qs)->click(); // both list items
     child<QPushButton>(m_window.get(), u"Command8"_qs)->click();
     QVERIFY(waitForCompletion());
     QVERIFY(m_ui->boxes.isEmpty());
+    QStringList texts;
+    for (const QList<QVariant> &args : std::as_const(status))
+        texts << args.at(0).toString();
+    QCOMPARE(texts.first(), u"Scanning ..."_qs);
+    // Every answer counts down; all in, "OK"; then the closing text.
+    QVERIFY(texts.indexOf(u"Scanning ...  0"_qs) < texts.indexOf(u"OK"_qs));
+    QVERIFY(texts.indexOf(u"Scanning ...  0"_qs) > 0);
 
     QCOMPARE(text(scan, u"LabelTotal"_qs), u"34"_qs);
     QCOMPARE(text(scan, u"LabelActive"_qs), u"32"_qs);
