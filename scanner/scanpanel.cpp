@@ -100,6 +100,9 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
     }
     for (QLabel *cell : m_sMAC)
         cell->installEventFilter(this);
+    grid->setColumnMinimumWidth(0, 40);
+    grid->setColumnMinimumWidth(4, 40);
+    grid->setColumnMinimumWidth(5, 80);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 3);
     grid->setColumnStretch(3, 2);
