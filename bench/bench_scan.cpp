@@ -102,16 +102,21 @@ void probeStart(const QString &probe, const QString &handle)
     const int runs = 200;
     QElapsedTimer clock;
     clock.start();
+    qint64 fastestNs = -1;
     for (int i = 0; i < runs; ++i) {
+        QElapsedTimer one;
+        one.start();
         const qint64 pid = platform::StartChild(
             probe, {handle + u",127.0.0.1,"_qs + QString::number(i) + u",,,,,350"_qs});
         while (!platform::ChildHasExited(pid)) {
             QCoreApplication::processEvents(); // its answer is read, so it can end
             QThread::usleep(20);
         }
+        const qint64 ns = one.nsecsElapsed();
+        fastestNs = fastestNs < 0 ? ns : std::min(fastestNs, ns);
     }
-    std::printf("probe start to exit, one answering address: %.2f ms (mean of %d)\n",
-                clock.elapsed() / double(runs), runs);
+    std::printf("probe start to exit, one answering address: %.2f ms mean, %.2f ms fastest "
+                "(%d runs)\n", clock.elapsed() / double(runs), fastestNs / 1e6, runs);
 }
 
 } // namespace
