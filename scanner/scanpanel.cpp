@@ -170,7 +170,7 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
     });
     connect(m_reaper, &QTimer::timeout, this, [this] {
         reapProbes();
-        if (m_probes.isEmpty())
+        if (m_probes.isEmpty() && m_strays.isEmpty())
             m_reaper->stop();
     });
     connect(m_vScroll2, &QScrollBar::actionTriggered, this, [this] { m_userScrolled = true; });
@@ -244,6 +244,13 @@ void ScanPanel::StartScan()
     clearGrid();
     for (QPushButton *b : m_cmdShowScan)
         b->hide();
+    // Probes of an earlier scan (stopped) are still collected, but their end says
+    // nothing about this scan's addresses.
+    for (auto it = m_probes.cbegin(); it != m_probes.cend(); ++it)
+        m_strays << it.key();
+    m_probes.clear();
+    if (!m_strays.isEmpty())
+        m_reaper->start();
     m_tally.reset({});
     m_okTicks = 0;
     m_s3Ticks = 0;
@@ -351,6 +358,7 @@ void ScanPanel::ScanMessageReceived(const QByteArray &text)
 
 void ScanPanel::reapProbes()
 {
+    m_strays.removeIf([](qint64 pid) { return platform::ChildHasExited(pid); });
     QList<int> ended;
     for (auto it = m_probes.begin(); it != m_probes.end();) {
         if (platform::ChildHasExited(it.key())) {

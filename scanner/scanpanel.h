@@ -117,6 +117,7 @@ private:
     ScanTally m_tally;
     QList<ScanResultRecord> m_resultsAll;
     QHash<qint64, int> m_probes; // running probe pid -> index
+    QList<qint64> m_strays;      // running probes of an earlier scan
     int m_startSeconds = 0;
     int m_elapsedSeconds = 0;
     int m_okTicks = 0;
