@@ -15,6 +15,7 @@
 #include "platform/icmpsocket.h"
 #include "traceroute/tracerun.h"
 #include "traceroute/tracertpanel.h"
+#include "scanner/scanpanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -86,6 +87,12 @@ FormTester::FormTester(QWidget *parent)
     connect(m_ipListPanel->list(), &IpList::ipListLoaded, this, [this] {
         m_tracertPanel->setHostListChoices(m_ipListPanel->traceTargetEntries(),
                                            [this](int i) { return m_ipListPanel->list()->item(i); });
+    });
+    // The scan answers through its channel; the range dialog's "Scan IP" scans.
+    m_scanPanel->installProbe(m_dataFolder);
+    connect(m_ipListPanel, &IpListPanel::scanRequested, m_scanPanel, &ScanPanel::StartScan);
+    setExportHandler(u"Scan"_qs, [this](const QString &extension) {
+        m_scanPanel->ExportScanResults(extension);
     });
     m_ipListPanel->setFolder(m_dataFolder);
     m_ipListPanel->LoadIpList();
@@ -181,6 +188,10 @@ void FormTester::buildControls()
     command11->setObjectName(u"Command11"_qs);
     command11->setToolTip(u"DOS Commands"_qs);
     m_commandRow->addWidget(command11);
+    m_command8 = new QPushButton(u"Scan"_qs, central);
+    m_command8->setObjectName(u"Command8"_qs);
+    m_command8->setToolTip(u"Quickly scan the ip addresses of the selected items."_qs);
+    m_commandRow->addWidget(m_command8);
 
     // Body: the target column and the result panels.
     auto *body = new QHBoxLayout;
@@ -204,6 +215,9 @@ void FormTester::buildControls()
     m_consolePanel = new ConsolePanel(m_dataFolder, central);
     m_consolePanel->hide();
     m_centerLayout->addWidget(m_consolePanel);
+    m_scanPanel = new ScanPanel(this, central);
+    m_scanPanel->hide();
+    m_centerLayout->addWidget(m_scanPanel);
     connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
     body->addLayout(m_centerLayout, 1);
     outer->addLayout(body, 1);
@@ -212,6 +226,7 @@ void FormTester::buildControls()
     connect(m_commandStart, &QPushButton::clicked, this, &FormTester::CommandStart_Click);
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
     connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
+    connect(m_command8, &QPushButton::clicked, m_scanPanel, &ScanPanel::StartScan);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -234,6 +249,9 @@ void FormTester::buildMenus()
     m_mnuStart = m_mnuOperate->addAction(u"Ping"_qs);
     m_mnuStart->setObjectName(u"mnuStart"_qs);
     connect(m_mnuStart, &QAction::triggered, this, &FormTester::CommandStart_Click);
+    m_mnuIpscanner = m_mnuOperate->addAction(u"Scan IP"_qs);
+    m_mnuIpscanner->setObjectName(u"mnuIpscanner"_qs);
+    connect(m_mnuIpscanner, &QAction::triggered, m_scanPanel, &ScanPanel::StartScan);
     m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
     m_mnuStop->setObjectName(u"mnuStop"_qs);
     connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
@@ -250,6 +268,7 @@ void FormTester::buildMenus()
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
     m_ipListPanel->addMenuItems(m_mnuIPList, m_mnuFile, exit);
+    m_mnuIPList->addMenu(m_scanPanel->addG2Menu());
     m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
     m_mnuUtility->setObjectName(u"mnuUtility"_qs);
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
@@ -271,6 +290,8 @@ void FormTester::EnterBusy()
     m_tracertPanel->commandTracert()->setEnabled(false);
     if (m_mnuTracert)
         m_mnuTracert->setEnabled(false);
+    m_command8->setEnabled(false);
+    m_mnuIpscanner->setEnabled(false);
     m_busy = true;
 }
 
@@ -281,6 +302,8 @@ void FormTester::LeaveBusy()
     m_tracertPanel->commandTracert()->setEnabled(true);
     if (m_mnuTracert)
         m_mnuTracert->setEnabled(true);
+    m_command8->setEnabled(true);
+    m_mnuIpscanner->setEnabled(true);
     m_busy = false;
 }
 
@@ -317,6 +340,7 @@ QList<PingTarget> FormTester::gatherTargets()
 void FormTester::StartPingTest()
 {
     m_consolePanel->hide();
+    m_scanPanel->hide();
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
     m_tracertPanel->leaveDisplay();
@@ -405,6 +429,11 @@ void FormTester::CommandStop_Click()
         m_mnuStop->setEnabled(false);
         m_tracertPanel->stop();
         m_text4->setFocus();
+        return;
+    }
+    // With the ping panel hidden the stop belongs to the scan.
+    if (!m_pingPanel->isVisibleTo(this)) {
+        m_scanPanel->requestStop();
         return;
     }
     if (!m_pingTest->isRunning())

@@ -43,6 +43,7 @@ class DialogExport;
 class PingPanel;
 class PingSettingsBox;
 class TracertPanel;
+class ScanPanel;
 
 class FormTester final : public QMainWindow
 {
@@ -81,6 +82,8 @@ public:
 
     bool isBusy() const { return m_busy; }
     QString mode() const { return m_mode; }
+    void setMode(const QString &mode) { m_mode = mode; }
+    ScanPanel *scanPanel() const { return m_scanPanel; }
     QString dataFolder() const { return m_dataFolder; }
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
@@ -108,6 +111,7 @@ private:
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
+    ScanPanel *m_scanPanel = nullptr;       // Picture3
     IpListPanel *m_ipListPanel = nullptr;
     TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
@@ -126,6 +130,7 @@ private:
     QPushButton *m_commandStart = nullptr;
     QPushButton *m_commandStop = nullptr;
     QPushButton *m_commandExport = nullptr;
+    QPushButton *m_command8 = nullptr;      // the scan button
     QMenu *m_mnuFile = nullptr;
     QMenu *m_mnuOperate = nullptr;
     QMenu *m_mnuIPList = nullptr;
@@ -133,6 +138,7 @@ private:
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
+    QAction *m_mnuIpscanner = nullptr;
     QAction *m_mnuExport = nullptr;
     QAction *m_mnuTracert = nullptr;
 
