@@ -638,7 +638,9 @@ void FormTester::CommandExport_Click()
     const QString choice = m_dialogExport->ask(kind);
     if (choice.isEmpty())
         return;
-    const QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    if (kind == u"Ping" && choice == u"JSON")
+        extension = u"json"_qs;
     if (kind == u"Ping")
         ExportPingResults(extension);
     else if (const auto handler = m_exportHandlers.value(kind))
@@ -682,13 +684,14 @@ void FormTester::ExportPingResults(const QString &extension)
     for (const PingTarget &t : m_pingTest->targets())
         source.targets << t.name;
     source.repeat = m_pingTest->testRepeat();
+    source.sizeStepLength = m_pingTest->pingsPerSize();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
     const bool saved = SavePingExport(path, extension, source, &error);
     QGuiApplication::restoreOverrideCursor();
     m_text4->setFocus();
     if (!saved) {
-        MsgBox(error + (extension == u"csv" ? u"    exp ping to csv"_qs : u"    exp ping to txt"_qs));
+        MsgBox(error + u"    exp ping to "_qs + extension);
         return;
     }
     ShowFileSaved(u"Ping test result has export to file: \r\n\r\n"_qs + path);
