@@ -5,6 +5,7 @@
 #include "iplist/iplistpanel.h"
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
+#include "ping/formlatencygraph.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
@@ -212,6 +213,7 @@ void FormTester::buildControls()
     connect(m_commandStart, &QPushButton::clicked, this, &FormTester::CommandStart_Click);
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
     connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
+    connect(m_pingPanel->graphButton(), &QPushButton::clicked, this, &FormTester::ShowLatencyGraph);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -246,6 +248,9 @@ void FormTester::buildMenus()
     m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
     m_mnuExport->setObjectName(u"mnuExport"_qs);
     connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
+    m_mnuGraph = m_mnuOperate->addAction(u"Latency &Graph"_qs);
+    m_mnuGraph->setObjectName(u"mnuGraph"_qs);
+    connect(m_mnuGraph, &QAction::triggered, this, &FormTester::ShowLatencyGraph);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -661,6 +666,24 @@ void FormTester::logChanged()
     m_pingPanel->title(0)->clear();
     m_pingPanel->FollowNewestRow(0);
     ReloadPreviousPingTest();
+}
+
+void FormTester::ShowLatencyGraph()
+{
+    if (m_pingTest->log().isEmpty()) {
+        MsgBox(u"No ping test results to show."_qs, BoxIcon::Information);
+        return;
+    }
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    if (!m_formGraph)
+        m_formGraph = new FormLatencyGraph(*m_pingTest, this);
+    m_formGraph->refresh();
+    m_formGraph->show();
+    m_formGraph->raise();
+    m_formGraph->activateWindow();
 }
 
 void FormTester::ExportPingResults(const QString &extension)

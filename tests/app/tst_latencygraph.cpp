@@ -1,0 +1,128 @@
+// The latency graph of a reloaded test, opened from the ping panel: a five-minute
+// loss burst of one target shows as marks in that range of the time axis and as the
+// longest loss run of the legend, before and after zooming in; the pointer on a mark
+// names the lost echo; a double click shows the whole test again.
+
+#include "app/formtester.h"
+#include "ping/formlatencygraph.h"
+#include "ping/pingpanel.h"
+#include "ping/resultstore.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QWheelEvent>
+
+using namespace netvane;
+using namespace netvane::test;
+
+namespace {
+
+const QDateTime Start(QDate(2026, 12, 7), QTime(21, 0, 0));
+
+// Targets a (127.0.0.1) and b (127.0.0.2), one echo each a second for 30 minutes;
+// b gets no reply from 21:10:00 to 21:14:59.
+QByteArray burstFile()
+{
+    QByteArray file = "2,1,1\r\n";
+    for (int s = 0; s < 1800; ++s)
+        for (int k = 0; k < 2; ++k) {
+            const bool lost = k == 1 && s >= 600 && s < 900;
+            file += Start.addSecs(s).toString(u"yyyy,MM,dd,HH,mm,ss"_qs).toLatin1() + ",127.0.0."
+                    + QByteArray::number(k + 1) + ",32,"
+                    + (lost ? QByteArray("-1,0,11010") : QByteArray::number(1 + (s + 7 * k) % 40) + ",64,0")
+                    + "\r\n";
+        }
+    return file;
+}
+
+// Which columns of the plot carry a loss mark of target k, as seconds since 21:00:00
+// sampled every 30 s from 15 (away from the burst's edges, where a column holds both).
+QList<int> markedSeconds(LatencyGraph &graph, qsizetype k)
+{
+    const QImage image = graph.grab().toImage();
+    QList<int> marked;
+    for (int s = 15; s < 1800; s += 30) {
+        const int x = graph.columnOfSecond(double(Start.toSecsSinceEpoch() + Start.offsetFromUtc() + s) + 0.5);
+        if (x < graph.plotRect().left() || x > graph.plotRect().right())
+            continue;
+        if (image.pixelColor(x, graph.lossMarkY(k) + 1) == LatencyGraph::targetColor(k))
+            marked << s;
+    }
+    return marked;
+}
+
+QList<int> secondsFrom(int from, int to)
+{
+    QList<int> s;
+    for (int i = from + 15; i < to; i += 30)
+        s << i;
+    return s;
+}
+
+} // namespace
+
+class TestLatencyGraph : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void lossBurstShowsInItsRange();
+};
+
+void TestLatencyGraph::lossBurstShowsInItsRange()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    WriteFileBytes(folders.dataFolder() + ResultFileName, burstFile());
+    WriteFileBytes(folders.dataFolder() + TargetFileName, "a\r\nb\r\n");
+    FormTester window;
+    QCOMPARE(window.pingTest()->log().size(), 3600);
+    QVERIFY(window.findChild<QAction *>(u"mnuGraph"_qs));
+    window.findChild<QPushButton *>(u"PingGraph"_qs)->click();
+    auto *form = window.findChild<FormLatencyGraph *>(u"FormGraph"_qs);
+    QVERIFY(form);
+    QVERIFY(form->isVisible());
+    LatencyGraph *graph = form->graph();
+    QVERIFY(graph->showsWholeTest());
+
+    QCOMPARE(markedSeconds(*graph, 0), QList<int>{});
+    QCOMPARE(markedSeconds(*graph, 1), secondsFrom(600, 900));
+    const auto *legend = form->findChild<QLabel *>(u"LabelLegend"_qs);
+    PingReplyRecord burstStart;
+    burstStart.year = 2026, burstStart.month = 12, burstStart.day = 7, burstStart.hour = 21, burstStart.minute = 10;
+    QVERIFY2(legend->text().contains(u"longest loss run 300 at "_qs + ReplyDateTimeText(burstStart)),
+             qPrintable(legend->text()));
+    QVERIFY(legend->text().contains(u"sent 1800, lost 0 (0.00 %)"_qs));
+
+    // Three wheel steps in, at 21:12:00: the range narrows around it.
+    const double noon = double(Start.toSecsSinceEpoch() + Start.offsetFromUtc() + 720);
+    const QPointF at(graph->columnOfSecond(noon), graph->plotRect().center().y());
+    for (int i = 0; i < 3; ++i) {
+        QWheelEvent wheel(at, graph->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(graph, &wheel);
+    }
+    QVERIFY(!graph->showsWholeTest());
+    QVERIFY(graph->viewTo() - graph->viewFrom() < 1800 * 0.6);
+    QVERIFY(graph->viewFrom() < noon && graph->viewTo() > noon);
+    const QList<int> zoomed = markedSeconds(*graph, 1);
+    QVERIFY(!zoomed.isEmpty());
+    for (int s : zoomed)
+        QVERIFY2(s >= 600 && s < 900, qPrintable(QString::number(s)));
+    QVERIFY(legend->text().contains(u"shown range: "_qs));
+
+    // The pointer on b's mark names the lost echo.
+    QTest::mouseMove(graph, QPoint(int(at.x()), graph->lossMarkY(1) + 1));
+    const QString echo = form->findChild<QLabel *>(u"LabelEcho"_qs)->text();
+    QVERIFY2(echo.contains(u"b (127.0.0.2)"_qs) && echo.contains(u"Request  timed  out."_qs), qPrintable(echo));
+
+    QTest::mouseDClick(graph, Qt::LeftButton, {}, QPoint(int(at.x()), 40));
+    QVERIFY(graph->showsWholeTest());
+    QVERIFY(ui.boxes.isEmpty());
+}
+
+QTEST_MAIN(TestLatencyGraph)
+#include "tst_latencygraph.moc"
