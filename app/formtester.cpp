@@ -670,7 +670,8 @@ void FormTester::logChanged()
 
 void FormTester::ShowLatencyGraph()
 {
-    if (m_pingTest->log().isEmpty()) {
+    // A running test may have no echo yet: the graph then fills as they come.
+    if (m_pingTest->log().isEmpty() && !m_busy) {
         MsgBox(u"No ping test results to show."_qs, BoxIcon::Information);
         return;
     }

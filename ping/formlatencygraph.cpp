@@ -22,7 +22,7 @@ constexpr int RightMargin = 10;
 constexpr int TopMargin = 10;
 constexpr int MarkRow = 4;         // pixels per target in the loss-mark band
 constexpr double MinimumSpan = 10; // seconds shown at the closest zoom
-constexpr int RedrawMs = 250;      // a live test is redrawn at most this often
+constexpr int RedrawMs = 1000;     // a live test is redrawn at most this often
 
 QDateTime timeOfSecond(double second)
 {
@@ -204,34 +204,42 @@ void LatencyGraph::paintEvent(QPaintEvent *)
     p.drawText(QRect(plot.right() - plot.width() / 3, labelY, plot.width() / 3, textH), Qt::AlignRight,
                timeOfSecond(m_to).toString(format));
 
+    // Lines are batched per target: a live test is redrawn while it runs.
     p.setClipRect(plot.adjusted(0, -1, 1, 1));
+    std::vector<QLine> lines;
+    lines.reserve(size_t(columns) * 2);
     for (qsizetype k = 0; k < targets; ++k) {
-        const QColor color = targetColor(k);
-        p.setPen(color);
+        lines.clear();
         int previous = -1; // the last column with an answer and no loss after it
         const auto &row = cols[size_t(k)];
         for (int c = 0; c < columns; ++c) {
             const LatencyBucket &b = row[size_t(c)];
             const int x = plot.left() + c;
             if (b.answered) {
-                const int yMin = yOf(b.min);
-                const int yMax = yOf(b.max);
-                p.drawLine(x, yMin, x, yMax);
+                lines.emplace_back(x, yOf(b.min), x, yOf(b.max));
                 if (previous >= 0 && previous < c - 1) {
                     const LatencyBucket &a = row[size_t(previous)];
-                    p.drawLine(plot.left() + previous, yOf((a.min + a.max) / 2.0), x, yOf((b.min + b.max) / 2.0));
+                    lines.emplace_back(plot.left() + previous, yOf((a.min + a.max) / 2.0), x,
+                                       yOf((b.min + b.max) / 2.0));
                 }
                 previous = c;
             }
             if (b.lost)
                 previous = -1;
         }
+        p.setPen(targetColor(k));
+        p.drawLines(lines.data(), int(lines.size()));
     }
     p.setClipping(false);
-    for (qsizetype k = 0; k < targets; ++k)
+    for (qsizetype k = 0; k < targets; ++k) {
+        lines.clear();
+        const int y = lossMarkY(k);
         for (int c = 0; c < columns; ++c)
             if (cols[size_t(k)][size_t(c)].lost)
-                p.fillRect(plot.left() + c, lossMarkY(k), 1, MarkRow - 1, targetColor(k));
+                lines.emplace_back(plot.left() + c, y, plot.left() + c, y + MarkRow - 2);
+        p.setPen(targetColor(k));
+        p.drawLines(lines.data(), int(lines.size()));
+    }
 }
 
 void LatencyGraph::wheelEvent(QWheelEvent *event)

@@ -5,7 +5,7 @@
 // run over the whole test and over the shown range. The wheel zooms the time axis
 // around the pointer, dragging pans it, a double click shows the whole test again,
 // and the echo under the pointer is named below the graph. While the test runs the
-// graph follows it, redrawn a few times a second.
+// graph follows it, redrawn once a second.
 //
 // It draws from LatencyGraphData: every pixel column merges the summary buckets that
 // fall into it, so the drawing costs the same for a test of any length.

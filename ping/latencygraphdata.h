@@ -25,7 +25,7 @@ class LatencyGraphData final
 public:
     // A zoomed range with more echoes than this is drawn from the whole test's
     // summary and gets no figures of its own, so that a zoom step never stalls.
-    static constexpr qsizetype DetailRowLimit = 300000;
+    static constexpr qsizetype DetailRowLimit = 200000;
 
     // Follows `log`, whose targets (in test order) and repeat per target are given.
     void attach(const PingReplyLog *log, const QStringList &targets, int repeat);
