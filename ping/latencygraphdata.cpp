@@ -2,6 +2,7 @@
 
 #include "ping/resultreload.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace netvane {
@@ -12,6 +13,13 @@ bool sameEcho(const PingReplyRecord &a, const PingReplyRecord &b)
 {
     return EchoSeconds(a) == EchoSeconds(b) && a.time == b.time && a.status == b.status
         && a.size == b.size && a.ttl == b.ttl;
+}
+
+// Buckets per target: fewer when a test has many targets (a scanned range), so that
+// the summary stays near a million buckets (16 MB) however many there are.
+qsizetype bucketsPerTarget(qsizetype targets)
+{
+    return std::clamp<qsizetype>((qsizetype(1) << 20) / qMax<qsizetype>(targets, 1), 512, 16384);
 }
 
 } // namespace
@@ -26,7 +34,9 @@ void LatencyGraphData::attach(const PingReplyLog *log, const QStringList &target
 
 void LatencyGraphData::reset()
 {
+    m_whole = LatencySummary(bucketsPerTarget(m_targets.size()));
     m_whole.clear(m_targets.size());
+    m_detail = LatencySummary(bucketsPerTarget(m_targets.size()));
     m_wholeFigures = QList<LatencyStatistics>(m_targets.size());
     m_hasDetail = false;
     m_hasRangeFigures = false;
