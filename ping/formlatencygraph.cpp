@@ -349,12 +349,13 @@ void FormLatencyGraph::refresh()
     m_graph->showWholeTest();
 }
 
-void FormLatencyGraph::echoRecorded()
+void FormLatencyGraph::echoRecorded(int row)
 {
     // A hidden graph costs the test nothing; it reads the log again when shown.
     if (!isVisible())
         return;
-    if (m_data.targets().size() != m_test.targets().size() || m_data.log() != &m_test.log()) {
+    // The first echo of a new test: its targets replace the shown ones.
+    if (row == 0 || m_data.targets().size() != m_test.targets().size() || m_data.log() != &m_test.log()) {
         refresh();
         return;
     }

@@ -84,7 +84,7 @@ public:
     const LatencyGraphData &data() const { return m_data; }
 
 private:
-    void echoRecorded();
+    void echoRecorded(int row);
     void redraw();
     void showLegend();
 

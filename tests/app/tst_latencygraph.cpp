@@ -1,7 +1,8 @@
 // The latency graph of a reloaded test, opened from the ping panel: a five-minute
 // loss burst of one target shows as marks in that range of the time axis and as the
 // longest loss run of the legend, before and after zooming in; the pointer on a mark
-// names the lost echo; a double click shows the whole test again.
+// names the lost echo; a double click shows the whole test again. A graph left open
+// starts over with the next test and follows it echo by echo.
 
 #include "app/formtester.h"
 #include "ping/formlatencygraph.h"
@@ -11,6 +12,8 @@
 #include "support/testenv.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -70,6 +73,7 @@ class TestLatencyGraph : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void lossBurstShowsInItsRange();
+    void followsTheNextTest();
 };
 
 void TestLatencyGraph::lossBurstShowsInItsRange()
@@ -121,6 +125,37 @@ void TestLatencyGraph::lossBurstShowsInItsRange()
 
     QTest::mouseDClick(graph, Qt::LeftButton, {}, QPoint(int(at.x()), 40));
     QVERIFY(graph->showsWholeTest());
+    QVERIFY(ui.boxes.isEmpty());
+}
+
+void TestLatencyGraph::followsTheNextTest()
+{
+    if (!CanOpenEchoSocket())
+        QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    WriteFileBytes(folders.dataFolder() + ResultFileName, burstFile());
+    WriteFileBytes(folders.dataFolder() + TargetFileName, "a\r\nb\r\n");
+    FormTester window;
+    window.show();
+    window.ShowLatencyGraph();
+    auto *form = window.findChild<FormLatencyGraph *>(u"FormGraph"_qs);
+    QVERIFY(form);
+    QCOMPARE(form->data().whole().rows(), 3600);
+
+    window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    window.findChild<QComboBox *>(u"ComboTimes"_qs)->setEditText(u"30"_qs);
+    window.findChild<QComboBox *>(u"ComboInv"_qs)->setEditText(u"1"_qs);
+    QTest::mouseClick(window.findChild<QPushButton *>(u"CommandStart"_qs), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton *>(u"PingReport"_qs)->isVisible(), 20000);
+    QCOMPARE(window.pingTest()->log().size(), 30);
+    // Nothing of the reloaded test is left in the graph.
+    QCOMPARE(form->data().whole().rows(), 30);
+    QCOMPARE(form->data().targets(), QStringList{u"127.0.0.1"_qs});
+    QCOMPARE(form->data().wholeFigures().value(0).sent(), 30);
+    const auto *legend = form->findChild<QLabel *>(u"LabelLegend"_qs);
+    QTRY_VERIFY_WITH_TIMEOUT(legend->text().contains(u"sent 30, lost 0 (0.00 %)"_qs), 5000);
+    QVERIFY(!legend->text().contains(u"<b>a</b>"_qs));
     QVERIFY(ui.boxes.isEmpty());
 }
 
