@@ -5,6 +5,7 @@
 // starts over with the next test and follows it echo by echo.
 
 #include "app/formtester.h"
+#include "ping/dialogexport.h"
 #include "ping/formlatencygraph.h"
 #include "ping/pingpanel.h"
 #include "ping/resultstore.h"
@@ -13,6 +14,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRadioButton>
+#include <QTimer>
 #include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
@@ -74,6 +80,7 @@ class TestLatencyGraph : public QObject
 private Q_SLOTS:
     void lossBurstShowsInItsRange();
     void followsTheNextTest();
+    void exportsJsonFromTheDialog();
 };
 
 void TestLatencyGraph::lossBurstShowsInItsRange()
@@ -157,6 +164,35 @@ void TestLatencyGraph::followsTheNextTest()
     QTRY_VERIFY_WITH_TIMEOUT(legend->text().contains(u"sent 30, lost 0 (0.00 %)"_qs), 5000);
     QVERIFY(!legend->text().contains(u"<b>a</b>"_qs));
     QVERIFY(ui.boxes.isEmpty());
+}
+
+void TestLatencyGraph::exportsJsonFromTheDialog()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    WriteFileBytes(folders.dataFolder() + ResultFileName, burstFile());
+    WriteFileBytes(folders.dataFolder() + TargetFileName, "a\r\nb\r\n");
+    FormTester window;
+    const QString path = folders.path() + u"/out.json"_qs;
+    ui.paths.enqueue(path);
+    auto *timer = new QTimer(&window); // answers the export choice with "JSON"
+    connect(timer, &QTimer::timeout, timer, [timer] {
+        if (auto *dialog = qobject_cast<DialogExport *>(QApplication::activeModalWidget())) {
+            dialog->findChild<QRadioButton *>(u"Option3"_qs)->setChecked(true);
+            dialog->findChild<QPushButton *>(u"OKButton"_qs)->click();
+            timer->stop();
+        }
+    });
+    timer->start(10);
+    window.CommandExport_Click();
+    QCOMPARE(ui.fileDialogs.size(), 1);
+    QCOMPARE(ui.texts(), QStringList{u"Ping test result has export to file: \r\n\r\n"_qs + path});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonArray targets = QJsonDocument::fromJson(file.readAll())[u"targets"].toArray();
+    QCOMPARE(targets.size(), 2);
+    QCOMPARE(targets[1].toObject()[u"longestLossRun"].toInt(), 300);
+    QCOMPARE(targets[1].toObject()[u"echoes"].toArray().size(), 1800);
 }
 
 QTEST_MAIN(TestLatencyGraph)
