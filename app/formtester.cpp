@@ -5,6 +5,7 @@
 #include "iplist/iplistpanel.h"
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
+#include "ping/formlatencygraph.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
@@ -227,6 +228,7 @@ void FormTester::buildControls()
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
     connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
     connect(m_command8, &QPushButton::clicked, m_scanPanel, &ScanPanel::StartScan);
+    connect(m_pingPanel->graphButton(), &QPushButton::clicked, this, &FormTester::ShowLatencyGraph);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -264,6 +266,9 @@ void FormTester::buildMenus()
     m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
     m_mnuExport->setObjectName(u"mnuExport"_qs);
     connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
+    m_mnuGraph = m_mnuOperate->addAction(u"Latency &Graph"_qs);
+    m_mnuGraph->setObjectName(u"mnuGraph"_qs);
+    connect(m_mnuGraph, &QAction::triggered, this, &FormTester::ShowLatencyGraph);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -661,7 +666,9 @@ void FormTester::CommandExport_Click()
     const QString choice = m_dialogExport->ask(kind);
     if (choice.isEmpty())
         return;
-    const QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    if (kind == u"Ping" && choice == u"JSON")
+        extension = u"json"_qs;
     if (kind == u"Ping")
         ExportPingResults(extension);
     else if (const auto handler = m_exportHandlers.value(kind))
@@ -682,6 +689,25 @@ void FormTester::logChanged()
     m_pingPanel->title(0)->clear();
     m_pingPanel->FollowNewestRow(0);
     ReloadPreviousPingTest();
+}
+
+void FormTester::ShowLatencyGraph()
+{
+    // A running test may have no echo yet: the graph then fills as they come.
+    if (m_pingTest->log().isEmpty() && !m_busy) {
+        MsgBox(u"No ping test results to show."_qs, BoxIcon::Information);
+        return;
+    }
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    if (!m_formGraph)
+        m_formGraph = new FormLatencyGraph(*m_pingTest, this);
+    m_formGraph->refresh();
+    m_formGraph->show();
+    m_formGraph->raise();
+    m_formGraph->activateWindow();
 }
 
 void FormTester::ExportPingResults(const QString &extension)
@@ -705,13 +731,14 @@ void FormTester::ExportPingResults(const QString &extension)
     for (const PingTarget &t : m_pingTest->targets())
         source.targets << t.name;
     source.repeat = m_pingTest->testRepeat();
+    source.sizeStepLength = m_pingTest->pingsPerSize();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
     const bool saved = SavePingExport(path, extension, source, &error);
     QGuiApplication::restoreOverrideCursor();
     m_text4->setFocus();
     if (!saved) {
-        MsgBox(error + (extension == u"csv" ? u"    exp ping to csv"_qs : u"    exp ping to txt"_qs));
+        MsgBox(error + u"    exp ping to "_qs + extension);
         return;
     }
     ShowFileSaved(u"Ping test result has export to file: \r\n\r\n"_qs + path);
