@@ -9,6 +9,7 @@
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
+#include "report/dialogrpt.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
@@ -104,6 +105,7 @@ FormTester::FormTester(QWidget *parent)
     setExportHandler(u"Tracert"_qs,
                      [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
     connect(m_pingPanel, &PingPanel::logChanged, this, &FormTester::logChanged);
+    connect(m_pingPanel->reportButton(), &QPushButton::clicked, this, &FormTester::ShowSummaryReport);
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -246,6 +248,9 @@ void FormTester::buildMenus()
     m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
     m_mnuExport->setObjectName(u"mnuExport"_qs);
     connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
+    QAction *report = m_mnuOperate->addAction(u"Summary &Report"_qs);
+    report->setObjectName(u"mnuReport"_qs);
+    connect(report, &QAction::triggered, this, &FormTester::ShowSummaryReport);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -659,6 +664,31 @@ void FormTester::logChanged()
     m_pingPanel->title(0)->clear();
     m_pingPanel->FollowNewestRow(0);
     ReloadPreviousPingTest();
+}
+
+void FormTester::ShowSummaryReport()
+{
+    // A running test is still growing its log: the report is of a finished one.
+    if (refuseWhileBusy())
+        return;
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    if (!m_dialogRpt) {
+        m_dialogRpt = new DialogRpt(this);
+        m_dialogRpt->setExportDialog(m_dialogExport);
+    }
+    ReportSource source;
+    source.log = &m_pingTest->log();
+    for (const PingTarget &target : m_pingTest->targets())
+        source.targets.append(target.name.isEmpty() ? target.address : target.name);
+    source.repeat = m_pingTest->testRepeat();
+    source.pingsPerSize = m_pingTest->pingsPerSize();
+    source.sizeCount = m_pingTest->sizePlan.active() ? m_pingTest->sizePlan.count : 1;
+    m_dialogRpt->setSource(source);
+    m_dialogRpt->show();
+    m_dialogRpt->raise();
 }
 
 void FormTester::ExportPingResults(const QString &extension)

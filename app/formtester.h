@@ -40,6 +40,7 @@ namespace netvane {
 class ConsolePanel;
 class IpListPanel;
 class DialogExport;
+class DialogRpt;
 class PingPanel;
 class PingSettingsBox;
 class TracertPanel;
@@ -67,6 +68,9 @@ public:
     // showing panel's kind ("Ping", "Tracert", "Scan").
     void CommandExport_Click();
     void ExportPingResults(const QString &extension);
+    // The summary report of the last test (the report button and mnuReport).
+    void ShowSummaryReport();
+    DialogRpt *dialogRpt() const { return m_dialogRpt; }
     // The export of another kind of results, given the extension "txt" or "csv".
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
     // Shows the previous ping test again from the result store (at start-up).
@@ -112,6 +116,7 @@ private:
     TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
+    DialogRpt *m_dialogRpt = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
 
     // Places the other parts of the window fill.

@@ -1,0 +1,299 @@
+#include "report/dialogrpt.h"
+
+#include "ping/dialogexport.h"
+#include "ping/exportfile.h"
+#include "platform/desktopopen.h"
+#include "platform/dialogs.h"
+#include "platform/events.h"
+#include "platform/textfile.h"
+#include "ping/numericvalue.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QTextOption>
+
+namespace netvane {
+
+namespace {
+// Clears the busy pointer however the build ends.
+struct BusyPointer {
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
+
+DialogRpt::DialogRpt(QWidget *parent)
+    : QDialog(parent), m_comboGroupBy(new QComboBox(this)), m_label1(new QLabel(this)),
+      m_text2(new QLabel(u"Calculating..."_qs, this)), m_header0(new QLabel(this))
+{
+    setObjectName(u"DialogRpt"_qs);
+    setWindowTitle(u" Ping Test Summary Report"_qs);
+    setWindowModality(Qt::ApplicationModal);
+
+    m_comboGroupBy->setObjectName(u"ComboGroupBy"_qs);
+    m_comboGroupBy->setEditable(true);
+    m_comboGroupBy->setInsertPolicy(QComboBox::NoInsert);
+    m_comboGroupBy->setCompleter(nullptr);
+    for (int m = 1; m <= 60; ++m)
+        m_comboGroupBy->addItem(QString::number(m));
+    for (int m = 90; m <= 300; m += 30)
+        m_comboGroupBy->addItem(QString::number(m));
+    connect(m_comboGroupBy->lineEdit(), &QLineEdit::editingFinished, this, &DialogRpt::groupByEdited);
+    connect(m_comboGroupBy, &QComboBox::currentTextChanged, this, &DialogRpt::groupByEdited);
+
+    m_option[0] = new QRadioButton(u"Time Period:"_qs, this);
+    m_option[1] = new QRadioButton(u"Send Buffer Size"_qs, this);
+    m_option[0]->setObjectName(u"Option1_0"_qs);
+    m_option[1]->setObjectName(u"Option1_1"_qs);
+    m_option[0]->setChecked(true);
+    m_label1->setObjectName(u"Label1_0"_qs);
+    m_label1->setText(u"Minutes"_qs);
+    auto *groupBy = new QLabel(u"Group By:"_qs, this);
+
+    m_text2->setObjectName(u"Text2"_qs);
+    m_text2->hide();
+
+    auto *top = new QGridLayout;
+    top->addWidget(groupBy, 0, 0);
+    top->addWidget(m_option[0], 0, 1);
+    top->addWidget(m_comboGroupBy, 0, 2);
+    top->addWidget(m_label1, 0, 3);
+    top->addWidget(m_option[1], 1, 1);
+    top->addWidget(m_text2, 1, 2, 1, 2);
+    // The "Minutes" label stands beside the option that is chosen.
+    connect(m_option[0], &QRadioButton::toggled, this, [this, top](bool timePeriod) {
+        top->removeWidget(m_label1);
+        top->addWidget(m_label1, timePeriod ? 0 : 1, 3);
+    });
+
+    auto *buttons = new QHBoxLayout;
+    const std::pair<const char *, const char *> named[] = {
+        {"CommandBUild", "Generate"}, {"Command3", "Generate"}, {"CommandExport", "Export"},
+        {"Command5", "Export"},       {"CommandOpen", "Open"},  {"Command6", "Open"},
+        {"CommandPrint", "Print"},    {"Command4", "Print"}};
+    for (const auto &[name, text] : named) {
+        auto *b = new QPushButton(QString::fromLatin1(text), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        m_buttons.append(b);
+        // The picture buttons are the twins of the text buttons; both stay reachable.
+        if (QByteArrayView(name).startsWith("Command") && std::isdigit(name[7]))
+            b->setFlat(true);
+        buttons->addWidget(b);
+    }
+    connect(m_buttons[0], &QPushButton::clicked, this, &DialogRpt::CommandBUild_Click);
+    connect(m_buttons[1], &QPushButton::clicked, this, &DialogRpt::CommandBUild_Click);
+    connect(m_buttons[2], &QPushButton::clicked, this, &DialogRpt::CommandExport_Click);
+    connect(m_buttons[3], &QPushButton::clicked, this, &DialogRpt::CommandExport_Click);
+    connect(m_buttons[4], &QPushButton::clicked, this, &DialogRpt::CommandOpen_Click);
+    connect(m_buttons[5], &QPushButton::clicked, this, &DialogRpt::CommandOpen_Click);
+    connect(m_buttons[6], &QPushButton::clicked, this, &DialogRpt::CommandPrint_Click);
+    connect(m_buttons[7], &QPushButton::clicked, this, &DialogRpt::CommandPrint_Click);
+
+    auto *table = new QGridLayout;
+    table->setHorizontalSpacing(0);
+    const QString headers[7] = {ReportFirstHeader(ReportGrouping::TimePeriod),
+                                u"TTL"_qs, u"Sent"_qs, u"Lost"_qs, u"AvgTime"_qs,
+                                u"Loss Rate - Chart"_qs, QString()};
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const int stretch[7] = {5, 1, 1, 1, 2, 2, 3};
+    for (int i = 0; i < 7; ++i) {
+        auto *list = new QListWidget(this);
+        list->setObjectName(u"List1_"_qs + QString::number(i));
+        list->setFont(fixed);
+        list->setUniformItemSizes(true);
+        if (i < 6)
+            list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_list[size_t(i)] = list;
+        QLabel *header = i == 0 ? m_header0 : new QLabel(this);
+        header->setObjectName(u"Text3_"_qs + QString::number(i));
+        header->setText(headers[i]);
+        if (i < 6)
+            table->addWidget(header, 0, i, 1, i == 5 ? 2 : 1);
+        table->addWidget(list, 1, i);
+        table->setColumnStretch(i, stretch[i]);
+        // A click selects the same row in every column.
+        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+            if (m_syncing)
+                return;
+            m_syncing = true;
+            for (QListWidget *other : m_list)
+                other->setCurrentRow(row);
+            m_syncing = false;
+        });
+    }
+    // The last column's scroll bar moves all of them.
+    for (int i = 0; i < 7; ++i)
+        connect(m_list[size_t(i)]->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [this](int value) {
+                    for (QListWidget *other : m_list)
+                        other->verticalScrollBar()->setValue(value);
+                });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(table, 1);
+    layout->addLayout(buttons);
+    resize(900, 560);
+}
+
+void DialogRpt::setSource(const ReportSource &source)
+{
+    m_source = source;
+    m_report.reset();
+    for (QListWidget *list : m_list)
+        list->clear();
+    m_comboGroupBy->setEditText(QString::number(source.log ? OpeningGroupMinutes(*source.log) : 1));
+}
+
+void DialogRpt::groupByEdited()
+{
+    const QString text = m_comboGroupBy->currentText();
+    if (NumericValue(text) < 1 && m_comboGroupBy->lineEdit()
+        && !m_comboGroupBy->lineEdit()->hasFocus())
+        m_comboGroupBy->setEditText(u"1"_qs);
+    else if (text.trimmed() == u"0")
+        m_comboGroupBy->setEditText(u"1"_qs);
+}
+
+void DialogRpt::setBuilding(bool building)
+{
+    for (QPushButton *b : std::as_const(m_buttons))
+        b->setEnabled(!building);
+    m_text2->setVisible(building);
+}
+
+void DialogRpt::CommandBUild_Click()
+{
+    for (QListWidget *list : m_list)
+        list->clear();
+    const ReportGrouping grouping =
+        m_option[1]->isChecked() ? ReportGrouping::SendSize : ReportGrouping::TimePeriod;
+    groupByEdited();
+    const int minutes = GroupMinutesOf(m_comboGroupBy->currentText());
+    ReportResult result = ReportResult::NoData;
+    QString error;
+    SummaryReport built;
+    setBuilding(true);
+    {
+        BusyPointer busy;
+        LetWindowCatchUp();
+        if (m_source.log)
+            result = BuildSummaryReport(m_source, grouping, minutes, built, &LetWindowCatchUp, &error);
+    }
+    setBuilding(false);
+    switch (result) {
+    case ReportResult::NoData:
+        MsgBox(u"No Data to Generate Report."_qs, BoxIcon::Critical);
+        break;
+    case ReportResult::Incomplete:
+        MsgBox(u"Ping test doesn't completed, Cannot generate report."_qs, BoxIcon::Critical);
+        break;
+    case ReportResult::ReadFailed:
+        MsgBox(error + u"    "_qs, BoxIcon::Exclamation);
+        break;
+    case ReportResult::Built: {
+        m_header0->setText(ReportFirstHeader(grouping));
+        const ReportColumns columns = ReportListRows(built);
+        for (int i = 0; i < 7; ++i)
+            m_list[size_t(i)]->addItems(columns.column[i]);
+        m_report = std::move(built);
+        break;
+    }
+    }
+    Q_EMIT buildFinished();
+}
+
+bool DialogRpt::checkReport()
+{
+    if (!m_source.log || m_source.log->isEmpty()) {
+        MsgBox(u"No Data to Generate Report."_qs, BoxIcon::Critical);
+        return false;
+    }
+    if (!m_report) {
+        MsgBox(u"Generate the report first."_qs, BoxIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+void DialogRpt::CommandExport_Click()
+{
+    if (!m_dialogExport)
+        m_dialogExport = new DialogExport(this);
+    const QString choice = m_dialogExport->ask(u"Report"_qs);
+    if (choice == u"Text")
+        ExportReport(u"txt"_qs);
+    else if (choice == u"CSV")
+        ExportReport(u"csv"_qs);
+}
+
+void DialogRpt::ExportReport(const QString &extension)
+{
+    if (!checkReport())
+        return;
+    const QString path = AskSavePath(u"Ping Test Report will be export to this File"_qs,
+                                     ReportFileName(*m_report), extension);
+    if (path.isEmpty())
+        return;
+    bool written = false;
+    QString error;
+    {
+        BusyPointer busy;
+        const QStringList lines =
+            extension == u"csv" ? ReportCsvLines(*m_report) : ReportTextLines(*m_report);
+        written = WriteTextLines(path, lines, &error);
+    }
+    if (!written) {
+        MsgBox(error + u"    "_qs, BoxIcon::Exclamation);
+        return;
+    }
+    ShowFileSaved(u"Ping test report has export to file: \r\n\r\n"_qs + path);
+}
+
+void DialogRpt::CommandOpen_Click()
+{
+    const QString path = AskOpenPath(u"Open"_qs, u"txt"_qs, u"Text/CSV Files (*.txt *.csv)"_qs);
+    if (path.isEmpty())
+        return;
+    const bool csv = path.right(4).toUpper().contains(u"CSV");
+    if (!OpenWithDesktop(path, csv ? OpenWith::Association : OpenWith::TextEditor))
+        MsgBox(u"Cannot open "_qs + path + u"   "_qs, BoxIcon::Critical);
+}
+
+void DialogRpt::CommandPrint_Click()
+{
+    if (!checkReport())
+        return;
+    QPrinter printer;
+    printer.setDocName(ReportFileName(*m_report));
+    if (!AskPrint(printer, this))
+        return;
+    QTextDocument document;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(8);
+    document.setDefaultFont(font);
+    QTextOption option = document.defaultTextOption();
+    option.setTabStopDistance(QFontMetricsF(font).horizontalAdvance(u' ') * 10);
+    option.setWrapMode(QTextOption::NoWrap);
+    document.setDefaultTextOption(option);
+    document.setPlainText(ReportTextLines(*m_report).join(u'\n'));
+    BusyPointer busy;
+    document.print(&printer);
+    if (!printer.isValid() || printer.printerState() == QPrinter::Error)
+        MsgBox(u"The report could not be printed.   "_qs, BoxIcon::Critical);
+}
+
+} // namespace netvane

@@ -1,0 +1,274 @@
+#include "report/summaryreport.h"
+
+#include "ping/numericvalue.h"
+#include "ping/resultreload.h"
+#include "ping/sessionstats.h"
+#include "platform/textfile.h"
+
+#include <cmath>
+#include <limits>
+
+namespace netvane {
+
+namespace {
+
+// A text that becomes one line of an export holds no control characters.
+QString OneLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line)
+        if (ContainsControlCharacter(QStringView(&c, 1)))
+            c = u' ';
+    return line;
+}
+
+QString StampOf(const PingReplyRecord &r) { return ReplyDateTimeText(r); }
+
+void Count(ReportGroup &g, const PingReplyRecord &r)
+{
+    if (g.sent == 0)
+        g.first = r;
+    g.last = r;
+    ++g.sent;
+    g.ttlSum += r.ttl;
+    if (r.time == -1)
+        ++g.lost;
+    else
+        g.timeSum += r.time;
+}
+
+} // namespace
+
+void ReportGroup::close()
+{
+    lossText = LossRateText(lost, sent).leftJustified(8, u' ');
+    const qint64 answered = sent - lost;
+    if (answered < 1) {
+        avgTime = -1;
+        avgTtl = 0;
+    } else {
+        avgTime = AverageHalfUp(timeSum, answered);
+        avgTtl = AverageHalfUp(ttlSum, answered);
+    }
+}
+
+qint64 MinutesBetween(const PingReplyRecord &a, const PingReplyRecord &b)
+{
+    const qint64 days = QDate(b.year, b.month, b.day).toJulianDay()
+                        - QDate(a.year, a.month, a.day).toJulianDay();
+    return days * 1440 + (qint64(b.hour) - a.hour) * 60 + (qint64(b.minute) - a.minute);
+}
+
+int OpeningGroupMinutes(const PingReplyLog &log)
+{
+    if (log.isEmpty())
+        return 1;
+    const qint64 minutes = MinutesBetween(log.at(0), log.last()) / 10;
+    return minutes < 1 ? 1 : int(std::min<qint64>(minutes, std::numeric_limits<int>::max()));
+}
+
+int GroupMinutesOf(const QString &text)
+{
+    const double value = NumericValue(text);
+    if (!(value >= 1)) // 0, a negative value or no number at all
+        return 1;
+    return WholeNumber(value).value_or(std::numeric_limits<int>::max());
+}
+
+ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping grouping,
+                                int groupMinutes, SummaryReport &report,
+                                const ReportProgress &progress, QString *error)
+{
+    const PingReplyLog &log = *source.log;
+    const qsizetype hostCount = source.targets.size();
+    if (log.isEmpty())
+        return ReportResult::NoData;
+    if (log.size() < hostCount || hostCount < 1)
+        return ReportResult::Incomplete;
+    const qint64 repeat = std::max(1, source.repeat);
+    const qint64 sizeCount = std::max(1, source.sizeCount);
+    // The echoes sent with one size before the next: every visit of a target sends
+    // `repeat` of them.
+    const qint64 segment = qint64(std::max(1, source.pingsPerSize)) * repeat;
+    groupMinutes = std::max(1, groupMinutes);
+
+    SummaryReport built;
+    built.grouping = grouping;
+    built.hosts.resize(hostCount);
+    for (qsizetype i = 0; i < hostCount; ++i)
+        built.hosts[i].display = OneLine(source.targets[i]);
+    // By send size: one open group per host and size; by time: the last group of a host.
+    QList<QList<ReportGroup>> bySize;
+    if (grouping == ReportGrouping::SendSize)
+        bySize.resize(hostCount, QList<ReportGroup>(sizeCount));
+
+    EchoCursor cursor(log, true);
+    PingReplyRecord r;
+    QString address;
+    qint64 row = 0;
+    for (; cursor.next(r, address); ++row) {
+        const qsizetype h = qsizetype((row / repeat) % hostCount);
+        ReportHost &host = built.hosts[h];
+        if (row == 0)
+            built.testStart = r;
+        if (host.address.isEmpty())
+            host.address = address.left(MaxRecordedAddress);
+        if (grouping == ReportGrouping::TimePeriod) {
+            if (host.groups.isEmpty()
+                || MinutesBetween(host.groups.last().first, r) >= groupMinutes) {
+                if (!host.groups.isEmpty())
+                    host.groups.last().close();
+                host.groups.append(ReportGroup());
+            }
+            Count(host.groups.last(), r);
+        } else {
+            ReportGroup &g = bySize[h][qsizetype((row / segment) % sizeCount)];
+            if (g.sent == 0)
+                g.size = r.size;
+            Count(g, r);
+        }
+        if (progress && (row & 4095) == 4095)
+            progress();
+    }
+    if (cursor.failed()) {
+        if (error)
+            *error = cursor.errorString();
+        return ReportResult::ReadFailed;
+    }
+    for (qsizetype h = 0; h < hostCount; ++h) {
+        ReportHost &host = built.hosts[h];
+        if (grouping == ReportGrouping::SendSize)
+            for (const ReportGroup &g : bySize[h])
+                if (g.sent > 0)
+                    host.groups.append(g);
+        for (ReportGroup &g : host.groups)
+            if (g.lossText.startsWith(u'-'))
+                g.close();
+    }
+    report = std::move(built);
+    return ReportResult::Built;
+}
+
+QString LossChartBar(const QString &lossText)
+{
+    QString rate = lossText.trimmed();
+    if (rate.endsWith(u'%'))
+        rate.chop(1);
+    bool ok = false;
+    const double value = rate.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0 || value > 100)
+        return u"-- Error --"_qs;
+    const int n = int(std::floor(value + 2.5)) / 5;
+    return QString(n, u'=');
+}
+
+QString AverageTimeText(qint32 avgTime)
+{
+    if (avgTime == 0)
+        return u"<1 ms"_qs;
+    if (avgTime < 0)
+        return u"---"_qs;
+    return QString::number(avgTime) + u" ms"_qs;
+}
+
+QString ReportFirstHeader(ReportGrouping grouping)
+{
+    return grouping == ReportGrouping::TimePeriod ? u"From        -        To"_qs
+                                                  : u"Date Time                  Buffer"_qs;
+}
+
+ReportColumns ReportListRows(const SummaryReport &report)
+{
+    ReportColumns c;
+    auto allEmpty = [&c] {
+        for (QStringList &column : c.column)
+            column.append(QString());
+    };
+    for (const ReportHost &host : report.hosts) {
+        allEmpty();
+        allEmpty();
+        c.column[0].append(u"Ping  "_qs + host.display + u" :"_qs);
+        for (int i = 1; i < 7; ++i)
+            c.column[i].append(QString());
+        allEmpty();
+        for (const ReportGroup &g : host.groups) {
+            if (report.grouping == ReportGrouping::TimePeriod)
+                c.column[0].append(ReplyStamp(g.first) + u" - "_qs + ReplyStamp(g.last));
+            else
+                c.column[0].append(ReplyStamp(g.first) + QString(8, u' ') + QString::number(g.size));
+            c.column[1].append(QString::number(g.avgTtl));
+            c.column[2].append(QString::number(g.sent));
+            c.column[3].append(QString::number(g.lost));
+            c.column[4].append(AverageTimeText(g.avgTime));
+            const QString rate = g.lossText.trimmed();
+            const int pad = rate.size() == 6 ? 4 : rate.size() == 7 ? 2 : 0;
+            c.column[5].append(rate + QString(pad, u' '));
+            c.column[6].append(LossChartBar(g.lossText));
+        }
+    }
+    return c;
+}
+
+QStringList ReportTextLines(const SummaryReport &report)
+{
+    const bool byTime = report.grouping == ReportGrouping::TimePeriod;
+    QStringList lines{u" "_qs};
+    if (byTime)
+        lines.append(u"Test Time                                          TTL\tSent\tLost\tAvg Time\tLoss Rate"_qs);
+    else
+        lines.append(u"Date Time                                        \tBuffer Size\tTTL\tSent\tLost\tAvg Time\tLoss Rate"_qs);
+    lines.append(QString(byTime ? 102 : 123, u'-'));
+    for (const ReportHost &host : report.hosts) {
+        lines.append(QString());
+        lines.append(u"IP: "_qs + host.display);
+        lines.append(QString());
+        for (const ReportGroup &g : host.groups) {
+            const QString rate = g.lossText.trimmed();
+            const QString rateField = rate.rightJustified(8) + QString(8 - std::min<qsizetype>(8, rate.size()), u' ');
+            const QString tail = QString::number(g.sent) + u'\t' + QString::number(g.lost) + u'\t'
+                                 + AverageTimeText(g.avgTime) + u"    \t"_qs + rateField;
+            const QString span = StampOf(g.first) + u" - "_qs + StampOf(g.last);
+            if (byTime)
+                lines.append(span + QString(8, u' ') + QString::number(g.avgTtl) + u'\t' + tail);
+            else
+                lines.append(span + QString(5, u' ') + u'\t' + QString::number(g.size)
+                             + QString(6, u' ') + u'\t' + QString::number(g.avgTtl) + u'\t' + tail);
+        }
+        lines.append(QString());
+        lines.append(u" "_qs);
+    }
+    return lines;
+}
+
+QStringList ReportCsvLines(const SummaryReport &report)
+{
+    const bool byTime = report.grouping == ReportGrouping::TimePeriod;
+    QStringList lines{u"Ping Test Report"_qs};
+    lines.append(byTime ? u"Test Time From,To,TTL,Sent,Lost,Avg Time,Loss Rate"_qs
+                        : u"Test Time From,To,Buffer Size,TTL,Sent,Lost,Avg Time,Loss Rate"_qs);
+    for (const ReportHost &host : report.hosts) {
+        lines.append(u"IP: "_qs + host.display);
+        lines.append(QString());
+        for (const ReportGroup &g : host.groups) {
+            QString line = StampOf(g.first) + u',' + StampOf(g.last) + u',';
+            if (!byTime)
+                line += u'\t' + QString::number(g.size) + u',';
+            line += QString::number(g.avgTtl) + u',' + QString::number(g.sent) + u','
+                    + QString::number(g.lost) + u','
+                    + (g.avgTime < 0 ? QString() : QString::number(g.avgTime)) + u',' + g.lossText;
+            lines.append(line);
+        }
+        lines.append(QString());
+        lines.append(u" "_qs);
+    }
+    return lines;
+}
+
+QString ReportFileName(const SummaryReport &report)
+{
+    QString start = ReplyStamp(report.testStart).left(12);
+    start.remove(u'/').remove(u':').remove(u' ');
+    return u"Ping_Test_Report_"_qs + start;
+}
+
+} // namespace netvane
