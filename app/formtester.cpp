@@ -685,7 +685,13 @@ void FormTester::ShowSummaryReport()
         source.targets.append(target.name.isEmpty() ? target.address : target.name);
     source.repeat = m_pingTest->testRepeat();
     source.pingsPerSize = m_pingTest->pingsPerSize();
-    source.sizeCount = m_pingTest->sizePlan.active() ? m_pingTest->sizePlan.count : 1;
+    // A test read back at start-up keeps no size plan (the one held may be newer than
+    // the test): its report groups the sizes met.
+    const SendSizePlan &plan = m_pingTest->sizePlan;
+    source.sizeCount = plan.active() && m_pingTest->pingsPerSize() > 1
+                               && PingsPerSize(plan, source.targets.size()) == m_pingTest->pingsPerSize()
+                           ? plan.count
+                           : 0;
     m_dialogRpt->setSource(source);
     m_dialogRpt->show();
     m_dialogRpt->raise();

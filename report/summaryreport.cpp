@@ -5,6 +5,8 @@
 #include "ping/sessionstats.h"
 #include "platform/textfile.h"
 
+#include <QHash>
+
 #include <cmath>
 #include <limits>
 
@@ -86,6 +88,9 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
     if (log.size() < hostCount || hostCount < 1)
         return ReportResult::Incomplete;
     const qint64 repeat = std::max(1, source.repeat);
+    // Without the test's size plan (a test read back at start-up) the groups are the
+    // send sizes met, in the order first sent.
+    const bool sizesMet = source.sizeCount < 1;
     const qint64 sizeCount = std::max(1, source.sizeCount);
     // The echoes sent with one size before the next: every visit of a target sends
     // `repeat` of them.
@@ -99,8 +104,11 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
         built.hosts[i].display = OneLine(source.targets[i]);
     // By send size: one open group per host and size; by time: the last group of a host.
     QList<QList<ReportGroup>> bySize;
-    if (grouping == ReportGrouping::SendSize)
-        bySize.resize(hostCount, QList<ReportGroup>(sizeCount));
+    QList<QHash<int, qsizetype>> sizeSlots;
+    if (grouping == ReportGrouping::SendSize) {
+        bySize.resize(hostCount, QList<ReportGroup>(sizesMet ? 0 : sizeCount));
+        sizeSlots.resize(hostCount);
+    }
 
     EchoCursor cursor(log, true);
     PingReplyRecord r;
@@ -122,7 +130,15 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
             }
             Count(host.groups.last(), r);
         } else {
-            ReportGroup &g = bySize[h][qsizetype((row / segment) % sizeCount)];
+            qsizetype slot = qsizetype((row / segment) % sizeCount);
+            if (sizesMet) {
+                slot = sizeSlots[h].value(r.size, bySize[h].size());
+                if (slot == bySize[h].size()) {
+                    sizeSlots[h].insert(r.size, slot);
+                    bySize[h].append(ReportGroup());
+                }
+            }
+            ReportGroup &g = bySize[h][slot];
             if (g.sent == 0)
                 g.size = r.size;
             Count(g, r);

@@ -46,7 +46,7 @@ struct ReportSource {
     QStringList targets; // display texts, in test order
     int repeat = 1;
     int pingsPerSize = 1; // target visits with one send size
-    int sizeCount = 1;    // sizes in the sequence
+    int sizeCount = 1;    // sizes in the sequence; 0: not known, group by the sizes met
 };
 
 struct SummaryReport {

@@ -88,6 +88,7 @@ class TestSummaryReport : public QObject
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void timePeriodGroups();
+    void sendSizeGroups_data();
     void sendSizeGroups();
     void lostHostAndLongPeriod();
     void lossBar_data();
@@ -137,9 +138,17 @@ void TestSummaryReport::timePeriodGroups()
 
 // A "Multiple" plan 32, 64, 128 with 2 echoes per size and target, two hosts with
 // repeat 2, stopped in the second pass: each host's groups are its sizes, the second
-// pass counted into the groups of the first.
+// pass counted into the groups of the first; the same when the plan is not known.
+void TestSummaryReport::sendSizeGroups_data()
+{
+    QTest::addColumn<int>("sizeCount");
+    QTest::newRow("the test's plan") << 3;
+    QTest::newRow("read back without a plan") << 0;
+}
+
 void TestSummaryReport::sendSizeGroups()
 {
+    QFETCH(int, sizeCount);
     QTemporaryDir dir;
     const int sizes[3] = {32, 64, 128};
     const int pingsPerSize = 2 * 2; // target visits with one size
@@ -147,7 +156,7 @@ void TestSummaryReport::sendSizeGroups()
         storedTest(dir, 2, pingsPerSize, 2, evenEchoes(2, 2, 34, 1, QDateTime(QDate(2026, 12, 7), QTime(21, 5, 0)),
                                                        [&](int r, Echo &e) { e.size = sizes[(r / 8) % 3]; }));
     SummaryReport report;
-    QCOMPARE(BuildSummaryReport(sourceOf(test, 2, pingsPerSize, 3), ReportGrouping::SendSize, 1, report),
+    QCOMPARE(BuildSummaryReport(sourceOf(test, 2, pingsPerSize, sizeCount), ReportGrouping::SendSize, 1, report),
              ReportResult::Built);
     const QList<QList<int>> expected{{32, 8, 64, 6, 128, 4}, {32, 8, 64, 4, 128, 4}};
     for (int h = 0; h < 2; ++h) {
