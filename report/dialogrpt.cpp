@@ -50,8 +50,8 @@ DialogRpt::DialogRpt(QWidget *parent)
         m_comboGroupBy->addItem(QString::number(m));
     for (int m = 90; m <= 300; m += 30)
         m_comboGroupBy->addItem(QString::number(m));
-    connect(m_comboGroupBy->lineEdit(), &QLineEdit::editingFinished, this, &DialogRpt::groupByEdited);
-    connect(m_comboGroupBy, &QComboBox::currentTextChanged, this, &DialogRpt::groupByEdited);
+    connect(m_comboGroupBy->lineEdit(), &QLineEdit::editingFinished, this, [this] { groupByEdited(true); });
+    connect(m_comboGroupBy, &QComboBox::currentTextChanged, this, [this] { groupByEdited(false); });
 
     m_option[0] = new QRadioButton(u"Time Period:"_qs, this);
     m_option[1] = new QRadioButton(u"Send Buffer Size"_qs, this);
@@ -158,13 +158,12 @@ void DialogRpt::setSource(const ReportSource &source)
     m_comboGroupBy->setEditText(QString::number(source.log ? OpeningGroupMinutes(*source.log) : 1));
 }
 
-void DialogRpt::groupByEdited()
+void DialogRpt::groupByEdited(bool finished)
 {
+    // "0" turns into "1" as it is typed; any other text that is no number of minutes
+    // once the box is left (or Generate is clicked), so a half-typed value stays.
     const QString text = m_comboGroupBy->currentText();
-    if (NumericValue(text) < 1 && m_comboGroupBy->lineEdit()
-        && !m_comboGroupBy->lineEdit()->hasFocus())
-        m_comboGroupBy->setEditText(u"1"_qs);
-    else if (text.trimmed() == u"0")
+    if (text.trimmed() == u"0" || (finished && NumericValue(text) < 1))
         m_comboGroupBy->setEditText(u"1"_qs);
 }
 
@@ -181,7 +180,7 @@ void DialogRpt::CommandBUild_Click()
         list->clear();
     const ReportGrouping grouping =
         m_option[1]->isChecked() ? ReportGrouping::SendSize : ReportGrouping::TimePeriod;
-    groupByEdited();
+    groupByEdited(true);
     const int minutes = GroupMinutesOf(m_comboGroupBy->currentText());
     ReportResult result = ReportResult::NoData;
     QString error;

@@ -50,7 +50,7 @@ Q_SIGNALS:
 
 private:
     void setBuilding(bool building);
-    void groupByEdited();
+    void groupByEdited(bool finished);
     // The report's lines are the text layout; false (and a message) without a report.
     bool checkReport();
 

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPrinter>
 #include <QPushButton>
@@ -100,6 +101,10 @@ void TestReportWindow::reportFromTheWindow()
     // Generate with "0" typed: it becomes 1; while building the buttons are off,
     // "Calculating..." and the busy pointer show, and the window still runs events.
     combo->setEditText(u"0"_qs);
+    QCOMPARE(combo->currentText(), u"1"_qs);
+    combo->setEditText(u"x"_qs);
+    QCOMPARE(combo->currentText(), u"x"_qs); // still being typed
+    Q_EMIT combo->lineEdit()->editingFinished();
     QCOMPARE(combo->currentText(), u"1"_qs);
     bool sawBusy = false;
     QTimer::singleShot(0, dialog, [&] {
