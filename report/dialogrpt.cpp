@@ -15,7 +15,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QAbstractListModel>
+#include <QListView>
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
@@ -25,6 +26,36 @@
 #include <QTextOption>
 
 namespace netvane {
+
+// One column of the report, its texts made when a row is drawn.
+class ReportColumnModel final : public QAbstractListModel
+{
+public:
+    ReportColumnModel(int column, QObject *parent) : QAbstractListModel(parent), m_column(column) {}
+
+    void setReport(const SummaryReport *report)
+    {
+        beginResetModel();
+        m_report = report;
+        m_rows = report ? ReportRowCount(*report) : 0;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(std::min<qsizetype>(m_rows, INT_MAX));
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !m_report || !index.isValid())
+            return {};
+        return ReportCellText(*m_report, m_column, index.row());
+    }
+
+private:
+    const SummaryReport *m_report = nullptr;
+    qsizetype m_rows = 0;
+    int m_column;
+};
 
 namespace {
 // Clears the busy pointer however the build ends.
@@ -110,10 +141,13 @@ DialogRpt::DialogRpt(QWidget *parent)
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     const int stretch[7] = {5, 1, 1, 1, 2, 2, 3};
     for (int i = 0; i < 7; ++i) {
-        auto *list = new QListWidget(this);
+        auto *list = new QListView(this);
         list->setObjectName(u"List1_"_qs + QString::number(i));
         list->setFont(fixed);
         list->setUniformItemSizes(true);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_models[size_t(i)] = new ReportColumnModel(i, list);
+        list->setModel(m_models[size_t(i)]);
         if (i < 6)
             list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_list[size_t(i)] = list;
@@ -125,20 +159,21 @@ DialogRpt::DialogRpt(QWidget *parent)
         table->addWidget(list, 1, i);
         table->setColumnStretch(i, stretch[i]);
         // A click selects the same row in every column.
-        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
-            if (m_syncing)
-                return;
-            m_syncing = true;
-            for (QListWidget *other : m_list)
-                other->setCurrentRow(row);
-            m_syncing = false;
-        });
+        connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex &current) {
+                    if (m_syncing)
+                        return;
+                    m_syncing = true;
+                    for (QListView *other : m_list)
+                        other->setCurrentIndex(other->model()->index(current.row(), 0));
+                    m_syncing = false;
+                });
     }
     // The last column's scroll bar moves all of them.
     for (int i = 0; i < 7; ++i)
         connect(m_list[size_t(i)]->verticalScrollBar(), &QScrollBar::valueChanged, this,
                 [this](int value) {
-                    for (QListWidget *other : m_list)
+                    for (QListView *other : m_list)
                         other->verticalScrollBar()->setValue(value);
                 });
 
@@ -152,9 +187,7 @@ DialogRpt::DialogRpt(QWidget *parent)
 void DialogRpt::setSource(const ReportSource &source)
 {
     m_source = source;
-    m_report.reset();
-    for (QListWidget *list : m_list)
-        list->clear();
+    showReport(nullptr);
     m_comboGroupBy->setEditText(QString::number(source.log ? OpeningGroupMinutes(*source.log) : 1));
 }
 
@@ -176,8 +209,7 @@ void DialogRpt::setBuilding(bool building)
 
 void DialogRpt::CommandBUild_Click()
 {
-    for (QListWidget *list : m_list)
-        list->clear();
+    showReport(nullptr);
     const ReportGrouping grouping =
         m_option[1]->isChecked() ? ReportGrouping::SendSize : ReportGrouping::TimePeriod;
     groupByEdited(true);
@@ -205,14 +237,24 @@ void DialogRpt::CommandBUild_Click()
         break;
     case ReportResult::Built: {
         m_header0->setText(ReportFirstHeader(grouping));
-        const ReportColumns columns = ReportListRows(built);
-        for (int i = 0; i < 7; ++i)
-            m_list[size_t(i)]->addItems(columns.column[i]);
-        m_report = std::move(built);
+        showReport(&built);
         break;
     }
     }
     Q_EMIT buildFinished();
+}
+
+void DialogRpt::showReport(SummaryReport *built)
+{
+    // The columns let go of the report before it changes.
+    for (ReportColumnModel *model : m_models)
+        model->setReport(nullptr);
+    m_report.reset();
+    if (!built)
+        return;
+    m_report = std::move(*built);
+    for (ReportColumnModel *model : m_models)
+        model->setReport(&*m_report);
 }
 
 bool DialogRpt::checkReport()

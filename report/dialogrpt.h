@@ -13,13 +13,14 @@
 
 class QComboBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QRadioButton;
 
 namespace netvane {
 
 class DialogExport;
+class ReportColumnModel;
 
 class DialogRpt final : public QDialog
 {
@@ -40,7 +41,7 @@ public:
     void CommandPrint_Click();
 
     QComboBox *comboGroupBy() const { return m_comboGroupBy; }
-    QListWidget *list(int index) const { return m_list[size_t(index)]; }
+    QListView *list(int index) const { return m_list[size_t(index)]; }
     bool hasReport() const { return m_report.has_value(); }
     const SummaryReport *report() const { return m_report ? &*m_report : nullptr; }
 
@@ -51,6 +52,8 @@ Q_SIGNALS:
 private:
     void setBuilding(bool building);
     void groupByEdited(bool finished);
+    // Shows the report just built (taken over), or none.
+    void showReport(SummaryReport *built);
     // The report's lines are the text layout; false (and a message) without a report.
     bool checkReport();
 
@@ -62,7 +65,8 @@ private:
     QLabel *m_label1;
     QLabel *m_text2;
     QLabel *m_header0;
-    std::array<QListWidget *, 7> m_list{};
+    std::array<QListView *, 7> m_list{};
+    std::array<ReportColumnModel *, 7> m_models{};
     QList<QPushButton *> m_buttons;
     bool m_syncing = false;
 };

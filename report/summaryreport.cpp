@@ -193,35 +193,59 @@ QString ReportFirstHeader(ReportGrouping grouping)
                                                   : u"Date Time                  Buffer"_qs;
 }
 
+qsizetype ReportRowCount(const SummaryReport &report)
+{
+    qsizetype rows = 0;
+    for (const ReportHost &host : report.hosts)
+        rows += ReportHeadingRows + host.groups.size();
+    return rows;
+}
+
+QString ReportCellText(const SummaryReport &report, int column, qsizetype row)
+{
+    if (row < 0 || column < 0 || column > 6)
+        return {};
+    for (const ReportHost &host : report.hosts) {
+        if (row < ReportHeadingRows)
+            return row == 2 && column == 0 ? u"Ping  "_qs + host.display + u" :"_qs : QString();
+        row -= ReportHeadingRows;
+        if (row >= host.groups.size()) {
+            row -= host.groups.size();
+            continue;
+        }
+        const ReportGroup &g = host.groups[row];
+        switch (column) {
+        case 0:
+            if (report.grouping == ReportGrouping::TimePeriod)
+                return ReplyStamp(g.first) + u" - "_qs + ReplyStamp(g.last);
+            return ReplyStamp(g.first) + QString(8, u' ') + QString::number(g.size);
+        case 1:
+            return QString::number(g.avgTtl);
+        case 2:
+            return QString::number(g.sent);
+        case 3:
+            return QString::number(g.lost);
+        case 4:
+            return AverageTimeText(g.avgTime);
+        case 5: {
+            const QString rate = g.lossText.trimmed();
+            const int pad = rate.size() == 6 ? 4 : rate.size() == 7 ? 2 : 0;
+            return rate + QString(pad, u' ');
+        }
+        default:
+            return LossChartBar(g.lossText);
+        }
+    }
+    return {};
+}
+
 ReportColumns ReportListRows(const SummaryReport &report)
 {
     ReportColumns c;
-    auto allEmpty = [&c] {
-        for (QStringList &column : c.column)
-            column.append(QString());
-    };
-    for (const ReportHost &host : report.hosts) {
-        allEmpty();
-        allEmpty();
-        c.column[0].append(u"Ping  "_qs + host.display + u" :"_qs);
-        for (int i = 1; i < 7; ++i)
-            c.column[i].append(QString());
-        allEmpty();
-        for (const ReportGroup &g : host.groups) {
-            if (report.grouping == ReportGrouping::TimePeriod)
-                c.column[0].append(ReplyStamp(g.first) + u" - "_qs + ReplyStamp(g.last));
-            else
-                c.column[0].append(ReplyStamp(g.first) + QString(8, u' ') + QString::number(g.size));
-            c.column[1].append(QString::number(g.avgTtl));
-            c.column[2].append(QString::number(g.sent));
-            c.column[3].append(QString::number(g.lost));
-            c.column[4].append(AverageTimeText(g.avgTime));
-            const QString rate = g.lossText.trimmed();
-            const int pad = rate.size() == 6 ? 4 : rate.size() == 7 ? 2 : 0;
-            c.column[5].append(rate + QString(pad, u' '));
-            c.column[6].append(LossChartBar(g.lossText));
-        }
-    }
+    const qsizetype rows = ReportRowCount(report);
+    for (int i = 0; i < 7; ++i)
+        for (qsizetype r = 0; r < rows; ++r)
+            c.column[i].append(ReportCellText(report, i, r));
     return c;
 }
 

@@ -82,7 +82,13 @@ QString LossChartBar(const QString &lossText);
 // "<1 ms", "---" or "12 ms".
 QString AverageTimeText(qint32 avgTime);
 
-// The rows of the seven report columns, host by host.
+// The rows of the seven report columns, host by host: two empty rows, the host's
+// heading, one more empty row, then a row per group. Computed on demand, so the
+// columns hold nothing beyond the groups.
+inline constexpr int ReportHeadingRows = 4;
+qsizetype ReportRowCount(const SummaryReport &report);
+QString ReportCellText(const SummaryReport &report, int column, qsizetype row);
+// Every row of the seven columns at once (tests, small reports).
 struct ReportColumns {
     QStringList column[7];
 };
