@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextOption>
@@ -184,6 +185,16 @@ DialogRpt::DialogRpt(QWidget *parent)
     resize(900, 560);
 }
 
+void DialogRpt::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Centred on the screen, a little (100 twips) above the middle.
+    if (const QScreen *s = screen()) {
+        const QRect area = s->availableGeometry();
+        move(area.center().x() - width() / 2, area.center().y() - height() / 2 - 100 / 15);
+    }
+}
+
 void DialogRpt::setSource(const ReportSource &source)
 {
     m_source = source;
@@ -320,6 +331,8 @@ void DialogRpt::CommandPrint_Click()
         return;
     QPrinter printer;
     printer.setDocName(ReportFileName(*m_report));
+    // The lines are up to 123 characters and more with their tabs: across the page.
+    printer.setPageOrientation(QPageLayout::Landscape);
     if (!AskPrint(printer, this))
         return;
     QTextDocument document;

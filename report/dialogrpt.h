@@ -45,6 +45,9 @@ public:
     bool hasReport() const { return m_report.has_value(); }
     const SummaryReport *report() const { return m_report ? &*m_report : nullptr; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 Q_SIGNALS:
     // Generate finished (built or refused); for whoever waits on it.
     void buildFinished();
