@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextOption>
@@ -111,19 +112,33 @@ DialogRpt::DialogRpt(QWidget *parent)
     });
 
     auto *buttons = new QHBoxLayout;
-    const std::pair<const char *, const char *> named[] = {
-        {"CommandBUild", "Generate"}, {"Command3", "Generate"}, {"CommandExport", "Export"},
-        {"Command5", "Export"},       {"CommandOpen", "Open"},  {"Command6", "Open"},
-        {"CommandPrint", "Print"},    {"Command4", "Print"}};
-    for (const auto &[name, text] : named) {
-        auto *b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(name));
+    // Each command has a text button and a picture twin that does the same.
+    const struct {
+        const char *name, *text;
+        QStyle::StandardPixmap picture; // for a twin
+        bool twin;
+    } named[] = {{"CommandBUild", "Generate", {}, false},
+                 {"Command3", "Generate", QStyle::SP_BrowserReload, true},
+                 {"CommandExport", "Export", {}, false},
+                 {"Command5", "Export", QStyle::SP_DialogSaveButton, true},
+                 {"CommandOpen", "Open", {}, false},
+                 {"Command6", "Open", QStyle::SP_DialogOpenButton, true},
+                 {"CommandPrint", "Print", {}, false},
+                 {"Command4", "Print", QStyle::SP_FileDialogDetailedView, true}};
+    for (const auto &n : named) {
+        auto *b = new QPushButton(this);
+        b->setObjectName(QString::fromLatin1(n.name));
         b->setAutoDefault(false);
-        m_buttons.append(b);
-        // The picture buttons are the twins of the text buttons; both stay reachable.
-        if (QByteArrayView(name).startsWith("Command") && std::isdigit(name[7]))
+        if (n.twin) {
+            b->setIcon(style()->standardIcon(n.picture));
+            b->setToolTip(QString::fromLatin1(n.text));
             b->setFlat(true);
-        buttons->addWidget(b);
+            buttons->insertWidget(buttons->count() - 1, b);
+        } else {
+            b->setText(QString::fromLatin1(n.text));
+            buttons->addWidget(b);
+        }
+        m_buttons.append(b);
     }
     connect(m_buttons[0], &QPushButton::clicked, this, &DialogRpt::CommandBUild_Click);
     connect(m_buttons[1], &QPushButton::clicked, this, &DialogRpt::CommandBUild_Click);
