@@ -263,6 +263,16 @@ void TestSummaryReport::preconditions()
     log.append(QDateTime::currentDateTime(), u"127.0.0.2"_qs, 32, 1, 64, 0);
     QCOMPARE(BuildSummaryReport(source, ReportGrouping::TimePeriod, 1, report), ReportResult::Incomplete);
     QVERIFY(report.hosts.isEmpty());
+
+    // A result file changed since it was read gives no report made of other echoes.
+    QTemporaryDir dir;
+    const ReloadedPingTest test = storedTest(dir, 1, 1, 1, evenEchoes(1, 1, 50, 1, QDateTime::currentDateTime()));
+    test::WriteFileBytes(dir.filePath(u"result.txt"_qs), "1,1,1\r\n");
+    QString error;
+    QCOMPARE(BuildSummaryReport(sourceOf(test, 1), ReportGrouping::TimePeriod, 1, report, {}, &error),
+             ReportResult::ReadFailed);
+    QVERIFY(!error.isEmpty());
+    QVERIFY(report.hosts.isEmpty());
 }
 
 void TestSummaryReport::exportLayouts_data()
