@@ -246,9 +246,11 @@ void DialogRpt::CommandBUild_Click()
     setBuilding(true);
     {
         BusyPointer busy;
-        LetWindowCatchUp();
+        // The window repaints during the pass, but runs no timer: a scheduled test
+        // starting now would clear the log being read.
+        LetWindowRepaint();
         if (m_source.log)
-            result = BuildSummaryReport(m_source, grouping, minutes, built, &LetWindowCatchUp, &error);
+            result = BuildSummaryReport(m_source, grouping, minutes, built, &LetWindowRepaint, &error);
     }
     setBuilding(false);
     switch (result) {
