@@ -678,6 +678,11 @@ void FormTester::ShowSummaryReport()
     if (!m_dialogRpt) {
         m_dialogRpt = new DialogRpt(this);
         m_dialogRpt->setExportDialog(m_dialogExport);
+        // A test started meanwhile (a scheduled start) replaces the log reported on.
+        connect(m_pingTest, &PingTest::replyRecorded, m_dialogRpt, [this](int row) {
+            if (row == 0)
+                m_dialogRpt->sourceGone();
+        });
     }
     ReportSource source;
     source.log = &m_pingTest->log();

@@ -217,6 +217,15 @@ void DialogRpt::setSource(const ReportSource &source)
     m_comboGroupBy->setEditText(QString::number(source.log ? OpeningGroupMinutes(*source.log) : 1));
 }
 
+void DialogRpt::sourceGone()
+{
+    if (!m_source.log)
+        return;
+    hide();
+    showReport(nullptr);
+    m_source = ReportSource();
+}
+
 void DialogRpt::groupByEdited(bool finished)
 {
     // "0" turns into "1" as it is typed; any other text that is no number of minutes

@@ -31,6 +31,8 @@ public:
 
     // The test to report on; the group-by box takes its opening value from it.
     void setSource(const ReportSource &source);
+    // The test reported on is gone (a new one started): the dialog closes.
+    void sourceGone();
     void setExportDialog(DialogExport *dialog) { m_dialogExport = dialog; }
 
     void CommandBUild_Click();

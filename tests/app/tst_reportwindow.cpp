@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -195,6 +196,15 @@ void TestReportWindow::reportFromTheWindow()
     dialog->hide();
     window.findChild<QAction *>(u"mnuReport"_qs)->trigger();
     QVERIFY(dialog->isVisible());
+    QVERIFY(!dialog->hasReport());
+
+    // A test started meanwhile (as a scheduled start does) closes the report of the old one.
+    window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    window.findChild<QComboBox *>(u"ComboTimes"_qs)->setEditText(u"2"_qs);
+    QSignalSpy finished(window.pingTest(), &PingTest::finished);
+    window.CommandStart_Click();
+    QVERIFY(finished.wait(30000));
+    QVERIFY(!dialog->isVisible());
     QVERIFY(!dialog->hasReport());
 
     setDesktopOpenResponder(previousOpen);
