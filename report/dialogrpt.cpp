@@ -164,6 +164,8 @@ DialogRpt::DialogRpt(QWidget *parent)
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_models[size_t(i)] = new ReportColumnModel(i, list);
         list->setModel(m_models[size_t(i)]);
+        // Rows stay level across the columns: no horizontal bar takes a column's height.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         if (i < 6)
             list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_list[size_t(i)] = list;

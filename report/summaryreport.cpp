@@ -65,7 +65,12 @@ int OpeningGroupMinutes(const PingReplyLog &log)
 {
     if (log.isEmpty())
         return 1;
-    const qint64 minutes = MinutesBetween(log.at(0), log.last()) / 10;
+    const PingReplyRecord first = log.at(0), last = log.last();
+    // A record the file no longer holds has no date.
+    if (!QDate(first.year, first.month, first.day).isValid()
+        || !QDate(last.year, last.month, last.day).isValid())
+        return 1;
+    const qint64 minutes = MinutesBetween(first, last) / 10;
     return minutes < 1 ? 1 : int(std::min<qint64>(minutes, std::numeric_limits<int>::max()));
 }
 
