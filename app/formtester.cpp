@@ -10,6 +10,7 @@
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
+#include "report/dialogrpt.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
@@ -112,6 +113,7 @@ FormTester::FormTester(QWidget *parent)
     setExportHandler(u"Tracert"_qs,
                      [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
     connect(m_pingPanel, &PingPanel::logChanged, this, &FormTester::logChanged);
+    connect(m_pingPanel->reportButton(), &QPushButton::clicked, this, &FormTester::ShowSummaryReport);
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -269,6 +271,9 @@ void FormTester::buildMenus()
     m_mnuGraph = m_mnuOperate->addAction(u"Latency &Graph"_qs);
     m_mnuGraph->setObjectName(u"mnuGraph"_qs);
     connect(m_mnuGraph, &QAction::triggered, this, &FormTester::ShowLatencyGraph);
+    QAction *report = m_mnuOperate->addAction(u"Summary &Report"_qs);
+    report->setObjectName(u"mnuReport"_qs);
+    connect(report, &QAction::triggered, this, &FormTester::ShowSummaryReport);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -708,6 +713,42 @@ void FormTester::ShowLatencyGraph()
     m_formGraph->show();
     m_formGraph->raise();
     m_formGraph->activateWindow();
+}
+
+void FormTester::ShowSummaryReport()
+{
+    // A running test is still growing its log: the report is of a finished one.
+    if (refuseWhileBusy())
+        return;
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    if (!m_dialogRpt) {
+        m_dialogRpt = new DialogRpt(this);
+        m_dialogRpt->setExportDialog(m_dialogExport);
+        // A test started meanwhile (a scheduled start) replaces the log reported on.
+        connect(m_pingTest, &PingTest::replyRecorded, m_dialogRpt, [this](int row) {
+            if (row == 0)
+                m_dialogRpt->sourceGone();
+        });
+    }
+    ReportSource source;
+    source.log = &m_pingTest->log();
+    for (const PingTarget &target : m_pingTest->targets())
+        source.targets.append(target.name.isEmpty() ? target.address : target.name);
+    source.repeat = m_pingTest->testRepeat();
+    source.pingsPerSize = m_pingTest->pingsPerSize();
+    // A test read back at start-up keeps no size plan (the one held may be newer than
+    // the test): its report groups the sizes met.
+    const SendSizePlan &plan = m_pingTest->sizePlan;
+    source.sizeCount = plan.active() && m_pingTest->pingsPerSize() > 1
+                               && PingsPerSize(plan, source.targets.size()) == m_pingTest->pingsPerSize()
+                           ? plan.count
+                           : 0;
+    m_dialogRpt->setSource(source);
+    m_dialogRpt->show();
+    m_dialogRpt->raise();
 }
 
 void FormTester::ExportPingResults(const QString &extension)

@@ -41,6 +41,7 @@ class ConsolePanel;
 class IpListPanel;
 class DialogExport;
 class FormLatencyGraph;
+class DialogRpt;
 class PingPanel;
 class PingSettingsBox;
 class TracertPanel;
@@ -69,6 +70,9 @@ public:
     // showing panel's kind ("Ping", "Tracert", "Scan").
     void CommandExport_Click();
     void ExportPingResults(const QString &extension);
+    // The summary report of the last test (the report button and mnuReport).
+    void ShowSummaryReport();
+    DialogRpt *dialogRpt() const { return m_dialogRpt; }
     // The export of another kind of results, given the extension "txt" or "csv".
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
     // The latency graph of the current or reloaded ping test, read again from its log.
@@ -120,6 +124,7 @@ private:
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     FormLatencyGraph *m_formGraph = nullptr;
+    DialogRpt *m_dialogRpt = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
 
     // Places the other parts of the window fill.

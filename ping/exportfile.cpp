@@ -76,6 +76,16 @@ QString AskOpenPath(const QString &title, const QString &extension)
     return path;
 }
 
+QString AskOpenPath(const QString &title, const QString &extension, const QString &filterName)
+{
+    FileDialogRequest request = dialogRequest(false, title, extension);
+    request.filterName = filterName;
+    const QString path = cleanPath(FileDialog(request));
+    if (!path.isEmpty())
+        rememberFolderOf(path);
+    return path;
+}
+
 QString AskImportPath(const QString &title, const QString &replacedFile,
                       const QString &overwriteQuestion)
 {

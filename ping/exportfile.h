@@ -21,6 +21,8 @@ QString AskSavePath(const QString &title, const QString &defaultName, const QStr
 
 // Open dialog; the answer trimmed and without line breaks, or empty when cancelled.
 QString AskOpenPath(const QString &title, const QString &extension);
+// The same with its own filter, for example "Text/CSV Files (*.txt;*.csv)".
+QString AskOpenPath(const QString &title, const QString &extension, const QString &filterName);
 
 // The import side: the open dialog, "Not Find This File." for a missing file, then
 // the overwrite question when the file to replace exists. Returns the chosen path,

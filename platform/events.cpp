@@ -10,4 +10,11 @@ void LetWindowCatchUp()
         QCoreApplication::processEvents();
 }
 
+void LetWindowRepaint()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents
+                                        | QEventLoop::X11ExcludeTimers);
+}
+
 } // namespace netvane

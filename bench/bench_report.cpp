@@ -1,0 +1,95 @@
+// The summary report over 1,000,000 and 10,000,000 echoes read back from a result
+// file, grouped by time (10 minutes) and by send size, through the report dialog's
+// Generate (the window repaints while it reads), beside `wc -l` on the same file:
+// seconds, and the resident memory the report adds.
+// Usage: bench_report [millions...]   (default: 1 10)
+
+#include "ping/resultreload.h"
+#include "report/dialogrpt.h"
+#include "resultfile.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QLocale>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace netvane;
+
+namespace {
+
+double wcSeconds(const QString &path)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess wc;
+    wc.start(u"wc"_qs, {u"-l"_qs, path});
+    wc.waitForFinished(-1);
+    return t.nsecsElapsed() / 1e9;
+}
+
+void reportOnce(DialogRpt &dialog, bool bySize, qint64 echoes)
+{
+    dialog.findChild<QRadioButton *>(bySize ? u"Option1_1"_qs : u"Option1_0"_qs)->setChecked(true);
+    dialog.comboGroupBy()->setEditText(u"10"_qs);
+    const long before = bench::ResidentKiB();
+    QElapsedTimer t;
+    t.start();
+    dialog.CommandBUild_Click();
+    const double seconds = t.nsecsElapsed() / 1e9;
+    const long after = bench::ResidentKiB();
+    qsizetype groups = 0;
+    if (const SummaryReport *report = dialog.report())
+        for (const ReportHost &host : report->hosts)
+            groups += host.groups.size();
+    std::printf("  by %-5s %7.3f s  (%.3f s per million)  %6lld groups  resident +%ld KiB\n",
+                bySize ? "size" : "time", seconds, seconds * 1e6 / double(echoes),
+                qlonglong(groups), after - before);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QList<qint64> millions;
+    for (int i = 1; i < argc; ++i)
+        millions.append(QByteArray(argv[i]).toLongLong());
+    if (millions.isEmpty())
+        millions = {1, 10};
+    QTemporaryDir dir;
+    for (const qint64 m : millions) {
+        const qint64 echoes = m * 1000000;
+        const QString path = dir.filePath(u"result.txt"_qs);
+        // One echo a second: a 10-minute group holds 100 echoes of each of 3 targets.
+        if (!bench::WriteResultFile(path, echoes, 1)) {
+            std::printf("cannot write %lld echoes\n", qlonglong(echoes));
+            return 1;
+        }
+        const ReloadedPingTest test = ReadResultFile(path);
+        std::printf("%lld echoes, %.0f MB; wc -l %.3f s\n", qlonglong(test.log.size()),
+                    QFileInfo(path).size() / 1e6, wcSeconds(path));
+        DialogRpt dialog;
+        ReportSource source;
+        source.log = &test.log;
+        source.targets = {u"192.168.100.101"_qs, u"router.lan"_qs, u"192.168.100.103"_qs};
+        source.repeat = 2;
+        // The file's sizes step every 6000 echoes through 100 sizes.
+        source.pingsPerSize = 6000 / 2;
+        source.sizeCount = 100;
+        dialog.setSource(source);
+        dialog.show();
+        for (const bool bySize : {false, true})
+            reportOnce(dialog, bySize, echoes);
+        QFile::remove(path);
+    }
+    return 0;
+}

@@ -1,0 +1,381 @@
+#include "report/dialogrpt.h"
+
+#include "ping/dialogexport.h"
+#include "ping/exportfile.h"
+#include "platform/desktopopen.h"
+#include "platform/dialogs.h"
+#include "platform/events.h"
+#include "platform/textfile.h"
+#include "ping/numericvalue.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QAbstractListModel>
+#include <QListView>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QTextOption>
+
+namespace netvane {
+
+// One column of the report, its texts made when a row is drawn.
+class ReportColumnModel final : public QAbstractListModel
+{
+public:
+    ReportColumnModel(int column, QObject *parent) : QAbstractListModel(parent), m_column(column) {}
+
+    void setReport(const SummaryReport *report)
+    {
+        beginResetModel();
+        m_report = report;
+        m_rows = report ? ReportRowCount(*report) : 0;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(std::min<qsizetype>(m_rows, INT_MAX));
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !m_report || !index.isValid())
+            return {};
+        return ReportCellText(*m_report, m_column, index.row());
+    }
+
+private:
+    const SummaryReport *m_report = nullptr;
+    qsizetype m_rows = 0;
+    int m_column;
+};
+
+namespace {
+// Clears the busy pointer however the build ends.
+struct BusyPointer {
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
+
+DialogRpt::DialogRpt(QWidget *parent)
+    : QDialog(parent), m_comboGroupBy(new QComboBox(this)), m_label1(new QLabel(this)),
+      m_text2(new QLabel(u"Calculating..."_qs, this)), m_header0(new QLabel(this))
+{
+    setObjectName(u"DialogRpt"_qs);
+    setWindowTitle(u" Ping Test Summary Report"_qs);
+    setWindowModality(Qt::ApplicationModal);
+
+    m_comboGroupBy->setObjectName(u"ComboGroupBy"_qs);
+    m_comboGroupBy->setEditable(true);
+    m_comboGroupBy->setInsertPolicy(QComboBox::NoInsert);
+    m_comboGroupBy->setCompleter(nullptr);
+    for (int m = 1; m <= 60; ++m)
+        m_comboGroupBy->addItem(QString::number(m));
+    for (int m = 90; m <= 300; m += 30)
+        m_comboGroupBy->addItem(QString::number(m));
+    connect(m_comboGroupBy->lineEdit(), &QLineEdit::editingFinished, this, [this] { groupByEdited(true); });
+    connect(m_comboGroupBy, &QComboBox::currentTextChanged, this, [this] { groupByEdited(false); });
+
+    m_option[0] = new QRadioButton(u"Time Period:"_qs, this);
+    m_option[1] = new QRadioButton(u"Send Buffer Size"_qs, this);
+    m_option[0]->setObjectName(u"Option1_0"_qs);
+    m_option[1]->setObjectName(u"Option1_1"_qs);
+    m_option[0]->setChecked(true);
+    m_label1->setObjectName(u"Label1_0"_qs);
+    m_label1->setText(u"Minutes"_qs);
+    auto *groupBy = new QLabel(u"Group By:"_qs, this);
+
+    m_text2->setObjectName(u"Text2"_qs);
+    m_text2->hide();
+
+    auto *top = new QGridLayout;
+    top->addWidget(groupBy, 0, 0);
+    top->addWidget(m_option[0], 0, 1);
+    top->addWidget(m_comboGroupBy, 0, 2);
+    top->addWidget(m_label1, 0, 3);
+    top->addWidget(m_option[1], 1, 1);
+    top->addWidget(m_text2, 1, 2, 1, 2);
+    // The "Minutes" label stands beside the option that is chosen.
+    connect(m_option[0], &QRadioButton::toggled, this, [this, top](bool timePeriod) {
+        top->removeWidget(m_label1);
+        top->addWidget(m_label1, timePeriod ? 0 : 1, 3);
+    });
+
+    auto *buttons = new QHBoxLayout;
+    // Each command has a text button and a picture twin that does the same.
+    const struct {
+        const char *name, *text;
+        QStyle::StandardPixmap picture; // for a twin
+        bool twin;
+    } named[] = {{"CommandBUild", "Generate", {}, false},
+                 {"Command3", "Generate", QStyle::SP_BrowserReload, true},
+                 {"CommandExport", "Export", {}, false},
+                 {"Command5", "Export", QStyle::SP_DialogSaveButton, true},
+                 {"CommandOpen", "Open", {}, false},
+                 {"Command6", "Open", QStyle::SP_DialogOpenButton, true},
+                 {"CommandPrint", "Print", {}, false},
+                 {"Command4", "Print", QStyle::SP_FileDialogDetailedView, true}};
+    for (const auto &n : named) {
+        auto *b = new QPushButton(this);
+        b->setObjectName(QString::fromLatin1(n.name));
+        b->setAutoDefault(false);
+        if (n.twin) {
+            b->setIcon(style()->standardIcon(n.picture));
+            b->setToolTip(QString::fromLatin1(n.text));
+            b->setFlat(true);
+            buttons->insertWidget(buttons->count() - 1, b);
+        } else {
+            b->setText(QString::fromLatin1(n.text));
+            buttons->addWidget(b);
+        }
+        m_buttons.append(b);
+    }
+    connect(m_buttons[0], &QPushButton::clicked, this, &DialogRpt::CommandBUild_Click);
+    connect(m_buttons[1], &QPushButton::clicked, this, &DialogRpt::CommandBUild_Click);
+    connect(m_buttons[2], &QPushButton::clicked, this, &DialogRpt::CommandExport_Click);
+    connect(m_buttons[3], &QPushButton::clicked, this, &DialogRpt::CommandExport_Click);
+    connect(m_buttons[4], &QPushButton::clicked, this, &DialogRpt::CommandOpen_Click);
+    connect(m_buttons[5], &QPushButton::clicked, this, &DialogRpt::CommandOpen_Click);
+    connect(m_buttons[6], &QPushButton::clicked, this, &DialogRpt::CommandPrint_Click);
+    connect(m_buttons[7], &QPushButton::clicked, this, &DialogRpt::CommandPrint_Click);
+
+    auto *table = new QGridLayout;
+    table->setHorizontalSpacing(0);
+    const QString headers[7] = {ReportFirstHeader(ReportGrouping::TimePeriod),
+                                u"TTL"_qs, u"Sent"_qs, u"Lost"_qs, u"AvgTime"_qs,
+                                u"Loss Rate - Chart"_qs, QString()};
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const int stretch[7] = {5, 1, 1, 1, 2, 2, 3};
+    for (int i = 0; i < 7; ++i) {
+        auto *list = new QListView(this);
+        list->setObjectName(u"List1_"_qs + QString::number(i));
+        list->setFont(fixed);
+        list->setUniformItemSizes(true);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_models[size_t(i)] = new ReportColumnModel(i, list);
+        list->setModel(m_models[size_t(i)]);
+        // Rows stay level across the columns: no horizontal bar takes a column's height.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        if (i < 6)
+            list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_list[size_t(i)] = list;
+        QLabel *header = i == 0 ? m_header0 : new QLabel(this);
+        header->setObjectName(u"Text3_"_qs + QString::number(i));
+        header->setText(headers[i]);
+        if (i < 6)
+            table->addWidget(header, 0, i, 1, i == 5 ? 2 : 1);
+        table->addWidget(list, 1, i);
+        table->setColumnStretch(i, stretch[i]);
+        // A click selects the same row in every column.
+        connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex &current) {
+                    if (m_syncing)
+                        return;
+                    m_syncing = true;
+                    for (QListView *other : m_list)
+                        other->setCurrentIndex(other->model()->index(current.row(), 0));
+                    m_syncing = false;
+                });
+    }
+    // The last column's scroll bar moves all of them.
+    for (int i = 0; i < 7; ++i)
+        connect(m_list[size_t(i)]->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [this](int value) {
+                    for (QListView *other : m_list)
+                        other->verticalScrollBar()->setValue(value);
+                });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(table, 1);
+    layout->addLayout(buttons);
+    resize(900, 560);
+}
+
+void DialogRpt::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Centred on the screen, a little (100 twips) above the middle.
+    if (const QScreen *s = screen()) {
+        const QRect area = s->availableGeometry();
+        move(area.center().x() - width() / 2, area.center().y() - height() / 2 - 100 / 15);
+    }
+}
+
+void DialogRpt::setSource(const ReportSource &source)
+{
+    m_source = source;
+    showReport(nullptr);
+    m_comboGroupBy->setEditText(QString::number(source.log ? OpeningGroupMinutes(*source.log) : 1));
+}
+
+void DialogRpt::sourceGone()
+{
+    if (!m_source.log)
+        return;
+    hide();
+    showReport(nullptr);
+    m_source = ReportSource();
+}
+
+void DialogRpt::groupByEdited(bool finished)
+{
+    // "0" turns into "1" as it is typed; any other text that is no number of minutes
+    // once the box is left (or Generate is clicked), so a half-typed value stays.
+    const QString text = m_comboGroupBy->currentText();
+    if (text.trimmed() == u"0" || (finished && NumericValue(text) < 1))
+        m_comboGroupBy->setEditText(u"1"_qs);
+}
+
+void DialogRpt::setBuilding(bool building)
+{
+    for (QPushButton *b : std::as_const(m_buttons))
+        b->setEnabled(!building);
+    m_text2->setVisible(building);
+}
+
+void DialogRpt::CommandBUild_Click()
+{
+    showReport(nullptr);
+    const ReportGrouping grouping =
+        m_option[1]->isChecked() ? ReportGrouping::SendSize : ReportGrouping::TimePeriod;
+    groupByEdited(true);
+    const int minutes = GroupMinutesOf(m_comboGroupBy->currentText());
+    ReportResult result = ReportResult::NoData;
+    QString error;
+    SummaryReport built;
+    setBuilding(true);
+    {
+        BusyPointer busy;
+        // The window repaints during the pass, but runs no timer: a scheduled test
+        // starting now would clear the log being read.
+        LetWindowRepaint();
+        if (m_source.log)
+            result = BuildSummaryReport(m_source, grouping, minutes, built, &LetWindowRepaint, &error);
+    }
+    setBuilding(false);
+    switch (result) {
+    case ReportResult::NoData:
+        MsgBox(u"No Data to Generate Report."_qs, BoxIcon::Critical);
+        break;
+    case ReportResult::Incomplete:
+        MsgBox(u"Ping test doesn't completed, Cannot generate report."_qs, BoxIcon::Critical);
+        break;
+    case ReportResult::ReadFailed:
+        MsgBox(error + u"    "_qs, BoxIcon::Exclamation);
+        break;
+    case ReportResult::Built: {
+        m_header0->setText(ReportFirstHeader(grouping));
+        showReport(&built);
+        break;
+    }
+    }
+    Q_EMIT buildFinished();
+}
+
+void DialogRpt::showReport(SummaryReport *built)
+{
+    // The columns let go of the report before it changes.
+    for (ReportColumnModel *model : m_models)
+        model->setReport(nullptr);
+    m_report.reset();
+    if (!built)
+        return;
+    m_report = std::move(*built);
+    for (ReportColumnModel *model : m_models)
+        model->setReport(&*m_report);
+}
+
+bool DialogRpt::checkReport()
+{
+    if (!m_source.log || m_source.log->isEmpty()) {
+        MsgBox(u"No Data to Generate Report."_qs, BoxIcon::Critical);
+        return false;
+    }
+    if (!m_report) {
+        MsgBox(u"Generate the report first."_qs, BoxIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+void DialogRpt::CommandExport_Click()
+{
+    if (!m_dialogExport)
+        m_dialogExport = new DialogExport(this);
+    const QString choice = m_dialogExport->ask(u"Report"_qs);
+    if (choice == u"Text")
+        ExportReport(u"txt"_qs);
+    else if (choice == u"CSV")
+        ExportReport(u"csv"_qs);
+}
+
+void DialogRpt::ExportReport(const QString &extension)
+{
+    if (!checkReport())
+        return;
+    const QString path = AskSavePath(u"Ping Test Report will be export to this File"_qs,
+                                     ReportFileName(*m_report), extension);
+    if (path.isEmpty())
+        return;
+    bool written = false;
+    QString error;
+    {
+        BusyPointer busy;
+        const QStringList lines =
+            extension == u"csv" ? ReportCsvLines(*m_report) : ReportTextLines(*m_report);
+        written = WriteTextLines(path, lines, &error);
+    }
+    if (!written) {
+        MsgBox(error + u"    "_qs, BoxIcon::Exclamation);
+        return;
+    }
+    ShowFileSaved(u"Ping test report has export to file: \r\n\r\n"_qs + path);
+}
+
+void DialogRpt::CommandOpen_Click()
+{
+    const QString path = AskOpenPath(u"Open"_qs, u"txt"_qs, u"Text/CSV Files (*.txt *.csv)"_qs);
+    if (path.isEmpty())
+        return;
+    const bool csv = path.right(4).toUpper().contains(u"CSV");
+    if (!OpenWithDesktop(path, csv ? OpenWith::Association : OpenWith::TextEditor))
+        MsgBox(u"Cannot open "_qs + path + u"   "_qs, BoxIcon::Critical);
+}
+
+void DialogRpt::CommandPrint_Click()
+{
+    if (!checkReport())
+        return;
+    QPrinter printer;
+    printer.setDocName(ReportFileName(*m_report));
+    // The lines are up to 123 characters and more with their tabs: across the page.
+    printer.setPageOrientation(QPageLayout::Landscape);
+    if (!AskPrint(printer, this))
+        return;
+    QTextDocument document;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(8);
+    document.setDefaultFont(font);
+    QTextOption option = document.defaultTextOption();
+    option.setTabStopDistance(QFontMetricsF(font).horizontalAdvance(u' ') * 10);
+    option.setWrapMode(QTextOption::NoWrap);
+    document.setDefaultTextOption(option);
+    document.setPlainText(ReportTextLines(*m_report).join(u'\n'));
+    BusyPointer busy;
+    document.print(&printer);
+    if (!printer.isValid() || printer.printerState() == QPrinter::Error)
+        MsgBox(u"The report could not be printed.   "_qs, BoxIcon::Critical);
+}
+
+} // namespace netvane
