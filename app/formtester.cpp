@@ -1,5 +1,9 @@
 #include "app/formtester.h"
 
+#include "app/dialoghelp.h"
+#include "app/openlogfile.h"
+#include "app/schedulepanel.h"
+
 #include "console/consolepanel.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistpanel.h"
@@ -9,12 +13,15 @@
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
+#include "platform/clipboard.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
+#include "platform/texteditor.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -26,7 +33,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
@@ -67,6 +76,21 @@ FormTester::FormTester(QWidget *parent)
     });
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
+    m_schedulePanel->setHooks({
+        [this] { return m_mode; },
+        [this] { return m_busy; },
+        [this] { return m_pingPanel->title(0); },
+        [this] {
+            m_consolePanel->hide();
+            if (auto *scan = findChild<QWidget *>(u"Picture3"_qs))
+                scan->hide();
+            if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
+                detail->hide();
+            m_pingPanel->show();
+            m_pingPanel->reportButton()->hide();
+        },
+    });
+    connect(m_schedulePanel, &SchedulePanel::startDue, this, &FormTester::ScheduledStart);
     resize(1180, 720);
 
     // The saved settings go into the boxes built above (their change handling runs),
@@ -100,6 +124,8 @@ void FormTester::buildControls()
     m_settingsBox = new PingSettingsBox(m_settingsFrame);
     settingsGrid->addWidget(m_settingsBox, 0, 0);
     top->addWidget(m_settingsFrame, 1);
+    m_schedulePanel = new SchedulePanel(this, central);
+    top->addWidget(m_schedulePanel);
     outer->addLayout(top);
 
     m_commandRow = new QHBoxLayout;
@@ -129,6 +155,21 @@ void FormTester::buildControls()
     command11->setObjectName(u"Command11"_qs);
     command11->setToolTip(u"DOS Commands"_qs);
     m_commandRow->addWidget(command11);
+    m_commandSelectFun = new QPushButton(u"Function"_qs, central);
+    m_commandSelectFun->setObjectName(u"CommandSelectFun_0"_qs);
+    m_commandSelectFun->setToolTip(u"Choose the function Start runs: ping test or traceroute"_qs);
+    m_commandRow->insertWidget(0, m_commandSelectFun);
+    auto *command1 = new QPushButton(u"Open Log"_qs, central);
+    command1->setObjectName(u"Command1"_qs);
+    command1->setToolTip(u"Open a log or export file"_qs);
+    auto *command2 = new QPushButton(u"Copy Screen"_qs, central);
+    command2->setObjectName(u"Command2"_qs);
+    command2->setToolTip(u"Copy the result panel to the clipboard as a picture"_qs);
+    m_commandRow->addWidget(command1);
+    m_commandRow->addWidget(command2);
+    connect(command1, &QPushButton::clicked, this, &FormTester::Command1_Click);
+    connect(command2, &QPushButton::clicked, this, &FormTester::Command2_Click);
+    connect(m_commandSelectFun, &QPushButton::clicked, this, [this] { CommandSelectFun_Click(0); });
 
     // Body: the target column and the result panels.
     auto *body = new QHBoxLayout;
@@ -161,26 +202,34 @@ void FormTester::buildControls()
 
 void FormTester::buildMenus()
 {
+    const auto item = [this](QMenu *menu, const QString &caption, const QString &name,
+                             void (FormTester::*slot)()) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
     m_mnuFile = menuBar()->addMenu(u"&File"_qs);
     m_mnuFile->setObjectName(u"mnuFile"_qs);
-    QAction *exit = m_mnuFile->addAction(u"E&xit"_qs);
-    exit->setObjectName(u"mnuExit"_qs);
-    connect(exit, &QAction::triggered, this, [this] {
-        if (!refuseWhileBusy())
-            close();
-    });
+    QAction *exit = item(m_mnuFile, u"E&xit"_qs, u"mnuExit"_qs, &FormTester::mnuExit_Click);
 
     m_mnuOperate = menuBar()->addMenu(u"&Operate"_qs);
     m_mnuOperate->setObjectName(u"mnuOperate"_qs);
-    m_mnuStart = m_mnuOperate->addAction(u"Ping"_qs);
-    m_mnuStart->setObjectName(u"mnuStart"_qs);
-    connect(m_mnuStart, &QAction::triggered, this, &FormTester::CommandStart_Click);
-    m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
-    m_mnuStop->setObjectName(u"mnuStop"_qs);
-    connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
-    m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
-    m_mnuExport->setObjectName(u"mnuExport"_qs);
-    connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
+    m_mnuStart = item(m_mnuOperate, u"Ping"_qs, u"mnuStart"_qs, &FormTester::CommandStart_Click);
+    m_mnuStop = item(m_mnuOperate, u"S&top"_qs, u"mnuStop"_qs, &FormTester::CommandStop_Click);
+    m_mnuOperate->addSeparator();
+    m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
+                       &FormTester::CommandExport_Click);
+    item(m_mnuOperate, u"O&pen"_qs, u"mnuOpen"_qs, &FormTester::Command1_Click);
+    item(m_mnuOperate, u"&Copy Screen"_qs, u"mnuCopy"_qs, &FormTester::Command2_Click);
+    QAction *report = m_mnuOperate->addAction(u"Open Summary Report"_qs);
+    report->setObjectName(u"mnuReport"_qs);
+    // The same as the report button of the ping panel.
+    connect(report, &QAction::triggered, m_pingPanel->reportButton(), &QPushButton::click);
+
+    m_mnuFunction = menuBar()->addMenu(u"&Function"_qs);
+    m_mnuFunction->setObjectName(u"mnuFunction"_qs);
+    item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs, &FormTester::mnuSelectPing_Click);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -190,13 +239,8 @@ void FormTester::buildMenus()
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
     m_mnuHelp = menuBar()->addMenu(u"&Help"_qs);
     m_mnuHelp->setObjectName(u"mnuHelp"_qs);
-    QAction *about = m_mnuHelp->addAction(u"&About"_qs);
-    about->setObjectName(u"mnuAbout"_qs);
-    connect(about, &QAction::triggered, this, [] {
-        MsgBox(u"Netvane 9.10\n\nTests and logs network connectivity: ping tests, traceroutes, "
-               u"IP range scans and network commands."_qs,
-               BoxIcon::Information, BoxButtons::Ok, u"About Netvane"_qs);
-    });
+    item(m_mnuHelp, u"&How to Use ?"_qs, u"mnuHowTo"_qs, &FormTester::mnuHowTo_Click);
+    item(m_mnuHelp, u"&About"_qs, u"mnuAbout"_qs, &FormTester::mnuAbout_Click);
 }
 
 void FormTester::EnterBusy()
@@ -215,14 +259,26 @@ void FormTester::LeaveBusy()
 
 void FormTester::CommandStart_Click()
 {
+    startPing(false);
+}
+
+void FormTester::startPing(bool bySchedule)
+{
     if (!m_settingsBox->ValidateAll()) {
         // A dialog's Ping refused here must not stay behind for the next Start.
         m_ipListPanel->clearManualTargets();
         return;
     }
     // A running test keeps the plan it started with.
-    if (!m_busy)
+    if (!m_busy) {
         ApplyPingSettings(m_settingsBox->settings(), *m_pingTest);
+        // Only a test the schedule started stops at the schedule's end.
+        m_scheduledRun = bySchedule;
+        m_pingTest->setScheduledStop(bySchedule ? std::optional(m_schedulePanel->end())
+                                                : std::nullopt,
+                                     m_schedulePanel->clock());
+    }
+    m_schedulePanel->selectImmediately();
     StartPingTest();
 }
 
@@ -363,7 +419,135 @@ void FormTester::closeEvent(QCloseEvent *event)
         return;
     }
     saveSettings();
+    // The program's other windows (the help, dialogs left open) go with it.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
     event->accept();
+}
+
+void FormTester::mnuExit_Click()
+{
+    // Through the close: a refusal while busy, otherwise the settings are kept.
+    if (!refuseWhileBusy())
+        close();
+}
+
+void FormTester::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_schedulePanel->hidePicker();
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Centred once, when first shown; later the window stays where the user put it.
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.left() + (area.width() - frameGeometry().width()) / 2,
+             qMax(area.top(), area.top() + (area.height() - frameGeometry().height()) / 2 - 7));
+    }
+    m_text4->setFocus();
+}
+
+void FormTester::mousePressEvent(QMouseEvent *event)
+{
+    m_schedulePanel->hidePicker();
+    if (auto *traceIP = findChild<QWidget *>(u"TraceIP"_qs))
+        traceIP->hide();
+    QMainWindow::mousePressEvent(event);
+}
+
+void FormTester::ScheduledStart()
+{
+    m_scheduledRun = true;
+    startPing(true);
+}
+
+void FormTester::mnuSelectPing_Click()
+{
+    m_mode = u"Ping"_qs;
+    m_settingsFrame->show();
+    m_schedulePanel->commandTypeChanged();
+}
+
+void FormTester::CommandSelectFun_Click(int index)
+{
+    if (index != 0)
+        return;
+    if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
+        detail->hide();
+    m_text4->setFocus();
+    m_mnuFunction->popup(m_commandSelectFun->mapToGlobal(QPoint(0, m_commandSelectFun->height())));
+}
+
+void FormTester::Command2_Click()
+{
+    // Nothing visible to copy leaves the clipboard as the user had it.
+    if (m_pingPanel->isVisibleTo(this))
+        CopyPictureToClipboard(m_pingPanel);
+    else if (auto *scan = findChild<QWidget *>(u"Picture3"_qs); scan && scan->isVisibleTo(this))
+        CopyPictureToClipboard(scan);
+    m_text4->setFocus();
+}
+
+void FormTester::Command1_Click()
+{
+    m_text4->setFocus();
+    const QString path = ChooseLogFile();
+    if (path.isEmpty())
+        return;
+    const bool opened = ViewerFor(path) == LogViewer::Associated ? OpenWithAssociatedProgram(path)
+                                                                 : OpenInTextEditor(path);
+    if (!opened)
+        MsgBox(u"No program could be started to open "_qs + path + u"    Command1_Click"_qs,
+               BoxIcon::Exclamation);
+}
+
+QPixmap FormTester::helpPicture(int page)
+{
+    const auto grabPanel = [this](QWidget *panel) {
+        if (!panel)
+            return QPixmap();
+        if (!panel->isVisibleTo(this)) {
+            // A hidden panel is drawn at the size the result panels have now.
+            panel->resize(m_pingPanel->isVisibleTo(this) ? m_pingPanel->size() : QSize(800, 500));
+            if (panel->layout())
+                panel->layout()->activate();
+        }
+        return panel->grab();
+    };
+    switch (page) {
+    case 1: return grab();
+    case 2: return grabPanel(m_pingPanel);
+    case 3: return grabPanel(findChild<QWidget *>(u"Frame1_2"_qs));
+    case 4: return grabPanel(findChild<QWidget *>(u"Picture3"_qs));
+    case 5: return grabPanel(m_consolePanel);
+    case 6: return grabPanel(m_pingPanel);
+    case 7: {
+        DialogExport dialog(this);
+        dialog.adjustSize();
+        return dialog.grab();
+    }
+    case 8: return grabPanel(m_schedulePanel);
+    default: return {};
+    }
+}
+
+void FormTester::mnuHowTo_Click()
+{
+    if (!m_dialogHelp)
+        m_dialogHelp = new DialogHelp([this](int page) { return helpPicture(page); }, this);
+    m_dialogHelp->Form_Load();
+    m_dialogHelp->show();
+    m_dialogHelp->raise();
+}
+
+void FormTester::mnuAbout_Click()
+{
+    MsgBox(u"Netvane 9.10\n\nTests and logs network connectivity: timed ping tests against a list "
+           u"of hosts, groups and address ranges with statistics, kept results and exports; "
+           u"traceroutes; IP range scans; network commands; summary reports; scheduled starts."_qs,
+           BoxIcon::Information, BoxButtons::Ok, u"About Netvane"_qs);
 }
 
 void FormTester::applySettings()

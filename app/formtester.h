@@ -12,6 +12,11 @@
 // previous ping test again from the result store; the settings are saved again when
 // a test starts and when the window closes. Export writes the results on show.
 //
+// The shell: the start choice (SchedulePanel) starts a test or trace at a chosen
+// minute through the same Start; copy screen puts the visible panel on the
+// clipboard; open log file shows a written file in its viewer; the help pages are
+// pictures of this window's own panels.
+//
 // The window takes its data folder and settings from the XDG folders, so a test
 // isolates it with temporary ones.
 
@@ -38,6 +43,8 @@ class IpListPanel;
 class DialogExport;
 class PingPanel;
 class PingSettingsBox;
+class DialogHelp;
+class SchedulePanel;
 
 class FormTester final : public QMainWindow
 {
@@ -51,6 +58,20 @@ public:
     void CommandStart_Click();
     void StartPingTest();
     void CommandStop_Click();
+    // The scheduled moment has come: the task of the current command type starts,
+    // a ping test with the schedule's end as its stop time.
+    void ScheduledStart();
+    void mnuSelectPing_Click();
+    // Shows the Function menu beside the function button.
+    void CommandSelectFun_Click(int index);
+    // Copy screen: a picture of the visible result panel onto the clipboard.
+    void Command2_Click();
+    // Open log file: the chooser, then the file's viewer.
+    void Command1_Click();
+    void mnuHowTo_Click();
+    void mnuAbout_Click();
+    // Exit from the menu: refused while busy, else the window closes.
+    void mnuExit_Click();
     void EnterBusy();
     void LeaveBusy();
 
@@ -76,9 +97,14 @@ public:
     ConsolePanel *consolePanel() const { return m_consolePanel; }
     PingSettingsBox *settingsBox() const { return m_settingsBox; }
     IpListPanel *ipListPanel() const { return m_ipListPanel; }
+    SchedulePanel *schedulePanel() const { return m_schedulePanel; }
+    DialogHelp *dialogHelp() const { return m_dialogHelp; }
+    bool scheduledRun() const { return m_scheduledRun; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void buildMenus();
@@ -88,6 +114,9 @@ private:
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
     bool refuseWhileBusy();
+    void startPing(bool bySchedule);
+    // The picture of a help page, from the live window.
+    QPixmap helpPicture(int page);
     void collectSettings();
 
     QString m_dataFolder;
@@ -120,9 +149,15 @@ private:
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
     QAction *m_mnuExport = nullptr;
+    QMenu *m_mnuFunction = nullptr;
+    SchedulePanel *m_schedulePanel = nullptr;
+    DialogHelp *m_dialogHelp = nullptr;
+    QPushButton *m_commandSelectFun = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;
+    bool m_scheduledRun = false; // the running test was started by the schedule
+    bool m_shown = false;
 };
 
 } // namespace netvane

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 set -eu
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev iproute2 util-linux procps)
+packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev iproute2 util-linux procps libcap2-bin)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
