@@ -1,8 +1,9 @@
 #pragma once
 // The settings kept between runs: the texts of the ping and traceroute setting
 // boxes, the last command type, the last folder of a file dialog and two facts about
-// the last test. Thirteen text values in QSettings (the user's configuration folder,
-// "Netvane/Netvane.conf"), read once at start-up and written when a ping test starts
+// the last test. Thirteen text values in an ini file in the user's configuration
+// folder ("Netvane/Netvane.conf", section [General], the layout QSettings reads),
+// read once at start-up and written when a ping test starts
 // and when the window closes. The window puts the texts back into its boxes, and
 // collects them, by the boxes' object names (BoxSettings).
 
@@ -47,10 +48,12 @@ public:
     QString value(Key key) const { return m_values[size_t(key)]; }
     void setValue(Key key, const QString &value) { m_values[size_t(key)] = value; }
 
-    // Reads the thirteen values; a missing one stays empty, and an unreadable file
-    // leaves them all empty.
-    void load();
-    // Writes the thirteen values; false with the description when they could not be.
+    // Reads the thirteen values; a missing or damaged one stays empty, every other
+    // one is kept. False with the reason when the file exists but cannot be read
+    // (something other than a regular file at its path): all stay empty then.
+    bool load(QString *error = nullptr);
+    // Writes the thirteen values, replacing the file whole or not at all; false with
+    // the system's description when they could not be written.
     bool save(QString *error = nullptr) const;
 
 private:

@@ -95,7 +95,8 @@ FormTester::FormTester(QWidget *parent)
 
     // The saved settings go into the boxes built above (their change handling runs),
     // then the function used last shows its previous results.
-    m_settings.load();
+    if (QString why; !m_settings.load(&why))
+        MsgBox(why, BoxIcon::Exclamation);
     LetWindowCatchUp();
     applySettings();
     if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
@@ -598,6 +599,10 @@ void FormTester::ReloadPreviousPingTest()
     const QFileInfo info(path);
     if (!info.exists())
         return;
+    if (!info.isFile()) { // a FIFO or a folder: nothing to show, and the start goes on
+        MsgBox(QDir::toNativeSeparators(path) + u" is not a regular file"_qs, BoxIcon::Exclamation);
+        return;
+    }
     m_mode = u"Ping"_qs;
     if (info.size() > 1000000
         && MsgBox(u"Load the pre ping test log ?"_qs, BoxIcon::None, BoxButtons::YesNo)

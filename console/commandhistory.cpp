@@ -1,11 +1,10 @@
 #include "console/commandhistory.h"
 
+#include "platform/linestream.h"
 #include "platform/textfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -15,6 +14,10 @@ namespace {
 
 // Every rewrite ends the file with a line of one blank, where reading stops.
 const QString EndLine = QStringLiteral(" ");
+
+// A longer line is no command of ours (pasted garbage, a binary file): it is
+// skipped whole rather than split into several entries.
+constexpr qint64 MaxHistoryLineBytes = 64 * 1024;
 
 // Sorting looks only at the start of each command.
 constexpr int SortKeyLength = 30;
@@ -82,26 +85,25 @@ bool CommandHistory::load(QString *error)
 {
     m_entries.clear();
     m_viewOrder.clear();
+    m_latin1.clear();
     m_sorted = false;
     if (!QFileInfo::exists(m_path)) {
         if (!WriteTextLines(m_path, DefaultHistory() << EndLine, error))
             return false;
     }
-    QFile probe(m_path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        *error = probe.errorString();
-        return false;
-    }
-    probe.close();
-    const QStringList lines = ReadTextLines(m_path);
-    for (const QString &line : lines) {
-        const QString command = line.trimmed();
+    // Read as a stream up to the end line: the file may be far longer than the list.
+    return ReadTextLinesWhile(m_path, MaxHistoryLineBytes, [this](const TextLine &line) {
+        if (line.tooLong)
+            return true; // no command of ours: skipped, the entries after it stay
+        const QString command = line.text.trimmed();
         if (command.isEmpty())
-            break;
+            return false;
         m_viewOrder << int(m_entries.size());
         m_entries << command;
-    }
-    return true;
+        if (line.latin1)
+            m_latin1.insert(command);
+        return true;
+    }, error);
 }
 
 bool CommandHistory::rewrite(const QStringList &entries, QString *error)
@@ -112,11 +114,8 @@ bool CommandHistory::rewrite(const QStringList &entries, QString *error)
             lines << entry;
     }
     lines << EndLine;
-    QByteArray bytes;
-    for (const QString &line : std::as_const(lines))
-        bytes += line.toUtf8() + "\r\n";
     // Replaced whole: a failed write (a full disk) leaves the old history in place.
-    if (!exportTo(m_path, bytes, error))
+    if (!WriteTextLines(m_path, lines, error, &m_latin1))
         return false;
     return load(error);
 }
@@ -127,6 +126,12 @@ bool CommandHistory::add(const QString &command, bool *added, QString *error)
     const QString text = command.trimmed();
     if (text.isEmpty() || m_entries.contains(text, Qt::CaseSensitive))
         return true;
+    if (ContainsControlCharacter(text)) {
+        // A line break would end the list there at the next load.
+        *error = u"A command with a line break, tab or other control character cannot be "
+                 "kept in the history."_qs;
+        return false;
+    }
     if (!rewrite(QStringList(m_entries) << text, error))
         return false;
     *added = true;
@@ -156,12 +161,8 @@ bool CommandHistory::keepLast(int n, QString *error)
 
 bool CommandHistory::clearAll(QString *error)
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = file.errorString();
+    if (!ReplaceFile(m_path, {}, error))
         return false;
-    }
-    file.close();
     return load(error);
 }
 
@@ -177,37 +178,33 @@ void CommandHistory::sortView()
 
 bool CommandHistory::exportTo(const QString &target, const QByteArray &content, QString *error)
 {
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return ReplaceFile(target, content, error);
 }
 
 bool CommandHistory::fileContent(QByteArray *content, QString *error) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    *content = file.readAll();
-    return true;
+    return ReadFileBytes(m_path, content, error);
 }
 
 bool CommandHistory::importFrom(const QString &source, QString *error)
 {
-    const QFileInfo from(source);
-    const QFileInfo to(m_path);
-    if (!(to.exists() && from.canonicalFilePath() == to.canonicalFilePath())) {
-        QFile in(source);
-        if (!in.open(QIODevice::ReadOnly)) {
-            *error = in.errorString();
+    if (!IsSameFile(source, m_path)) {
+        QByteArray content;
+        if (!ReadFileBytes(source, &content, error))
+            return false;
+        // A file that would load as an empty history is refused: the history stays.
+        CommandHistory imported(QFileInfo(source).absolutePath());
+        imported.m_path = source;
+        if (!imported.load(error))
+            return false;
+        if (imported.entries().isEmpty()) {
+            *error = u"No command was found in this file, the DOS command history has not "
+                     "been changed:\r\n"_qs
+                     + source;
             return false;
         }
         // Written whole or not at all: a failed import keeps the old history.
-        if (!exportTo(m_path, in.readAll(), error))
+        if (!exportTo(m_path, content, error))
             return false;
     }
     return load(error);

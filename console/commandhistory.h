@@ -4,6 +4,8 @@
 // it with a line holding one blank. The list shows the entries in file order or
 // sorted; the file always keeps the order in which commands were added.
 
+#include "platform/textfile.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -43,7 +45,8 @@ public:
     // returns to file order. False with the reason on failure; what was read stays.
     bool load(QString *error);
     // Adds a trimmed command unless it is empty or already listed (exact, case
-    // counts). *added tells whether the file changed.
+    // counts). *added tells whether the file changed. A command holding a control
+    // character (a pasted line break) is refused with the reason.
     bool add(const QString &command, bool *added, QString *error);
     // Removes the entries at these rows of the view.
     bool removeViewRows(const QList<int> &rows, QString *error);
@@ -57,9 +60,10 @@ public:
     // The history file as it stands on disk, taken before an export asks for a
     // target, so exporting onto the history file itself loses nothing.
     bool fileContent(QByteArray *content, QString *error) const;
-    // Writes an export whole (or not at all).
+    // Writes an export whole (or not at all); the old file stays on failure.
     static bool exportTo(const QString &target, const QByteArray &content, QString *error);
-    // Replaces the history file by a copy of `source`, then reloads.
+    // Replaces the history file by a copy of `source`, then reloads. A file that
+    // holds no command is refused and the history stays as it was.
     bool importFrom(const QString &source, QString *error);
 
 private:
@@ -69,6 +73,7 @@ private:
     QStringList m_entries;
     QList<int> m_viewOrder; // view row -> entry index
     bool m_sorted = false;
+    Latin1Lines m_latin1; // entries whose line was read as Latin-1
 };
 
 } // namespace netvane

@@ -3,6 +3,7 @@
 #include "ping/exportfile.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
+#include "platform/textfile.h"
 #include "platform/texteditor.h"
 
 #include <QAction>
@@ -358,7 +359,8 @@ void ConsolePanel::ExportHistory()
                                      HistoryExportName(QDateTime::currentDateTime()), u"txt"_qs);
     if (path.isEmpty())
         return;
-    if (!CommandHistory::exportTo(path, content, &error)) {
+    // Onto the history file itself: it already holds what would be written.
+    if (!IsSameFile(path, m_history.path()) && !CommandHistory::exportTo(path, content, &error)) {
         MsgBox(error, BoxIcon::Critical);
         return;
     }

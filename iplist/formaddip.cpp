@@ -1,6 +1,7 @@
 #include "iplist/formaddip.h"
 
 #include "iplist/iplistitem.h"
+#include "platform/textfile.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -62,6 +63,11 @@ bool FormAddIP::checkedEntry(QString *entry)
     text.remove(u' ');
     text.remove(u'\r');
     text.remove(u'\n');
+    if (ContainsControlCharacter(text)) { // it would not survive as a line of the list file
+        refuse(u"Invalid IP entry, it cannot contain a tab or other control character."_qs,
+               m_text2);
+        return false;
+    }
     if (ClassifyAddressText(text).kind == AddressClass::Invalid) {
         refuse(u"Invalid IP entry, Please check."_qs, m_text2);
         return false;

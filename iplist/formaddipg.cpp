@@ -1,6 +1,7 @@
 #include "iplist/formaddipg.h"
 
 #include "iplist/iplistitem.h"
+#include "platform/textfile.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -104,6 +105,7 @@ bool FormAddIPG::checkedMembers(QString *joined)
     QString text = m_ips->toPlainText().trimmed();
     text.replace(u'\r', u',');
     text.replace(u'\n', u','); // the editor's line breaks are the members' separators
+    text.replace(u'\t', u','); // and so are tabs, which its Tab key inserts
     if (text.isEmpty()) {
         refuse(u"Invalid IP entry, Please check."_qs, m_ips);
         return false;
@@ -116,6 +118,12 @@ bool FormAddIPG::checkedMembers(QString *joined)
             refuse(u"Invalid IP entry '"_qs + c.stripped + u"'."_qs, m_ips);
             return false;
         }
+        if (ContainsControlCharacter(part)) {
+            refuse(u"Invalid IP entry '"_qs + part.trimmed()
+                       + u"', it cannot contain a control character."_qs,
+                   m_ips);
+            return false;
+        }
     }
     *joined = text;
     return true;
@@ -123,6 +131,11 @@ bool FormAddIPG::checkedMembers(QString *joined)
 
 bool FormAddIPG::checkedTitle()
 {
+    if (ContainsControlCharacter(m_title->text())) {
+        refuse(u"Invalid title, it cannot contain a line break, tab or other control character."_qs,
+               m_title);
+        return false;
+    }
     if (IsValidItemTitle(m_title->text()))
         return true;
     refuse(u"Invalid title '"_qs + m_title->text().trimmed()

@@ -1,6 +1,7 @@
 #include "iplist/formaddipr.h"
 
 #include "iplist/iplistitem.h"
+#include "platform/textfile.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -111,6 +112,11 @@ void FormAddIPR::Command1_Click()
     QString first, last;
     if (!checkedRange(&first, &last))
         return;
+    if (ContainsControlCharacter(m_title->text())) {
+        refuse(u"Invalid title, it cannot contain a line break, tab or other control character."_qs,
+               m_title);
+        return;
+    }
     if (!IsValidItemTitle(m_title->text())) {
         refuse(u"Invalid title '"_qs + m_title->text().trimmed()
                    + u"', a title cannot contain ','."_qs,

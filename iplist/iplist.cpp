@@ -36,10 +36,17 @@ QStringList IpList::defaultItems() const
 bool IpList::LoadIpList(QString *error)
 {
     m_items.clear();
+    m_latin1.clear();
     bool ok = true;
     if (!QFile::exists(filePath()))
         ok = WriteIpListFile(filePath(), defaultItems(), error);
-    m_items = ReadIpListFile(filePath());
+    QString why;
+    m_items = ReadIpListFile(filePath(), nullptr, &m_latin1, &why);
+    if (!why.isEmpty()) {
+        ok = false;
+        if (error)
+            *error = why;
+    }
     SortListLines(m_items);
     Q_EMIT ipListLoaded(pickerEntries());
     return ok;
@@ -47,18 +54,9 @@ bool IpList::LoadIpList(QString *error)
 
 bool IpList::rewrite(const QStringList &items, QString *error)
 {
-    // Written beside the list first and then put in its place, so a failed write
-    // (a full disk) leaves the old list whole instead of an empty or partial one.
-    const QString fresh = filePath() + u".new"_qs;
-    bool ok = WriteIpListFile(fresh, items, error);
-    LetWindowCatchUp();
-    if (ok) {
-        QFile::remove(filePath());
-        ok = QFile::rename(fresh, filePath());
-        if (!ok && error)
-            *error = u"The IP List file cannot be replaced: "_qs + filePath();
-    }
-    QFile::remove(fresh);
+    // Replaced whole or not at all: a failed write (a full disk) leaves the old
+    // list. Items read as Latin-1 are written back with their old bytes.
+    const bool ok = WriteIpListFile(filePath(), items, error, &m_latin1);
     LetWindowCatchUp();
     LoadIpList();
     return ok;

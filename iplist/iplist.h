@@ -7,6 +7,8 @@
 // Item strings and the file: iplist/iplistitem.h, iplist/iplistfile.h. Expansion
 // into targets: iplist/targettable.h.
 
+#include "platform/textfile.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -28,7 +30,8 @@ public:
     void setNetworkFiles(const QString &routeFile, const QString &resolvConf);
 
     // Creates the file with the defaults when it is missing, reads and sorts it.
-    // False (with the reason) when the file could not be created.
+    // False (with the reason) when the file could not be created or read (a path
+    // that is no regular file); the list is then empty.
     bool LoadIpList(QString *error = nullptr);
     // The rewrite sequence: the file is replaced by these items and reloaded.
     bool rewrite(const QStringList &items, QString *error = nullptr);
@@ -62,6 +65,7 @@ private:
     QString m_routeFile;
     QString m_resolvConf;
     QStringList m_items;
+    Latin1Lines m_latin1; // items whose line was read as Latin-1
 };
 
 // The confirmation text of a delete of these display texts: the first nine, each

@@ -4,6 +4,8 @@
 #include "platform/linestream.h"
 #include "platform/textfile.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 namespace netvane {
@@ -12,11 +14,9 @@ bool IsUsableItemLine(const QString &line)
 {
     if (line.size() < 2)
         return false;
-    for (QChar c : line) {
-        // Control characters or undecodable bytes: not a text line of ours.
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QChar::ReplacementCharacter)
-            return false;
-    }
+    // Control characters or undecodable bytes: not a text line of ours.
+    if (ContainsControlCharacter(line) || line.contains(QChar::ReplacementCharacter))
+        return false;
     switch (line.at(0).unicode()) {
     case 'A':
         return !line.mid(1).trimmed().isEmpty();
@@ -32,22 +32,28 @@ bool IsUsableItemLine(const QString &line)
     }
 }
 
-QStringList ReadIpListFile(const QString &path, bool *exists)
+QStringList ReadIpListFile(const QString &path, bool *exists, Latin1Lines *latin1, QString *error)
 {
     QStringList items;
+    QString why;
     const bool opened = ReadTextLinesWhile(path, MaxIpListLineBytes,
-                                           [&items](const QString &raw, bool tooLong) {
-        if (tooLong)
+                                           [&items, latin1](const TextLine &raw) {
+        if (raw.tooLong)
             return true;
-        const QString line = raw.trimmed();
+        const QString line = raw.text.trimmed();
         if (line.isEmpty())
             return false;
-        if (!line.startsWith(u'=') && IsUsableItemLine(line))
+        if (!line.startsWith(u'=') && IsUsableItemLine(line)) {
             items << line;
+            if (raw.latin1 && latin1)
+                latin1->insert(line);
+        }
         return true;
-    });
+    }, &why);
     if (exists)
-        *exists = opened;
+        *exists = opened || QFile::exists(path);
+    if (!opened && error && QFile::exists(path))
+        *error = why;
     return items;
 }
 
@@ -58,11 +64,12 @@ void SortListLines(QStringList &items)
     });
 }
 
-bool WriteIpListFile(const QString &path, const QStringList &items, QString *error)
+bool WriteIpListFile(const QString &path, const QStringList &items, QString *error,
+                     const Latin1Lines *latin1)
 {
     QStringList lines = items;
     lines << u" "_qs;
-    return WriteTextLines(path, lines, error);
+    return WriteTextLines(path, lines, error, latin1);
 }
 
 QStringList DefaultIpListItems(const QString &gateway, const QString &localAddress,

@@ -5,6 +5,7 @@
 #include "iplist/formaddipg.h"
 #include "iplist/formaddipr.h"
 #include "iplist/iplist.h"
+#include "iplist/iplistfile.h"
 #include "iplist/iplistitem.h"
 #include "ping/exportfile.h"
 #include "platform/dialogs.h"
@@ -623,10 +624,15 @@ void IpListPanel::ExportIpList()
                     u"txt"_qs);
     if (path.isEmpty())
         return;
-    QFile source(m_list->filePath());
-    if (!source.copy(path)) {
-        MsgBox(source.errorString(), BoxIcon::Critical);
-        return;
+    // The list file onto itself: it already holds what would be written.
+    if (!IsSameFile(path, m_list->filePath())) {
+        QByteArray content;
+        QString error;
+        if (!ReadFileBytes(m_list->filePath(), &content, &error)
+            || !ReplaceFile(path, content, &error)) {
+            MsgBox(error, BoxIcon::Critical);
+            return;
+        }
     }
     LetWindowCatchUp();
     ShowFileSaved(u"IP List has export to file: "_qs + path);
@@ -639,18 +645,25 @@ void IpListPanel::ImportIpList()
                                        u"Overwrite the current IP List?"_qs);
     if (path.isEmpty())
         return;
-    // Copied next to the list first, so a failed copy leaves the old list whole.
-    const QString partial = target + u".new"_qs;
-    QFile::remove(partial);
-    QFile source(path);
-    if (!source.copy(partial)) {
-        MsgBox(source.errorString(), BoxIcon::Critical);
-        return;
-    }
-    QFile::remove(target);
-    if (!QFile::rename(partial, target)) {
-        MsgBox(u"The IP List file cannot be replaced: "_qs + target, BoxIcon::Critical);
-        return;
+    if (!IsSameFile(path, target)) {
+        QByteArray content;
+        QString error;
+        if (!ReadFileBytes(path, &content, &error)) {
+            MsgBox(error, BoxIcon::Critical);
+            return;
+        }
+        // A file that would load as an empty list is no list: the current one stays.
+        if (ReadIpListFile(path).isEmpty()) {
+            MsgBox(u"No IP List item was found in this file, the IP List has not been changed:\r\n"_qs
+                       + path,
+                   BoxIcon::Critical);
+            return;
+        }
+        // Copied unchanged, whole or not at all: a failed copy leaves the old list.
+        if (!ReplaceFile(target, content, &error)) {
+            MsgBox(error, BoxIcon::Critical);
+            return;
+        }
     }
     LetWindowCatchUp();
     MsgBox(u"IP List has been imported"_qs, BoxIcon::Information, BoxButtons::Ok, u"Imported"_qs);

@@ -3,7 +3,6 @@
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace netvane {
@@ -62,11 +61,7 @@ QString AskSavePath(const QString &title, const QString &defaultName, const QStr
                    BoxButtons::YesNo, u"Information"_qs)
             != BoxAnswer::Yes)
             return {};
-        QFile old(path);
-        if (!old.remove()) {
-            MsgBox(old.errorString(), BoxIcon::Critical);
-            return {};
-        }
+        // The old file stays until the new one is whole: the writer replaces it.
     }
     return path;
 }

@@ -13,9 +13,10 @@ QString LastDialogFolder();
 void SetLastDialogFolder(const QString &folder);
 
 // Save dialog with the filter "Text Files (*.<extension>)", then, for an existing
-// file, "The same filename exist, overwrite it?". Returns the path to write (an
-// existing file there already removed), or an empty text when the user cancelled,
-// answered No, or the old file could not be removed (said in a box).
+// file, "The same filename exist, overwrite it?". Returns the path to write, or an
+// empty text when the user cancelled or answered No. An existing file is left in
+// place: the export replaces it whole (platform/textfile.h FileReplacer), so a
+// failed export, or one onto the file it copies, loses nothing.
 QString AskSavePath(const QString &title, const QString &defaultName, const QString &extension);
 
 // Open dialog; the answer trimmed and without line breaks, or empty when cancelled.

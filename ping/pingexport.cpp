@@ -1,5 +1,6 @@
 #include "ping/pingexport.h"
 
+#include "platform/textfile.h"
 #include "probe/echoprobe.h"
 
 #include <QFile>
@@ -203,19 +204,13 @@ QString PingExportFileName(const PingSessionStats &stats)
 bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
                     QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    bool ok = true;
+    // Replaced whole or not at all: a failed export keeps an older file of that name.
+    FileReplacer file(path);
+    bool ok = file.open();
     QString chunk;
     const auto flush = [&] {
-        if (ok && !chunk.isEmpty()) {
-            const QByteArray bytes = chunk.toUtf8();
-            ok = file.write(bytes) == bytes.size();
-        }
+        if (ok && !chunk.isEmpty())
+            ok = file.write(chunk.toUtf8());
         chunk.resize(0); // keeps the buffer for the next chunk
     };
     const ExportLineSink sink = [&](const QString &line) {
@@ -224,13 +219,14 @@ bool SavePingExport(const QString &path, const QString &extension, const PingExp
         if (chunk.size() > (1 << 18))
             flush();
     };
-    if (extension == u"csv")
-        WritePingCsvExport(source, sink);
-    else
-        WritePingTextExport(source, sink);
-    flush();
-    if (ok)
-        ok = file.flush();
+    if (ok) {
+        if (extension == u"csv")
+            WritePingCsvExport(source, sink);
+        else
+            WritePingTextExport(source, sink);
+        flush();
+        ok = file.commit();
+    }
     if (!ok && error)
         *error = file.errorString();
     return ok;

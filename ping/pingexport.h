@@ -39,7 +39,8 @@ void ForEachEchoOfTarget(qsizetype logSize, qsizetype targetCount, int repeat, q
 QString PingExportFileName(const PingSessionStats &stats);
 
 // Writes the text ("txt") or CSV ("csv") layout to path, lines ended by CR LF.
-// False with the reason when the file cannot be written; a partly written file stays.
+// The file is replaced whole or not at all: false with the system's reason when it
+// cannot be written, and an older file of that name stays as it was.
 bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
                     QString *error = nullptr);
 

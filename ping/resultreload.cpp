@@ -1,5 +1,7 @@
 #include "ping/resultreload.h"
 
+#include "platform/textfile.h"
+
 #include <QFile>
 #include <QHash>
 
@@ -370,8 +372,8 @@ ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &
 
 ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenRegularFile(file, path)) // a FIFO there must not block the start
         return {};
     ResultFileConverter converter(file.size(), progress);
     // Read in pieces into one buffer: the file may be far larger than what is kept.
@@ -414,14 +416,11 @@ ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progr
 bool ReadTargetFile(const QString &path, int count, QStringList &names, QString *error)
 {
     names.clear();
-    QFile file(path);
-    if (!file.exists())
+    if (!QFile::exists(path))
         return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    QFile file;
+    if (!OpenRegularFile(file, path, error))
         return false;
-    }
     while (names.size() < count && !file.atEnd()) {
         QByteArray line = file.readLine(MaxLineLength * 2);
         if (line.size() >= MaxLineLength * 2 - 1 && !line.endsWith('\n')) {

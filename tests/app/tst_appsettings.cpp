@@ -33,6 +33,7 @@ private Q_SLOTS:
     void valuesRoundTrip_data();
     void valuesRoundTrip();
     void failedWrite();
+    void damagedLineCostsOnlyItself();
     void windowAppliesInOrder();
     void windowCollectsAndSaves();
     void windowSavesWhenTestStarts();
@@ -116,8 +117,33 @@ void TestAppSettings::failedWrite()
     QString error;
     QVERIFY(!s.save(&error));
     QVERIFY2(error.startsWith(u"Cannot save the settings in "_qs), qPrintable(error));
+    QVERIFY2(error.endsWith(u": Not a directory"_qs), qPrintable(error)); // the system's words
     s.load(); // reading what cannot be read leaves every value empty
     QVERIFY(s.value(AppSettings::Interval).isEmpty());
+}
+
+// One malformed line (a hand edit, a torn write) keeps every value that reads, and
+// the next save writes them back.
+void TestAppSettings::damagedLineCostsOnlyItself()
+{
+    IsolatedFolders folders;
+    test::WriteFileBytes(AppSettings::filePath(),
+                         "[General]\nDefault_Interval=600\nDefault_Buffer=\"32 to 32000, 32++, 1\"\n"
+                         "this line is damaged \xff\x01\n[broken\nDefault_TimeOut=\"unterminated\n"
+                         "Default_Number=5\nDefault_RepeatIP=2, 3\n");
+    AppSettings s;
+    QVERIFY(s.load());
+    QCOMPARE(s.value(AppSettings::Interval), u"600"_qs);
+    QCOMPARE(s.value(AppSettings::Buffer), u"32 to 32000, 32++, 1"_qs);
+    QCOMPARE(s.value(AppSettings::TimeOut), u"unterminated"_qs);
+    QCOMPARE(s.value(AppSettings::Number), u"5"_qs);
+    QCOMPARE(s.value(AppSettings::RepeatIP), u"2, 3"_qs); // a hand-written list, joined
+    QVERIFY(s.save());
+    AppSettings again;
+    QVERIFY(again.load());
+    for (int k = 0; k < AppSettings::KeyCount; ++k)
+        QCOMPARE(again.value(AppSettings::Key(k)), s.value(AppSettings::Key(k)));
+    QCOMPARE(again.value(AppSettings::Interval), u"600"_qs);
 }
 
 void TestAppSettings::windowAppliesInOrder()

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void sortByFirst30Characters();
     void importKeepsLinesBeforeEmptyLine();
     void importOfItselfKeepsHistory();
+    void foreignLinesSurviveARewrite();
     void exportName();
     void replaceAddressToken_data();
     void replaceAddressToken();
@@ -194,6 +195,15 @@ void TestCommandHistory::importKeepsLinesBeforeEmptyLine()
     QVERIFY(!history.importFrom(source + u".missing"_qs, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(history.entries(), (QStringList{u"ipconfig"_qs, u"route print"_qs}));
+
+    // A file that would load as an empty history is refused; the history stays.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("\r\nnetstat\r\n");
+    file.close();
+    QVERIFY(!history.importFrom(source, &error));
+    QVERIFY2(error.startsWith(u"No command was found in this file"_qs), qPrintable(error));
+    QCOMPARE(history.entries(), (QStringList{u"ipconfig"_qs, u"route print"_qs}));
+    QCOMPARE(fileBytes(), QByteArray("ipconfig\r\nroute print\r\n\r\nnetstat\r\n"));
 }
 
 void TestCommandHistory::importOfItselfKeepsHistory()
@@ -203,6 +213,21 @@ void TestCommandHistory::importOfItselfKeepsHistory()
     QVERIFY(history.load(&error));
     QVERIFY(history.importFrom(history.path(), &error));
     QCOMPARE(history.entries(), DefaultHistory());
+}
+
+// A Latin-1 entry from an older system and a 1 MiB line: neither hides or loses
+// the entries after it, and a rewrite gives the Latin-1 entry its old bytes.
+void TestCommandHistory::foreignLinesSurviveARewrite()
+{
+    writeHistory("ping B\xfcro\r\n" + QByteArray(1 << 20, 'z') + "\r\nhostname\r\n \r\n");
+    CommandHistory history(m_dataFolder);
+    QString error;
+    QVERIFY(history.load(&error));
+    QCOMPARE(history.entries(), (QStringList{u"ping Büro"_qs, u"hostname"_qs}));
+    bool added = false;
+    QVERIFY(history.add(u"ping Gerät"_qs, &added, &error));
+    QVERIFY(added);
+    QCOMPARE(fileBytes(), QByteArray("ping B\xfcro\r\nhostname\r\nping Ger\xc3\xa4t\r\n \r\n"));
 }
 
 void TestCommandHistory::exportName()

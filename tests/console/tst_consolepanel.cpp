@@ -213,6 +213,13 @@ void TestConsolePanel::addButton()
     click(u"CommandDOS_4"_qs);
     QCOMPARE(shownHistory(), DefaultHistory() << u"route print"_qs);
     QCOMPARE(ui.boxes.size(), 1);
+
+    // A pasted tab or line break cannot become a line of the history file.
+    text->setText(u"ping\t127.0.0.1"_qs);
+    click(u"CommandDOS_4"_qs);
+    QCOMPARE(ui.boxes.size(), 2);
+    QVERIFY2(ui.boxes.at(1).text.contains(u"control character"_qs), qPrintable(ui.boxes.at(1).text));
+    QCOMPARE(shownHistory(), DefaultHistory() << u"route print"_qs);
 }
 
 void TestConsolePanel::deleteItems()
@@ -295,7 +302,9 @@ void TestConsolePanel::exportAndImport()
     ui.clear();
     ui.paths << historyPath;
     action(u"mnuExpImp_4"_qs)->trigger();
-    QCOMPARE(ui.texts().first(), u"The same filename exist, overwrite it?"_qs);
+    QCOMPARE(ui.texts(), (QStringList{u"The same filename exist, overwrite it?"_qs,
+                                      u"DOS Command history has export to file: "_qs + historyPath}));
+    QCOMPARE(ui.boxes.at(1).title, u"File Saved"_qs);
     QVERIFY(history.open(QIODevice::ReadOnly));
     QCOMPARE(history.readAll(), original);
     history.close();
@@ -315,6 +324,17 @@ void TestConsolePanel::exportAndImport()
     ui.answers << BoxAnswer::No;
     action(u"mnuExpImp_5"_qs)->trigger();
     QCOMPARE(ui.texts(), QStringList{u"Overwrite the current DOS command history?"_qs});
+    QCOMPARE(shownHistory(), DefaultHistory());
+
+    // A file without a single command: refused, the history stays.
+    const QString empty = QDir(m_folders->path()).filePath(u"empty.txt"_qs);
+    test::WriteFileBytes(empty, " \r\nnetstat\r\n");
+    ui.clear();
+    ui.paths << empty;
+    action(u"mnuExpImp_5"_qs)->trigger();
+    QCOMPARE(ui.boxes.size(), 2);
+    QVERIFY2(ui.boxes.at(1).text.startsWith(u"No command was found in this file"_qs),
+             qPrintable(ui.boxes.at(1).text));
     QCOMPARE(shownHistory(), DefaultHistory());
 
     ui.clear();

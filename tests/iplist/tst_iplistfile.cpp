@@ -1,7 +1,9 @@
 // The list file: reading rules, order, defaults, robustness to foreign content, and
 // the texts derived from the list.
+#include "console/commandhistory.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
+#include "platform/linestream.h"
 
 #include "support/testenv.h"
 
@@ -9,6 +11,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace netvane;
 
@@ -23,6 +28,10 @@ private Q_SLOTS:
     void writeThenLoad();
     void defaults();
     void derivedTexts();
+    void fullDiskKeepsEveryFile();
+    void lineCap_data();
+    void lineCap();
+    void latin1LinesKeepTheirBytes();
 };
 
 void TestIpListFile::readingRules_data()
@@ -118,11 +127,19 @@ void TestIpListFile::writeThenLoad()
     QCOMPARE(list.findDisplayText(u"r"_qs), 1);
     QCOMPARE(list.findDisplayText(u"r"_qs, 1), -1);
 
-    // A rewrite that cannot be written leaves the old list as it was.
-    QVERIFY(QDir().mkpath(list.filePath() + u".new"_qs)); // in the way of the new file
+    // A rewrite that cannot be written leaves the old list as it was: here the
+    // process may not write files longer than 8 bytes (a full disk: below).
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{8, limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
     QString error;
-    QVERIFY(!list.rewrite(QStringList{u"A10.0.0.9"_qs}, &error));
-    QVERIFY(!error.isEmpty());
+    const bool rewritten = list.rewrite(QStringList{u"A10.0.0.9"_qs}, &error);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!rewritten);
+    QCOMPARE(error, u"File too large"_qs);
     QCOMPARE(list.items(), (QStringList{u"A10.0.0.1"_qs, u"CR,10.0.0.1,10.0.0.2"_qs}));
 }
 
@@ -171,6 +188,95 @@ void TestIpListFile::derivedTexts()
     QCOMPARE(text.count(u"\n    host"_qs), 9);
     QVERIFY(text.endsWith(u"\n    host9\n    ......"_qs));
     QCOMPARE(DeleteNameList(names.mid(0, 9)).count(u"......"_qs), 0);
+}
+
+// A full disk: every rewrite fails with the system's words and every old file stays.
+void TestIpListFile::fullDiskKeepsEveryFile()
+{
+    test::IsolatedFolders folders;
+    const QString folder = folders.dataFolder();
+    test::FullDisk disk;
+    QString why;
+    if (!disk.mount(folder, &why))
+        QSKIP(qPrintable(why));
+    IpList list;
+    list.setFolder(folder);
+    QVERIFY(WriteIpListFile(list.filePath(), {u"A10.0.0.1"_qs, u"BG,10.0.0.2"_qs}));
+    QVERIFY(list.LoadIpList());
+    CommandHistory history(folder);
+    QVERIFY(history.load(&why));
+    const auto bytes = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
+    const QByteArray listBefore = bytes(list.filePath());
+    const QByteArray historyBefore = bytes(history.path());
+    disk.fill();
+
+    QString error;
+    QVERIFY(!list.rewrite(QStringList(list.items()) << u"A10.0.0.3"_qs, &error));
+    QCOMPARE(error, u"No space left on device"_qs);
+    QCOMPARE(list.items(), (QStringList{u"A10.0.0.1"_qs, u"BG,10.0.0.2"_qs}));
+    bool added = false;
+    error.clear();
+    QVERIFY(!history.add(u"route -n"_qs, &added, &error));
+    QCOMPARE(error, u"No space left on device"_qs);
+    QCOMPARE(history.entries(), DefaultHistory());
+
+    QCOMPARE(bytes(list.filePath()), listBefore);
+    QCOMPARE(bytes(history.path()), historyBefore);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3); // no leftovers
+}
+
+// The shared line reader keeps lines of up to the cap and skips longer ones whole,
+// whatever their line ends, without splitting them into several lines.
+void TestIpListFile::lineCap_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("lines"); // "<long>" for a line skipped as too long
+    const QByteArray eight("12345678"), nine("123456789");
+    QTest::newRow("cap, CR LF") << eight + "\r\nx\r\n" << QStringList{u"12345678"_qs, u"x"_qs};
+    QTest::newRow("cap, LF") << eight + "\nx" << QStringList{u"12345678"_qs, u"x"_qs};
+    QTest::newRow("cap + 1, CR LF") << nine + "\r\nx\r\n" << QStringList{u"<long>"_qs, u"x"_qs};
+    QTest::newRow("cap + 1, LF") << nine + "\nx\n" << QStringList{u"<long>"_qs, u"x"_qs};
+    QTest::newRow("cap, last line") << "x\n" + eight << QStringList{u"x"_qs, u"12345678"_qs};
+    QTest::newRow("cap + 1, last line") << "x\n" + nine << QStringList{u"x"_qs, u"<long>"_qs};
+    QTest::newRow("1 MiB between") << "a\n" + QByteArray(1 << 20, 'y') + "\r\nb\r\n"
+                                   << QStringList{u"a"_qs, u"<long>"_qs, u"b"_qs};
+}
+
+void TestIpListFile::lineCap()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"lines.txt"_qs);
+    test::WriteFileBytes(path, file);
+    QStringList read;
+    QVERIFY(ReadTextLinesWhile(path, 8, [&read](const TextLine &line) {
+        read << (line.tooLong ? u"<long>"_qs : line.text);
+        return true;
+    }));
+    QCOMPARE(read, lines);
+}
+
+// A list from an older 8-bit system: its Latin-1 lines load, and a rewrite gives
+// them back byte for byte while new text is written as UTF-8.
+void TestIpListFile::latin1LinesKeepTheirBytes()
+{
+    QTemporaryDir dir;
+    IpList list;
+    list.setFolder(dir.path() + u'/');
+    test::WriteFileBytes(list.filePath(), "AB\xfcro-PC\r\nBB\xfcro,10.0.0.2,10.0.0.3\r\n \r\n");
+    QVERIFY(list.LoadIpList());
+    QCOMPARE(list.items(), (QStringList{u"ABüro-PC"_qs, u"BBüro,10.0.0.2,10.0.0.3"_qs}));
+    QCOMPARE(list.displayTexts(), (QStringList{u"Büro-PC"_qs, u"Büro"_qs}));
+    QVERIFY(list.rewrite(QStringList(list.items()) << u"AGerät"_qs));
+    QFile f(list.filePath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(),
+             QByteArray("AB\xfcro-PC\r\nBB\xfcro,10.0.0.2,10.0.0.3\r\nAGer\xc3\xa4t\r\n \r\n"));
+    QCOMPARE(list.items().size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestIpListFile)

@@ -1,11 +1,14 @@
 // The list column of the real main window, offscreen: the add/edit/delete dialogs
 // driven through their named controls, target gathering, export and import. Every
 // address used is on loopback; the window's list file is the test's own.
+#include "app/appsettings.h"
 #include "app/formtester.h"
+#include "console/commandhistory.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
 #include "iplist/iplistpanel.h"
 #include "ping/pingtest.h"
+#include "ping/resultstore.h"
 
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -25,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace netvane;
 
@@ -117,6 +121,8 @@ private Q_SLOTS:
     void refusedPingLeavesNoTargetBehind();
     void typedAddressWinsOverTheSelection();
     void exportImport();
+    void controlCharactersRefused();
+    void fifosAtDataPathsDoNotBlockTheStart();
 
 private:
     void startWindow(const QStringList &items);
@@ -608,6 +614,22 @@ void TestIpListWindow::exportImport()
     QCOMPARE(m_ui->texts(), QStringList{u"The same filename exist, overwrite it?"_qs});
     QCOMPARE(QFileInfo(exported).size(), size);
 
+    // Exporting the list onto the list file itself writes nothing and loses nothing.
+    const QString listPath = m_folders->dataFolder() + IpListFileName;
+    QFile listFile(listPath);
+    QVERIFY(listFile.open(QIODevice::ReadOnly));
+    const QByteArray listBytes = listFile.readAll();
+    listFile.close();
+    m_ui->clear();
+    m_ui->paths << listPath;
+    child<QAction>(m_window, u"mnuExpImp_1"_qs)->trigger();
+    QCOMPARE(m_ui->texts(), (QStringList{u"The same filename exist, overwrite it?"_qs,
+                                         u"IP List has export to file: "_qs + listPath}));
+    QCOMPARE(m_ui->boxes.last().title, u"File Saved"_qs);
+    QVERIFY(listFile.open(QIODevice::ReadOnly));
+    QCOMPARE(listFile.readAll(), listBytes);
+    listFile.close();
+
     // Change the list, then import the export: the same list again.
     m_listIP->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     click(m_window, u"CommandAdd_4"_qs);
@@ -631,6 +653,18 @@ void TestIpListWindow::exportImport()
     child<QAction>(m_window, u"mnuExpImp_2"_qs)->trigger();
     QCOMPARE(m_panel->list()->items(), QStringList{u"A127.0.0.7"_qs});
 
+    // A file without a single list item is refused and the list stays as it was.
+    const QString empty = out.filePath(u"empty.txt"_qs);
+    test::WriteFileBytes(empty, "=only a comment\r\nQnot an item\r\n\r\nA127.0.0.8\r\n");
+    m_ui->clear();
+    m_ui->paths << empty;
+    child<QAction>(m_window, u"mnuExpImp_2"_qs)->trigger();
+    QCOMPARE(m_ui->boxes.size(), 2);
+    QVERIFY2(m_ui->boxes.at(1).text.startsWith(u"No IP List item was found in this file"_qs),
+             qPrintable(m_ui->boxes.at(1).text));
+    QCOMPARE(m_panel->list()->items(), QStringList{u"A127.0.0.7"_qs});
+    QCOMPARE(fileItems(), QStringList{u"A127.0.0.7"_qs});
+
     // A missing file: said so, the list untouched.
     m_ui->clear();
     m_ui->paths << out.filePath(u"missing.txt"_qs);
@@ -638,6 +672,68 @@ void TestIpListWindow::exportImport()
     QCOMPARE(m_ui->texts(), QStringList{u"Not Find This File."_qs});
     QCOMPARE(m_ui->boxes.at(0).title, u"File Name Error"_qs);
     QCOMPARE(m_panel->list()->items(), QStringList{u"A127.0.0.7"_qs});
+}
+
+// Texts that become one line of the list file may hold no control character; in a
+// group's member text, tabs and line breaks separate members as typed.
+void TestIpListWindow::controlCharactersRefused()
+{
+    startWindow({u"A127.0.0.2"_qs});
+    const QString noControl = u"Invalid title, it cannot contain a line break, tab or other "
+                              u"control character."_qs;
+    DialogScript group({
+        [&](QDialog *d) {
+            auto *ips = child<QPlainTextEdit>(d, u"TextIPs"_qs);
+            ips->setPlainText(u"127.0.0.5\x01\n127.0.0.6"_qs);
+            click(d, u"Command1"_qs);
+            ips->setPlainText(u"127.0.0.5\t127.0.0.6\n127.0.0.7"_qs);
+            setLine(d, u"TextTittle"_qs, u"Two\nlines"_qs);
+            click(d, u"Command1"_qs);
+            setLine(d, u"TextTittle"_qs, u"Tabbed"_qs);
+            click(d, u"Command1"_qs);
+        },
+        exitDialog(),
+    });
+    click(m_window, u"CommandAdd_1"_qs);
+    group.stop();
+    QVERIFY(!group.overrun);
+    DialogScript single({
+        [&](QDialog *d) {
+            setLine(d, u"Text2"_qs, u"host\ttest"_qs);
+            click(d, u"Command1"_qs);
+        },
+        exitDialog(),
+    });
+    click(m_window, u"CommandAdd_0"_qs);
+    single.stop();
+    QVERIFY(!single.overrun);
+    QCOMPARE(m_ui->texts(),
+             (QStringList{u"Invalid IP entry '127.0.0.5\x01', it cannot contain a control character."_qs,
+                          noControl,
+                          u"Invalid IP entry, it cannot contain a tab or other control character."_qs}));
+    QCOMPARE(fileItems(),
+             (QStringList{u"A127.0.0.2"_qs, u"BTabbed,127.0.0.5,127.0.0.6,127.0.0.7"_qs}));
+}
+
+// A FIFO at a data file's path would block an open for ever: the window starts,
+// says which path is wrong, and writes nothing there.
+void TestIpListWindow::fifosAtDataPathsDoNotBlockTheStart()
+{
+    const QString data = m_folders->dataFolder();
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(QDir().mkpath(QFileInfo(AppSettings::filePath()).absolutePath()));
+    const QStringList paths{data + IpListFileName, data + HistoryFileName, data + ResultFileName,
+                            AppSettings::filePath()};
+    for (const QString &path : paths)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    m_window = new FormTester;
+    const QString said = m_ui->texts().join(u'\n');
+    for (const QString &path : paths)
+        QVERIFY2(said.contains(path + u" is not a regular file"_qs), qPrintable(said));
+    QCOMPARE(m_window->ipListPanel()->list()->itemCount(), 0);
+    QVERIFY(!m_window->ipListPanel()->list()->rewrite({u"A127.0.0.1"_qs}));
+    for (const QString &path : paths)
+        QVERIFY(!QFileInfo(path).isFile());
 }
 
 QTEST_MAIN(TestIpListWindow)

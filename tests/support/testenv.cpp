@@ -8,6 +8,7 @@
 
 #include <netinet/in.h>
 #include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -57,6 +58,45 @@ bool EnterPrivateNetworkNamespace(QString *why)
         return false;
     }
     return true;
+}
+
+FullDisk::~FullDisk()
+{
+    if (!m_folder.isEmpty())
+        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+}
+
+bool FullDisk::mount(const QString &folder, QString *why)
+{
+    if (::geteuid() != 0) {
+        *why = u"needs root to mount a small file system in a mount namespace"_qs;
+        return false;
+    }
+    // The namespace keeps the mount away from the host, and private propagation
+    // keeps it from leaking back through a shared root.
+    if (::unshare(CLONE_NEWNS) != 0
+        || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        *why = u"cannot make a private mount namespace: "_qs + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    QDir().mkpath(folder);
+    if (::mount("netvane-test", QFile::encodeName(folder).constData(), "tmpfs", 0,
+                "size=64k,nr_inodes=64")
+        != 0) {
+        *why = u"cannot mount a tmpfs: "_qs + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    m_folder = folder;
+    return true;
+}
+
+void FullDisk::fill()
+{
+    QFile filler(QDir(m_folder).filePath(u"filler"_qs));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(512, 'f');
+    while (filler.write(block) == block.size()) {
+    }
 }
 
 void WriteFileBytes(const QString &path, const QByteArray &bytes)

@@ -25,6 +25,23 @@ private:
 // socket and child process made afterwards lives in that namespace.
 bool EnterPrivateNetworkNamespace(QString *why);
 
+// A small tmpfs mounted over a folder, in a mount namespace of this test's own (the
+// host never sees it), then filled up so that every further write there fails with
+// "No space left on device". Needs root; mount() returns false with the reason
+// otherwise. Unmounted when the object goes.
+class FullDisk final
+{
+public:
+    FullDisk() = default;
+    ~FullDisk();
+    bool mount(const QString &folder, QString *why);
+    // Takes every free byte left, as a file of its own.
+    void fill();
+
+private:
+    QString m_folder;
+};
+
 // Runs a program (no shell) and returns whether it exited with 0.
 bool Run(const QString &program, const QStringList &arguments, QString *output = nullptr);
 
