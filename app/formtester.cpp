@@ -50,6 +50,29 @@ QString twoDecimalTitle(int bytes, int targets)
            + QString::number(targets) + u"  IP "_qs;
 }
 
+// A "-" caption is a separator, and a menu neither starts nor ends with one, nor
+// shows two in a row.
+void tidyMenu(QMenu *menu)
+{
+    QAction *lastShown = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == u"-") {
+            action->setText(QString());
+            action->setSeparator(true);
+        }
+        if (!action->isSeparator()) {
+            if (action->isVisible())
+                lastShown = action;
+            continue;
+        }
+        action->setVisible(lastShown && !lastShown->isSeparator());
+        if (action->isVisible())
+            lastShown = action;
+    }
+    if (lastShown && lastShown->isSeparator())
+        lastShown->setVisible(false);
+}
+
 } // namespace
 
 FormTester::FormTester(QWidget *parent)
@@ -92,6 +115,17 @@ FormTester::FormTester(QWidget *parent)
     });
     connect(m_schedulePanel, &SchedulePanel::startDue, this, &FormTester::ScheduledStart);
     resize(1180, 720);
+
+    // Every editable box takes what is typed as it is: no completion from its items
+    // and nothing added to them.
+    for (QComboBox *box : findChildren<QComboBox *>()) {
+        if (box->isEditable()) {
+            box->setCompleter(nullptr);
+            box->setInsertPolicy(QComboBox::NoInsert);
+        }
+    }
+    for (QMenu *menu : findChildren<QMenu *>())
+        tidyMenu(menu);
 
     // The saved settings go into the boxes built above (their change handling runs),
     // then the function used last shows its previous results.

@@ -4,6 +4,8 @@
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 
+#include <QFileInfo>
+
 namespace netvane {
 
 LogViewer ViewerFor(const QString &path)
@@ -35,8 +37,9 @@ QString ChooseLogFile()
     request.title = u"Open Log File"_qs;
     request.filterName = u"Text/CSV Files (*.txt;*.csv)"_qs;
     request.filterPattern = u"*.txt;*.csv"_qs;
+    // The first folder every file dialog of the program offers.
     const QString last = LastDialogFolder();
-    request.initialFolder = last.isEmpty() ? DesktopFolder() : last;
+    request.initialFolder = !last.isEmpty() && QFileInfo(last).isDir() ? last : DocumentsFolder();
     const QString chosen = CutChosenName(FileDialog(request)).trimmed();
     if (chosen.isEmpty())
         return {};

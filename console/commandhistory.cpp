@@ -26,17 +26,18 @@ constexpr int SortKeyLength = 30;
 
 QStringList DefaultHistory()
 {
+    // Each entry keeps the place of the console command that did the same job.
     return {u"tracert www.debian.org"_qs,
             u"tracert www.kernel.org"_qs,
-            u"ipconfig /all"_qs,
+            u"ip address"_qs,
             u"hostname"_qs,
-            u"net config workstation"_qs,
-            u"net view"_qs,
-            u"xcopy c:\\test d:\\test2 /e/r/y"_qs,
-            u"netstat"_qs,
-            u"nslookup www.debian.org"_qs,
-            u"ARP -a"_qs,
-            u"ARP -d"_qs};
+            u"hostnamectl"_qs,
+            u"ip neigh"_qs,
+            u"cp -a test test2"_qs,
+            u"ss -tuna"_qs,
+            u"getent ahosts www.debian.org"_qs,
+            u"arp -a"_qs,
+            u"ip neigh flush all"_qs};
 }
 
 QString HistoryExportName(const QDateTime &when)
@@ -46,10 +47,25 @@ QString HistoryExportName(const QDateTime &when)
 
 QStringList BuiltInCommands()
 {
-    return {u"Tracert"_qs, u"Netstat"_qs,       u"Nbtstat"_qs,  u"Ipconfig"_qs, u"Ipconfig /all"_qs,
-            u"ARP"_qs,     u"ARP -a"_qs,        u"ARP -d"_qs,   u"Finger -1"_qs, u"Route"_qs,
-            u"Ping"_qs,    u"PathPing"_qs,      u"Attrib"_qs,   u"NsLookup"_qs, u"net view"_qs,
-            u"net use"_qs, u"net session"_qs,   u"Help"_qs};
+    // Each entry keeps the place of the console command that did the same job.
+    return {u"tracert"_qs,
+            u"ss -tuna"_qs,
+            u"nbtstat"_qs,
+            u"ip -brief address"_qs,
+            u"ip address"_qs,
+            u"arp"_qs,
+            u"arp -a"_qs,
+            u"ip neigh flush all"_qs,
+            u"who"_qs,
+            u"ip route"_qs,
+            u"ping"_qs,
+            u"tracepath"_qs,
+            u"ls -l"_qs,
+            u"getent ahosts"_qs,
+            u"ip neigh"_qs,
+            u"findmnt -t cifs,nfs,nfs4"_qs,
+            u"ss -tn state established"_qs,
+            u"ip help"_qs};
 }
 
 QString ReplaceAddressToken(const QString &commandLine, const QString &address)

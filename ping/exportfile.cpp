@@ -27,7 +27,9 @@ FileDialogRequest dialogRequest(bool save, const QString &title, const QString &
     r.filterName = u"Text Files (*."_qs + extension + u')';
     r.filterPattern = u"*."_qs + extension;
     r.defaultExtension = extension;
-    r.initialFolder = g_lastFolder.isEmpty() ? DesktopFolder() : g_lastFolder;
+    // A remembered folder that has gone counts as none.
+    r.initialFolder = !g_lastFolder.isEmpty() && QFileInfo(g_lastFolder).isDir() ? g_lastFolder
+                                                                                : DocumentsFolder();
     return r;
 }
 

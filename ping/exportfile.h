@@ -1,7 +1,7 @@
 #pragma once
 // The conventions every export and import of the program shares: a default file
 // name, the save or open dialog starting in the last folder any file dialog used
-// (the desktop at first), the program's own overwrite question, and the
+// (the documents folder at first), the program's own overwrite question, and the
 // "File Saved" box. The caller checks for data first and writes the file itself.
 
 #include <QString>

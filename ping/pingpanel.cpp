@@ -1,5 +1,7 @@
 #include "ping/pingpanel.h"
 
+#include "probe/echoprobe.h"
+
 #include <QGridLayout>
 #include <QPalette>
 #include <QLabel>
@@ -58,17 +60,45 @@ PingPanel::PingPanel(QWidget *parent)
         grid->addWidget(m_caption[at], i + 1, 3);
         grid->addWidget(m_value[at], i + 1, 4);
     }
-    m_type[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"000000."_qs));
-    // Wide enough for "mm/dd hh:mm:ss   Reply from 255.255.255.255" (4000 twips designed).
-    m_left[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs));
-    m_right[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"bytes=32000  time=9999ms  TTL=255  ok"_qs));
-    m_value[0]->setMinimumWidth(fontMetrics().horizontalAdvance(u"100.00 %  "_qs));
+    // Each column is as wide as its widest text from the start, so the window's
+    // minimum size holds any test whole and nothing moves when the rows fill.
+    QLabel *probe = makeLabel(this, QString());
+    const auto widest = [probe](const QStringList &texts) {
+        int width = 0;
+        for (const QString &t : texts) {
+            probe->setText(t);
+            width = qMax(width, probe->sizeHint().width());
+        }
+        return width;
+    };
+    QStringList tails{u"bytes=65500  time=99999ms  TTL=255  ok"_qs};
+    QList<qint32> statuses{-1, 500, 11050, 11255, 99999}; // 99999: any unknown status
+    for (qint32 status = 11001; status <= 11023; ++status)
+        statuses << status;
+    for (qint32 status : std::as_const(statuses))
+        tails << u"bytes=65500  "_qs + EchoStatusText(status);
+    m_type[0]->setMinimumWidth(widest({u"000000000."_qs}));
+    // "mm/dd hh:mm:ss   Reply from 255.255.255.255" (4000 twips designed).
+    m_left[0]->setMinimumWidth(widest({u"00/00 00:00:00   Reply from 255.255.255.255 "_qs}));
+    m_right[0]->setMinimumWidth(widest(tails));
+    m_value[0]->setMinimumWidth(widest({u"100.00 %  "_qs, u"2147483647"_qs, u"99999 ms"_qs}));
+    delete probe;
 
     m_report->setObjectName(u"PingReport"_qs);
     m_report->setText(u"Open"_qs);
     m_report->setToolTip(u"Open the summary report of this test"_qs);
     m_report->hide();
-    grid->addWidget(m_report, 11, 4);
+    // Over two empty rows of the statistics column, so the log rows beside it keep
+    // one height.
+    grid->addWidget(m_report, 11, 4, 2, 1);
+    // The statistics captions and the report button keep their room while hidden.
+    std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
+    keepRoom.push_back(m_report);
+    for (QWidget *w : keepRoom) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
 
     m_scroll->setObjectName(u"VScroll1"_qs);
     m_scroll->setRange(0, 0);

@@ -2,6 +2,7 @@
 
 #include "ping/dialogadvanceinterval.h"
 #include "ping/dialogadvancesize.h"
+#include "ping/sequencedialogsupport.h"
 #include "ping/sequenceparsers.h"
 #include "platform/dialogs.h"
 
@@ -20,6 +21,9 @@ QComboBox *settingsCombo(const QString &name, const QStringList &items, int star
     auto *combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->setEditable(true);
+    // What is typed is what counts: no completion from the items ("10" must not
+    // become "1000"), and nothing typed is added to them.
+    combo->setCompleter(nullptr);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
     combo->setCurrentIndex(start);
@@ -132,7 +136,11 @@ void PingSettingsBox::ComboInv_Change()
 
 void PingSettingsBox::openIntervalDialog()
 {
-    DialogAdvanceInterval dialog(window());
+    // One dialog for the window's life: shown again, it holds the user's last entries.
+    if (!m_dialogInterval)
+        m_dialogInterval = new DialogAdvanceInterval(window());
+    DialogAdvanceInterval &dialog = *m_dialogInterval;
+    PlaceBesideMainWindow(&dialog, window());
     if (dialog.exec() != QDialog::Accepted) {
         m_comboInv->setCurrentIndex(IntervalStartItem);
         m_comboInv->setEditText(m_comboInv->itemText(IntervalStartItem));
@@ -163,7 +171,10 @@ void PingSettingsBox::openSizeDialog()
 {
     m_settings.sizePlan = SingleSizePlan(32);
     m_settings.sizePlan.count = 0;
-    DialogAdvanceSize dialog(window());
+    if (!m_dialogSize)
+        m_dialogSize = new DialogAdvanceSize(window());
+    DialogAdvanceSize &dialog = *m_dialogSize;
+    PlaceBesideMainWindow(&dialog, window());
     if (dialog.exec() != QDialog::Accepted) {
         m_comboSize->setCurrentIndex(SizeStartItem);
         m_comboSize->setEditText(m_comboSize->itemText(SizeStartItem));

@@ -17,6 +17,9 @@ class QPushButton;
 
 namespace netvane {
 
+class DialogAdvanceInterval;
+class DialogAdvanceSize;
+
 class PingSettingsBox final : public QWidget
 {
     Q_OBJECT
@@ -55,6 +58,9 @@ private:
     QPushButton *m_command9;
     QPushButton *m_command13;
     QLabel *m_total;
+    // The sequence dialogs, made at their first opening and kept with their entries.
+    DialogAdvanceInterval *m_dialogInterval = nullptr;
+    DialogAdvanceSize *m_dialogSize = nullptr;
     PingSettings m_settings;
     // Set while the box's own change is handled: the handler's writes to the box
     // raise change events that must not be handled again.

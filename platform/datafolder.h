@@ -10,7 +10,8 @@ namespace netvane {
 // The returned path ends in a separator.
 QString DataFolder();
 
-// The desktop folder, the first place offered by the file dialogs.
-QString DesktopFolder();
+// The user's documents folder, the first place offered by the file dialogs; the home
+// folder when there is no documents folder.
+QString DocumentsFolder();
 
 } // namespace netvane

@@ -5,12 +5,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,9 +75,28 @@ ssize_t readAll(int fd, void *data, size_t size)
     return ssize_t(got);
 }
 
-// Starts program detached from this process (a grandchild adopted by init, so no
-// zombie is left behind) as the leader of a new session and process group. Returns
-// its pid, or 0 with the system error number in *error.
+// The environment of a console window: this one, with the program's own folder first
+// on PATH so that its own commands answer before any of the same name.
+std::vector<QByteArray> consoleEnvironment()
+{
+    const QByteArray ownFolder = QFile::encodeName(QCoreApplication::applicationDirPath());
+    std::vector<QByteArray> env;
+    bool pathSeen = false;
+    for (char **e = environ; e && *e; ++e) {
+        QByteArray entry(*e);
+        if (entry.startsWith("PATH=") && !ownFolder.isEmpty()) {
+            entry = "PATH=" + ownFolder + (entry.size() > 5 ? ":" + entry.mid(5) : QByteArray());
+            pathSeen = true;
+        }
+        env.push_back(entry);
+    }
+    if (!pathSeen && !ownFolder.isEmpty())
+        env.push_back("PATH=" + ownFolder + ":/usr/local/bin:/usr/bin:/bin");
+    return env;
+}
+
+// Starts program as a child of this process, the leader of a new session and process
+// group. Returns its pid, or 0 with the system error number in *error.
 pid_t startInNewSession(const QString &program, const QStringList &arguments, int *error)
 {
     QList<QByteArray> storage;
@@ -85,7 +107,13 @@ pid_t startInNewSession(const QString &program, const QStringList &arguments, in
     for (QByteArray &s : storage)
         argv.push_back(s.data());
     argv.push_back(nullptr);
+    std::vector<QByteArray> envStorage = consoleEnvironment();
+    std::vector<char *> envp;
+    for (QByteArray &e : envStorage)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
 
+    // Closed by a successful exec; a failed one sends its errno through it first.
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         *error = errno;
@@ -101,38 +129,37 @@ pid_t startInNewSession(const QString &program, const QStringList &arguments, in
     if (child == 0) {
         // Only async-signal-safe calls from here on.
         ::close(fds[0]);
-        const pid_t grandchild = ::fork();
-        if (grandchild == 0) {
-            ::setsid();
-            ::signal(SIGPIPE, SIG_DFL);
-            ::execv(argv[0], argv.data());
-            const int e = errno;
-            writeAll(fds[1], &e, sizeof e);
-            ::_exit(127);
-        }
-        const pid_t reported = grandchild < 0 ? 0 : grandchild;
-        writeAll(fds[1], &reported, sizeof reported);
-        if (grandchild < 0) {
-            const int e = errno;
-            writeAll(fds[1], &e, sizeof e);
-        }
-        ::_exit(0);
+        ::setsid();
+        ::signal(SIGPIPE, SIG_DFL);
+        ::execve(argv[0], argv.data(), envp.data());
+        const int e = errno;
+        writeAll(fds[1], &e, sizeof e);
+        ::_exit(127);
     }
     ::close(fds[1]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_t grandchild = 0;
     int execError = 0;
-    const bool gotPid = readAll(fds[0], &grandchild, sizeof grandchild) == sizeof grandchild;
-    // The pipe closes on a successful exec; otherwise the failing side sends errno.
     const bool failed = readAll(fds[0], &execError, sizeof execError) == sizeof execError;
     ::close(fds[0]);
-    if (!gotPid || grandchild == 0 || failed) {
-        *error = failed ? execError : EAGAIN;
+    if (failed) {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        *error = execError;
         return 0;
     }
-    return grandchild;
+    return child;
+}
+
+// A descriptor that becomes readable when the child pid ends, or -1 where the kernel
+// has none (before Linux 5.3).
+int openPidDescriptor(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return int(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    Q_UNUSED(pid);
+    return -1;
+#endif
 }
 
 } // namespace
@@ -195,6 +222,17 @@ QString UserShell()
     return shell.isEmpty() ? u"/bin/sh"_qs : shell;
 }
 
+ConsoleWindows::ConsoleWindows(QObject *parent) : QObject(parent) {}
+
+ConsoleWindows::~ConsoleWindows()
+{
+    for (QObject *w : std::as_const(m_watches)) {
+        if (auto *notifier = qobject_cast<QSocketNotifier *>(w))
+            ::close(int(notifier->socket()));
+        delete w;
+    }
+}
+
 QString ConsoleWindows::open(const QString &command)
 {
     QString program;
@@ -238,22 +276,52 @@ QString ConsoleWindows::open(const QString &command)
         return program + u": "_qs + QString::fromLocal8Bit(std::strerror(error));
     Window window;
     window.pid = pid;
-    char state = 0;
-    readProcStat(pid, &state, &window.startTime);
     m_windows.append(window);
+    watch(pid);
     return {};
+}
+
+void ConsoleWindows::watch(qint64 pid)
+{
+    const int fd = openPidDescriptor(pid_t(pid));
+    if (fd >= 0) {
+        auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this, pid] { reap(pid); });
+        m_watches.insert(pid, notifier);
+        return;
+    }
+    // No process descriptors: look now and then instead.
+    auto *timer = new QTimer(this);
+    timer->setInterval(500);
+    connect(timer, &QTimer::timeout, this, [this, pid] { reap(pid); });
+    timer->start();
+    m_watches.insert(pid, timer);
+}
+
+void ConsoleWindows::reap(qint64 pid)
+{
+    int status = 0;
+    pid_t done = ::waitpid(pid_t(pid), &status, WNOHANG);
+    while (done < 0 && errno == EINTR)
+        done = ::waitpid(pid_t(pid), &status, WNOHANG);
+    if (done == 0)
+        return; // still running
+    if (QObject *w = m_watches.take(pid)) {
+        if (auto *notifier = qobject_cast<QSocketNotifier *>(w)) {
+            notifier->setEnabled(false);
+            ::close(int(notifier->socket()));
+        }
+        w->deleteLater();
+    }
+    m_windows.removeIf([pid](const Window &w) { return w.pid == pid; });
+    Q_EMIT windowEnded(pid);
 }
 
 void ConsoleWindows::closeAll()
 {
-    for (const Window &window : std::as_const(m_windows)) {
-        char state = 0;
-        quint64 start = 0;
-        // A window that has gone may have left its pid to an unrelated process.
-        if (!readProcStat(window.pid, &state, &start) || start != window.startTime)
-            continue;
+    // Every remembered window is an unreaped child, so its pid is still its own.
+    for (const Window &window : std::as_const(m_windows))
         ::kill(-pid_t(window.pid), SIGTERM);
-    }
     m_windows.clear();
 }
 

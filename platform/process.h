@@ -5,7 +5,9 @@
 // terminal-emulator windows for the user's console commands, remembered so that
 // they can be closed together later.
 
+#include <QHash>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -40,26 +42,43 @@ QString UserShell();
 
 // The console windows opened for the user: each runs one command in the user's shell
 // inside a terminal emulator and stays open afterwards with an interactive shell.
-class ConsoleWindows final
+// Each window stays a child of this program until it ends, when it is reaped at once:
+// a window that has ended leaves no zombie, and a remembered pid can never name an
+// unrelated process.
+class ConsoleWindows final : public QObject
 {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ConsoleWindows)
 public:
     struct Window {
         qint64 pid = 0;
-        quint64 startTime = 0; // tells the window from a later process that reuses its pid
     };
 
-    // Opens a window for command (an empty command opens just a shell). Returns an
-    // empty text on success, else why it failed.
+    explicit ConsoleWindows(QObject *parent = nullptr);
+    // Windows still open stay open; they are no longer watched.
+    ~ConsoleWindows() override;
+
+    // Opens a window for command (an empty command opens just a shell). The program's
+    // own commands (tracert, arp, nbtstat) are found first, as the command runner
+    // finds them. Returns an empty text on success, else why it failed.
     QString open(const QString &command);
 
     // Asks every remembered window to close (SIGTERM to its process group) and
-    // forgets them all.
+    // forgets them all; each is still reaped when it ends.
     void closeAll();
 
     QList<Window> windows() const { return m_windows; }
 
+Q_SIGNALS:
+    // A window's process ended and was reaped.
+    void windowEnded(qint64 pid);
+
 private:
+    void watch(qint64 pid);
+    void reap(qint64 pid);
+
     QList<Window> m_windows;
+    QHash<qint64, QObject *> m_watches; // until reaped, also after closeAll
 };
 
 } // namespace netvane::platform

@@ -9,6 +9,7 @@
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void windowShowsFailedWrite();
     void settingBoxesSurviveARestart();
     void storedAdvancedReopensTheIntervalDialog();
+    void firstFileDialogFolder_data();
+    void firstFileDialogFolder();
 };
 
 void TestAppSettings::keyNames()
@@ -359,6 +362,37 @@ void TestAppSettings::storedAdvancedReopensTheIntervalDialog()
     answer.stop();
     QCOMPARE(shown, u"DialogAdvanceInterval"_qs);
     QCOMPARE(window.findChild<QComboBox *>(u"ComboInv"_qs)->currentText(), u"1000 to 0, 10--, 1"_qs);
+}
+
+void TestAppSettings::firstFileDialogFolder_data()
+{
+    QTest::addColumn<QString>("made");       // folders made in the home folder
+    QTest::addColumn<QString>("remembered"); // the stored last folder, in the home folder
+    QTest::addColumn<QString>("expected");   // where the dialog starts, in the home folder
+    QTest::newRow("none remembered") << u"Documents"_qs << QString() << u"Documents"_qs;
+    QTest::newRow("no documents folder") << u"out"_qs << QString() << u"."_qs;
+    QTest::newRow("remembered") << u"Documents,out"_qs << u"out"_qs << u"out"_qs;
+    QTest::newRow("remembered gone") << u"Documents"_qs << u"out"_qs << u"Documents"_qs;
+}
+
+void TestAppSettings::firstFileDialogFolder()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, remembered);
+    QFETCH(QString, expected);
+    IsolatedFolders folders;
+    const QDir home(folders.path());
+    for (const QString &folder : made.split(u','))
+        QVERIFY(home.mkpath(folder));
+    AppSettings stored;
+    if (!remembered.isEmpty())
+        stored.setValue(AppSettings::Path, home.filePath(remembered) + u"  "_qs);
+    QVERIFY(stored.save());
+    ScriptedUi ui;
+    FormTester window;
+    window.findChild<QAction *>(u"mnuExpImp_5"_qs)->trigger(); // the history import's dialog
+    QCOMPARE(ui.fileDialogs.size(), 1);
+    QCOMPARE(QDir(ui.fileDialogs.at(0).initialFolder), QDir(home.filePath(expected)));
 }
 
 QTEST_MAIN(TestAppSettings)

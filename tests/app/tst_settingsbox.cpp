@@ -1,6 +1,7 @@
 // The settings boxes of the main window, offscreen: their items, edits, the checks
 // at Start and the two sequence dialogs, driven through their named controls.
 #include "app/formtester.h"
+#include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -10,6 +11,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -40,6 +42,11 @@ private Q_SLOTS:
     void sizeDialogControls();
     void typedSizeLists();
     void intervalDialog();
+    void noCompletion_data();
+    void noCompletion();
+    void sequenceDialogsKeepTheirEntries();
+    void menusShowNoDashItems();
+    void wholeAtTheSmallestSize();
 
 private:
     QComboBox *combo(const char *name) const
@@ -449,6 +456,125 @@ void TestSettingsBox::intervalDialog()
     QVERIFY(box->ValidateAll());
     QVERIFY(!box->settings().intervalSequence.active());
     QCOMPARE(box->settings().interval, 600);
+}
+
+void TestSettingsBox::noCompletion_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed"); // the start of one of the box's items
+    QTest::newRow("test times") << u"ComboTimes"_qs << u"10"_qs;
+    QTest::newRow("interval") << u"ComboInv"_qs << u"20"_qs;
+    QTest::newRow("size") << u"ComboSize"_qs << u"16"_qs;
+}
+
+void TestSettingsBox::noCompletion()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QComboBox *box = combo(name.toLatin1().constData());
+    const int items = box->count();
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), typed);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QCOMPARE(box->currentText(), typed);
+    QCOMPARE(box->count(), items);
+    QVERIFY(m_ui->boxes.isEmpty());
+    for (QComboBox *other : m_window->findChildren<QComboBox *>())
+        QVERIFY(!other->isEditable() || !other->completer());
+}
+
+void TestSettingsBox::sequenceDialogsKeepTheirEntries()
+{
+    // Entries typed at one opening are there at the next, after OK or Cancel alike.
+    const auto open = [this](const char *button, std::function<void(QDialog *)> answer) {
+        m_answered = false;
+        onNextDialog(std::move(answer));
+        m_window->findChild<QPushButton *>(QString::fromLatin1(button))->click();
+        QVERIFY(m_answered);
+    };
+    const auto text = [](QDialog *d, const char *name) {
+        return d->findChild<QLineEdit *>(QString::fromLatin1(name))->text();
+    };
+    open("Command13", [&](QDialog *d) {
+        setBox(d, "TextMV", u"8,16"_qs);
+        click(d, "Option2");
+        click(d, "OKButton");
+    });
+    open("Command13", [&](QDialog *d) {
+        QCOMPARE(text(d, "TextMV"), u"8,16"_qs);
+        QVERIFY(d->findChild<QRadioButton *>(u"Option2"_qs)->isChecked());
+        click(d, "CancelButton");
+    });
+    open("Command9", [&](QDialog *d) {
+        setBox(d, "TextIFrom", u"200"_qs);
+        click(d, "Command1");
+    });
+    open("Command9", [&](QDialog *d) {
+        QCOMPARE(text(d, "TextIFrom"), u"200"_qs);
+        QCOMPARE(d->findChild<QLabel *>(u"LabelStep"_qs)->text(), u"Step down with"_qs);
+        click(d, "Command1");
+    });
+}
+
+void TestSettingsBox::menusShowNoDashItems()
+{
+    // Of every menu: no "-" caption, no separator first, last or twice in a row.
+    for (QMenu *menu : m_window->findChildren<QMenu *>()) {
+        QString shown;
+        for (QAction *a : menu->actions()) {
+            QVERIFY(a->text() != u"-");
+            if (a->isVisible())
+                shown += a->isSeparator() ? u'-' : u'a';
+        }
+        QVERIFY2(!shown.startsWith(u'-') && !shown.endsWith(u'-') && !shown.contains(u"--"),
+                 qPrintable(menu->objectName() + u' ' + shown));
+    }
+}
+
+// Lets each layout level answer the one below it (they ask through posted events).
+static void settleLayouts()
+{
+    for (int level = 0; level < 8; ++level)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+void TestSettingsBox::wholeAtTheSmallestSize()
+{
+    m_window->resize(1, 1);
+    settleLayouts();
+    const QSize smallest = m_window->size();
+    // The widest texts a test shows, in every row.
+    PingPanel *panel = m_window->pingPanel();
+    panel->title(0)->setText(u"Ping testing with 65500 bytes of data:            65535  IP "_qs);
+    panel->showStatisticsCaptions(true);
+    for (int row = 0; row < LogRows; ++row)
+        panel->ShowReplyRow(row + 999999960, // rows 999999961. to 999999980.
+                            {u"12/31 23:59:59   Reply from 255.255.255.255"_qs,
+                             row % 2 ? u"bytes=65500  time=99999ms  TTL=255  ok"_qs
+                                     : u"bytes=65500  inet_addr: bad IP format"_qs});
+    panel->ShowStatistics({u"2147483647"_qs, u"2147483647"_qs, u"2147483647"_qs, u"100.00 %"_qs,
+                           QString(), u"99999 ms"_qs, u"99999 ms"_qs, u"99999 ms"_qs, u"255"_qs});
+    settleLayouts();
+    QCOMPARE(m_window->size(), smallest); // the empty window's minimum already held them
+
+    m_window->findChild<QPushButton *>(u"Command11"_qs)->click(); // the console panel
+    m_window->resize(1, 1);
+    settleLayouts();
+    // Every text is whole (so, in their grids, none covers another), every log row a
+    // line high.
+    for (QWidget *w : m_window->findChildren<QWidget *>()) {
+        const auto *label = qobject_cast<QLabel *>(w);
+        const auto *button = qobject_cast<QAbstractButton *>(w);
+        if (!w->isVisible() || !(label || button))
+            continue;
+        const QSize need = label ? label->minimumSizeHint()
+                                 : w->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+        QVERIFY2(w->width() >= need.width() && w->height() >= need.height(),
+                 qPrintable(w->objectName()));
+    }
+    for (int row = 0; row < LogRows; ++row)
+        QVERIFY(panel->findChild<QLabel *>(u"sIP_%1"_qs.arg(row))->height()
+                >= panel->fontMetrics().height());
 }
 
 QTEST_MAIN(TestSettingsBox)

@@ -65,10 +65,25 @@ void TestCommandHistory::missingFileGetsDefaults()
     QVERIFY(history.load(&error));
     QCOMPARE(history.entries(), DefaultHistory());
     QCOMPARE(history.view(), DefaultHistory());
-    QCOMPARE(DefaultHistory().size(), 11);
-    QCOMPARE(DefaultHistory().at(6), u"xcopy c:\\test d:\\test2 /e/r/y"_qs);
-    QByteArray expected = DefaultHistory().join(u"\r\n"_qs).toUtf8() + "\r\n \r\n";
-    QCOMPARE(fileBytes(), expected);
+    // Commands that exist here, each in the place of the one that did its job.
+    QCOMPARE(fileBytes(), QByteArray("tracert www.debian.org\r\n"
+                                     "tracert www.kernel.org\r\n"
+                                     "ip address\r\n"
+                                     "hostname\r\n"
+                                     "hostnamectl\r\n"
+                                     "ip neigh\r\n"
+                                     "cp -a test test2\r\n"
+                                     "ss -tuna\r\n"
+                                     "getent ahosts www.debian.org\r\n"
+                                     "arp -a\r\n"
+                                     "ip neigh flush all\r\n"
+                                     " \r\n"));
+    QCOMPARE(BuiltInCommands(),
+             (QStringList{u"tracert"_qs, u"ss -tuna"_qs, u"nbtstat"_qs, u"ip -brief address"_qs,
+                          u"ip address"_qs, u"arp"_qs, u"arp -a"_qs, u"ip neigh flush all"_qs,
+                          u"who"_qs, u"ip route"_qs, u"ping"_qs, u"tracepath"_qs, u"ls -l"_qs,
+                          u"getent ahosts"_qs, u"ip neigh"_qs, u"findmnt -t cifs,nfs,nfs4"_qs,
+                          u"ss -tn state established"_qs, u"ip help"_qs}));
 }
 
 void TestCommandHistory::readingStopsAtFirstEmptyLine_data()

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void exportAndImport();
     void editInTextEditor();
     void consoleWindows();
+    void endedWindowIsReaped();
     void noTerminalEmulator();
 
 private:
@@ -145,8 +146,8 @@ void TestConsolePanel::builtInCommandsAndAddressPicker()
     click(u"CommandDOS_0"_qs);
     QVERIFY(listCmd->isVisible());
     QVERIFY(!listIP2->isVisible());
-    clickItem(listCmd, u"Ipconfig /all"_qs);
-    QCOMPARE(text->text(), u"Ipconfig /all"_qs);
+    clickItem(listCmd, u"ip address"_qs);
+    QCOMPARE(text->text(), u"ip address"_qs);
     QCOMPARE(text->cursorPosition(), text->text().size());
     QVERIFY(!listCmd->isVisible());
 
@@ -232,7 +233,7 @@ void TestConsolePanel::deleteItems()
     QCOMPARE(ui.texts(), QStringList{u"Please select the history records your want to delete."_qs});
     QCOMPARE(ui.boxes.at(0).icon, BoxIcon::Exclamation);
 
-    // Sorted: rows 0 and 1 are "ARP -a" and "ARP -d".
+    // Sorted: rows 0 and 1 are "arp -a" and "cp -a test test2".
     click(u"CommandDOS_3"_qs);
     list->item(0)->setSelected(true);
     list->item(1)->setSelected(true);
@@ -245,11 +246,11 @@ void TestConsolePanel::deleteItems()
     QCOMPARE(m_panel->history().entries(), DefaultHistory());
     action(u"mnuDel_4"_qs)->trigger();
     QStringList left = DefaultHistory();
-    left.removeAll(u"ARP -a"_qs);
-    left.removeAll(u"ARP -d"_qs);
+    left.removeAll(u"arp -a"_qs);
+    left.removeAll(u"cp -a test test2"_qs);
     QCOMPARE(shownHistory(), left);
     click(u"CommandDOS_3"_qs); // sorted again, then back to file order
-    QCOMPARE(shownHistory().first(), u"hostname"_qs);
+    QCOMPARE(shownHistory().first(), u"getent ahosts www.debian.org"_qs);
     click(u"CommandDOS_3"_qs);
     QCOMPARE(shownHistory(), left);
 
@@ -415,6 +416,31 @@ void TestConsolePanel::consoleWindows()
     QVERIFY(m_panel->consoleWindows().windows().isEmpty());
     QTRY_VERIFY(!platform::ProcessIsRunning(first));
     QTRY_VERIFY(!platform::ProcessIsRunning(second));
+    QVERIFY(ui.boxes.isEmpty());
+}
+
+void TestConsolePanel::endedWindowIsReaped()
+{
+    // A terminal that notes its PATH and ends at once, as a window the user closed.
+    const QString dir = m_folders->path();
+    const QString script = QDir(dir).filePath(u"short-terminal"_qs);
+    test::WriteFileBytes(script, "#!/bin/sh\nprintf '%s' \"$PATH\" > \"${0%/*}/path.$$\"\n");
+    QFile(script).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray oldTerminal = qgetenv("TERMINAL");
+    qputenv("TERMINAL", script.toLocal8Bit());
+    auto restore = qScopeGuard([&] { qputenv("TERMINAL", oldTerminal); });
+
+    test::ScriptedUi ui;
+    QSignalSpy ended(&m_panel->consoleWindows(), &platform::ConsoleWindows::windowEnded);
+    m_panel->RunConsoleCommand(); // the window may end while the run lets events in
+    QVERIFY(ended.size() == 1 || ended.wait(10000));
+    const qint64 pid = ended.at(0).at(0).toLongLong();
+    QVERIFY(m_panel->consoleWindows().windows().isEmpty());
+    QVERIFY(!QFile::exists(u"/proc/%1"_qs.arg(pid))); // no zombie left behind
+    // The program's own commands (tracert, arp, nbtstat) come first in the window.
+    QFile path(QDir(dir).filePath(u"path.%1"_qs.arg(pid)));
+    QVERIFY(path.open(QIODevice::ReadOnly));
+    QVERIFY(path.readAll().startsWith(QFile::encodeName(QCoreApplication::applicationDirPath()) + ':'));
     QVERIFY(ui.boxes.isEmpty());
 }
 
