@@ -496,6 +496,10 @@ void FormTester::ScheduledStart()
 {
     m_scheduledRun = true;
     startPing(true);
+    // A start refused at the scheduled moment (its message was shown) must not leave
+    // the caption promising a run that will not come.
+    if (!m_busy)
+        m_schedulePanel->selectImmediately();
 }
 
 void FormTester::mnuSelectPing_Click()

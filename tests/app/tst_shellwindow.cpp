@@ -36,6 +36,7 @@ private Q_SLOTS:
     void scheduleFiresAtItsMinute_data();
     void scheduleFiresAtItsMinute();
     void scheduledStopEndsTheTestAtTheEnd();
+    void scheduledStartRefusedByTheChecks();
     void copyScreenTakesTheVisiblePanel();
     void helpTurnsItsEightPages();
     void openLogFileChooser();
@@ -231,6 +232,24 @@ void TestShellWindow::scheduledStopEndsTheTestAtTheEnd()
     QVERIFY(m_window->pingPanel()->reportButton()->isVisible());
     QVERIFY(!m_window->pingTest()->tickTimer()->isActive());
     QVERIFY(m_ui->boxes.isEmpty());
+}
+
+// The settings refused at the scheduled moment: their message, and the schedule is
+// given up, not left promising a run.
+void TestShellWindow::scheduledStartRefusedByTheChecks()
+{
+    setBox(u"ComboTimeOut"_qs, u"-100"_qs);
+    m_ui->clear(); // the box says it at once too
+    choose(u"OptionSch_1"_qs);
+    QVERIFY(caption().contains(u"will auto run at"_qs));
+    m_now = m_now.addDays(1);
+    m_window->schedulePanel()->Timer3_Timer();
+    QVERIFY2(m_ui->boxes.size() == 1, qPrintable(m_ui->texts().join(u" | ")));
+    QCOMPARE(m_ui->boxes[0].icon, BoxIcon::Critical);
+    QVERIFY(!m_window->isBusy());
+    QVERIFY(!m_window->schedulePanel()->timer3()->isActive());
+    QVERIFY(child<QRadioButton>(u"OptionSch_0"_qs)->isChecked());
+    QCOMPARE(caption(), QString());
 }
 
 void TestShellWindow::copyScreenTakesTheVisiblePanel()
