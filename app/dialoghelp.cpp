@@ -49,6 +49,9 @@ const HelpPage Pages[DialogHelp::PageCount] = {
      "trace starts by itself then, and a scheduled ping test stops at its end."},
 };
 
+// Every page's picture fits this box.
+constexpr QSize PictureSize(720, 440);
+
 // Hibernation would end a long or scheduled test; this keeps the computer awake.
 const QString HibernateCommand =
     QStringLiteral("systemctl mask sleep.target suspend.target hibernate.target hybrid-sleep.target");
@@ -73,6 +76,7 @@ DialogHelp::DialogHelp(std::function<QPixmap(int)> picture, QWidget *owner)
         m_pictures[size_t(i)]->setObjectName(u"Image_%1"_qs.arg(i + 1));
         m_pictures[size_t(i)]->setAlignment(Qt::AlignCenter);
         m_pictures[size_t(i)]->setFrameShape(QFrame::Box);
+        m_pictures[size_t(i)]->setMinimumSize(PictureSize + QSize(4, 4));
         auto *text = new QLabel(QString::fromLatin1(Pages[i].text), panel);
         text->setWordWrap(true);
         pageLayout->addWidget(title);
@@ -115,8 +119,9 @@ void DialogHelp::Form_Load()
     // The pictures show the window as it is now, at a size that fits the page.
     for (int p = 1; p <= PageCount; ++p) {
         QPixmap picture = m_picture ? m_picture(p) : QPixmap();
-        if (!picture.isNull() && (picture.width() > 720 || picture.height() > 440))
-            picture = picture.scaled(720, 440, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (!picture.isNull() && (picture.width() > PictureSize.width()
+                                  || picture.height() > PictureSize.height()))
+            picture = picture.scaled(PictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         m_pictures[size_t(p - 1)]->setPixmap(picture);
     }
     m_page = 1;
