@@ -19,6 +19,8 @@
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
 #include "platform/texteditor.h"
+#include "traceroute/tracerun.h"
+#include "traceroute/tracertpanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,6 +90,11 @@ FormTester::FormTester(QWidget *parent)
             &ConsolePanel::setAddressPicks);
     connect(m_consolePanel, &ConsolePanel::addAddressRequested, m_ipListPanel,
             &IpListPanel::AddSingleItem);
+    // The host-list drop-down of the traceroute offers the list's singles and groups.
+    connect(m_ipListPanel->list(), &IpList::ipListLoaded, this, [this] {
+        m_tracertPanel->setHostListChoices(m_ipListPanel->traceTargetEntries(),
+                                           [this](int i) { return m_ipListPanel->list()->item(i); });
+    });
     m_ipListPanel->setFolder(m_dataFolder);
     m_ipListPanel->LoadIpList();
 
@@ -114,6 +121,11 @@ FormTester::FormTester(QWidget *parent)
         },
     });
     connect(m_schedulePanel, &SchedulePanel::startDue, this, &FormTester::ScheduledStart);
+    connect(m_tracertPanel->run(), &TraceRun::stopDue, this, &FormTester::CommandStop_Click);
+    connect(m_tracertPanel->run(), &TraceRun::stopFinished, this, &FormTester::traceFinished);
+    m_tracertPanel->setFocusReturn([this] { m_text4->setFocus(); });
+    setExportHandler(u"Tracert"_qs,
+                     [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -138,8 +150,11 @@ FormTester::FormTester(QWidget *parent)
         ReloadPreviousPingTest();
     } else {
         m_mode = u"Tracert"_qs;
-        m_pingPanel->setPagingSource(nullptr); // the bar pages ping records only
-        // The previous trace is shown again here once the traceroute panel exists.
+        m_tracertPanel->frame()->show();
+        m_pingPanel->setPagingSource(nullptr);
+        m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName),
+                               m_settings.value(AppSettings::IPQty),
+                               m_settings.value(AppSettings::HopNumber));
     }
 }
 
@@ -218,6 +233,13 @@ void FormTester::buildControls()
     m_centerLayout = new QVBoxLayout;
     m_pingPanel = new PingPanel(central);
     m_centerLayout->addWidget(m_pingPanel);
+    m_tracertPanel = new TracertPanel(m_pingPanel, central);
+    top->addWidget(m_tracertPanel->frame());
+    m_commandRow->insertWidget(m_commandRow->indexOf(m_commandStop), m_tracertPanel->commandTracert());
+    m_commandRow->addWidget(m_tracertPanel->jumpButton(0));
+    m_commandRow->addWidget(m_tracertPanel->jumpButton(1));
+    connect(m_tracertPanel->commandTracert(), &QPushButton::clicked, this,
+            &FormTester::CommandTracert_Click);
     m_consolePanel = new ConsolePanel(m_dataFolder, central);
     m_consolePanel->hide();
     m_centerLayout->addWidget(m_consolePanel);
@@ -251,6 +273,8 @@ void FormTester::buildMenus()
     m_mnuOperate = menuBar()->addMenu(u"&Operate"_qs);
     m_mnuOperate->setObjectName(u"mnuOperate"_qs);
     m_mnuStart = item(m_mnuOperate, u"Ping"_qs, u"mnuStart"_qs, &FormTester::CommandStart_Click);
+    m_mnuTracert = item(m_mnuOperate, u"Tracert"_qs, u"mnuTracert"_qs,
+                        &FormTester::CommandTracert_Click);
     m_mnuStop = item(m_mnuOperate, u"S&top"_qs, u"mnuStop"_qs, &FormTester::CommandStop_Click);
     m_mnuOperate->addSeparator();
     m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
@@ -265,6 +289,8 @@ void FormTester::buildMenus()
     m_mnuFunction = menuBar()->addMenu(u"&Function"_qs);
     m_mnuFunction->setObjectName(u"mnuFunction"_qs);
     item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs, &FormTester::mnuSelectPing_Click);
+    item(m_mnuFunction, u"Traceroute Function"_qs, u"mnuSelectTracert"_qs,
+         &FormTester::mnuSelectTracert_Click);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -282,6 +308,9 @@ void FormTester::EnterBusy()
 {
     m_commandStart->setEnabled(false);
     m_mnuStart->setEnabled(false);
+    m_tracertPanel->commandTracert()->setEnabled(false);
+    if (m_mnuTracert)
+        m_mnuTracert->setEnabled(false);
     m_busy = true;
 }
 
@@ -289,6 +318,9 @@ void FormTester::LeaveBusy()
 {
     m_commandStart->setEnabled(true);
     m_mnuStart->setEnabled(true);
+    m_tracertPanel->commandTracert()->setEnabled(true);
+    if (m_mnuTracert)
+        m_mnuTracert->setEnabled(true);
     m_busy = false;
 }
 
@@ -339,6 +371,7 @@ void FormTester::StartPingTest()
     m_consolePanel->hide();
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
+    m_tracertPanel->leaveDisplay();
     LetWindowCatchUp();
     // Whatever happens below, a dialog's pending target is used by this start or not
     // at all: a start that does not happen leaves nothing for the next one.
@@ -419,6 +452,13 @@ void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
 
 void FormTester::CommandStop_Click()
 {
+    if (m_mode == u"Tracert" && m_tracertPanel->run()->isActive()) {
+        m_commandStop->setEnabled(false);
+        m_mnuStop->setEnabled(false);
+        m_tracertPanel->stop();
+        m_text4->setFocus();
+        return;
+    }
     if (!m_pingTest->isRunning())
         return;
     m_commandStop->setEnabled(false);
@@ -436,6 +476,61 @@ void FormTester::pingTestFinished()
         m_pingPanel->setPagingSource(&m_pingTest->log());
     if (m_mode != u"Tracert")
         m_pingPanel->reportButton()->show();
+}
+
+void FormTester::mnuSelectTracert_Click()
+{
+    m_tracertPanel->frame()->show();
+    m_tracertPanel->commandTracert()->raise();
+    // The mode also tells Stop which activity owns the window: a running test keeps it.
+    if (!m_busy) {
+        m_mode = u"Tracert"_qs;
+        functionChanged();
+    }
+}
+
+void FormTester::CommandTracert_Click()
+{
+    if (m_busy || !m_tracertPanel->BuildTracertOptions())
+        return;
+    m_schedulePanel->selectImmediately();
+    StartTrace();
+}
+
+void FormTester::StartTrace()
+{
+    m_consolePanel->hide();
+    m_pingPanel->show();
+    m_pingPanel->reportButton()->hide();
+    LetWindowCatchUp();
+    if (m_busy)
+        return;
+    EnterBusy();
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
+    LetWindowCatchUp();
+    const QList<PingTarget> targets = gatherTargets();
+    if (targets.isEmpty()) {
+        m_pingPanel->title(0)->clear();
+        LeaveBusy();
+        return;
+    }
+    m_mode = u"Tracert"_qs;
+    m_pingPanel->setPagingSource(nullptr);
+    m_tracertPanel->start(targets, m_dataFolder);
+    // The run's files are found again at the next start.
+    m_settings.setValue(AppSettings::TraceFileName, m_tracertPanel->run()->prefix());
+    m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
+    saveSettings();
+    m_text4->setFocus();
+}
+
+void FormTester::traceFinished()
+{
+    m_commandStop->setEnabled(true);
+    m_mnuStop->setEnabled(true);
+    LeaveBusy();
+    m_text4->setFocus();
 }
 
 bool FormTester::refuseWhileBusy()
@@ -495,7 +590,10 @@ void FormTester::mousePressEvent(QMouseEvent *event)
 void FormTester::ScheduledStart()
 {
     m_scheduledRun = true;
-    startPing(true);
+    if (m_mode == u"Tracert")
+        CommandTracert_Click();
+    else
+        startPing(true);
     // A start refused at the scheduled moment (its message was shown) must not leave
     // the caption promising a run that will not come.
     if (!m_busy)
@@ -504,9 +602,21 @@ void FormTester::ScheduledStart()
 
 void FormTester::mnuSelectPing_Click()
 {
-    m_mode = u"Ping"_qs;
     m_settingsFrame->show();
+    // As for the traceroute: a running activity keeps its mode.
+    if (m_busy)
+        return;
+    m_tracertPanel->frame()->hide();
+    m_mode = u"Ping"_qs;
+    functionChanged();
+}
+
+void FormTester::functionChanged()
+{
+    // The end box is for ping tests only; an armed schedule says what it will run.
     m_schedulePanel->commandTypeChanged();
+    if (m_schedulePanel->scheduleChosen())
+        m_schedulePanel->ShowScheduleCaption();
 }
 
 void FormTester::CommandSelectFun_Click(int index)

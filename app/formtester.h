@@ -6,7 +6,11 @@
 // back. A ping test: CommandStart_Click -> StartPingTest gathers the targets and
 // starts the run loop (PingTest); every echo comes back through replyRecorded and
 // is shown; CommandStop_Click asks the loop to stop, and its finishing timer ends
-// the test (finished -> LeaveBusy, report button shown).
+// the test (finished -> LeaveBusy, report button shown). A traceroute:
+// CommandTracert_Click -> StartTrace gathers the targets the same way and hands them
+// to the traceroute panel's run, whose lines take the ping panel's rows; Stop kills
+// the running traces, and "All Completed" runs Stop by itself (traceFinished ->
+// LeaveBusy).
 //
 // At start-up the window reads the saved settings into its boxes and shows the
 // previous ping test again from the result store; the settings are saved again when
@@ -45,6 +49,7 @@ class PingPanel;
 class PingSettingsBox;
 class DialogHelp;
 class SchedulePanel;
+class TracertPanel;
 
 class FormTester final : public QMainWindow
 {
@@ -72,6 +77,10 @@ public:
     void mnuAbout_Click();
     // Exit from the menu: refused while busy, else the window closes.
     void mnuExit_Click();
+    // Traceroute: checks the options, then traces every target now.
+    void CommandTracert_Click();
+    void StartTrace();
+    void mnuSelectTracert_Click();
     void EnterBusy();
     void LeaveBusy();
 
@@ -100,6 +109,7 @@ public:
     SchedulePanel *schedulePanel() const { return m_schedulePanel; }
     DialogHelp *dialogHelp() const { return m_dialogHelp; }
     bool scheduledRun() const { return m_scheduledRun; }
+    TracertPanel *tracertPanel() const { return m_tracertPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -113,8 +123,11 @@ private:
     QList<PingTarget> gatherTargets();
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
+    void traceFinished();
     bool refuseWhileBusy();
     void startPing(bool bySchedule);
+    // The function Start runs changed: the schedule controls follow.
+    void functionChanged();
     // The picture of a help page, from the live window.
     QPixmap helpPicture(int page);
     void collectSettings();
@@ -125,6 +138,7 @@ private:
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
     IpListPanel *m_ipListPanel = nullptr;
+    TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
@@ -153,6 +167,7 @@ private:
     SchedulePanel *m_schedulePanel = nullptr;
     DialogHelp *m_dialogHelp = nullptr;
     QPushButton *m_commandSelectFun = nullptr;
+    QAction *m_mnuTracert = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;

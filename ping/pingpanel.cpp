@@ -163,6 +163,15 @@ void PingPanel::ShowReplyRow(int row, const ReplyRowTexts &texts)
     m_right[size_t(r)]->setText(texts.right);
 }
 
+void PingPanel::setRowTexts(int r, const QString &type, const QString &left, const QString &right)
+{
+    if (r < 0 || r >= LogRows)
+        return;
+    m_type[size_t(r)]->setText(type);
+    m_left[size_t(r)]->setText(left);
+    m_right[size_t(r)]->setText(right);
+}
+
 void PingPanel::ShowStatistics(const std::array<QString, 9> &values)
 {
     for (size_t i = 0; i < values.size(); ++i)

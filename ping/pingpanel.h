@@ -34,6 +34,8 @@ public:
     void showStatisticsCaptions(bool shown);
     // Row index `row` of the test goes to display row row % 20 (the 21st clears the rows).
     void ShowReplyRow(int row, const ReplyRowTexts &texts);
+    // Free texts in display row r (a traceroute shows its lines on these rows).
+    void setRowTexts(int r, const QString &type, const QString &left, const QString &right);
     void ShowStatistics(const std::array<QString, 9> &values);
     // The bar follows the newest row n.
     void FollowNewestRow(int n);

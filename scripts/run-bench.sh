@@ -2,6 +2,13 @@
 # Runs every benchmark isolated from the network; each prints its figures.
 set -u
 build=${1:-build}
+# The traceroute benchmark prints Debian's `traceroute -I` beside the program's own.
+if ! command -v traceroute >/dev/null 2>&1 && ! [ -x /usr/sbin/traceroute ]; then
+    SUDO=""
+    [ "$(id -u)" = 0 ] || SUDO=sudo
+    echo "installing traceroute for the benchmarks"
+    $SUDO apt-get install -y -q traceroute >/dev/null || echo "WARNING: could not install traceroute"
+fi
 for b in "$build"/bench/bench_*; do
     [ -f "$b" ] && [ -x "$b" ] || continue
     echo "== $(basename "$b")"

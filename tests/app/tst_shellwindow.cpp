@@ -12,6 +12,8 @@
 #include "platform/datafolder.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
+#include "traceroute/tracerun.h"
+#include "traceroute/tracertpanel.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -37,6 +39,7 @@ private Q_SLOTS:
     void scheduleFiresAtItsMinute();
     void scheduledStopEndsTheTestAtTheEnd();
     void scheduledStartRefusedByTheChecks();
+    void scheduledTraceHasOnlyAStart();
     void copyScreenTakesTheVisiblePanel();
     void helpTurnsItsEightPages();
     void openLogFileChooser();
@@ -250,6 +253,31 @@ void TestShellWindow::scheduledStartRefusedByTheChecks()
     QVERIFY(!m_window->schedulePanel()->timer3()->isActive());
     QVERIFY(child<QRadioButton>(u"OptionSch_0"_qs)->isChecked());
     QCOMPARE(caption(), QString());
+}
+
+void TestShellWindow::scheduledTraceHasOnlyAStart()
+{
+    needEcho();
+    m_window->tracertPanel()->run()->setProgram(QStringLiteral(TRACERT_PATH));
+    trigger(u"mnuSelectTracert"_qs);
+    choose(u"OptionSch_1"_qs);
+    QVERIFY(child(u"ComboFrom"_qs)->isEnabled());
+    QVERIFY(!child(u"ComboTo"_qs)->isEnabled());
+    QCOMPARE(caption(), u"Trace Route will auto run at:  01/01/2027 00:00:00"_qs);
+    // Back to ping, the end box and the end come back.
+    trigger(u"mnuSelectPing"_qs);
+    QVERIFY(child(u"ComboTo"_qs)->isEnabled());
+    QVERIFY(caption().endsWith(u"  to  01/01/2027 07:00:00"_qs));
+    trigger(u"mnuSelectTracert"_qs);
+    QVERIFY(!child(u"ComboTo"_qs)->isEnabled());
+
+    m_now = m_now.addSecs(3600);
+    m_window->schedulePanel()->Timer3_Timer();
+    QVERIFY(m_window->isBusy());
+    QCOMPARE(m_window->mode(), u"Tracert"_qs);
+    QVERIFY(m_window->tracertPanel()->run()->isActive());
+    QVERIFY(!m_window->pingTest()->isRunning());
+    QVERIFY(child<QRadioButton>(u"OptionSch_0"_qs)->isChecked());
 }
 
 void TestShellWindow::copyScreenTakesTheVisiblePanel()

@@ -1,0 +1,147 @@
+// Traceroute runs: 64 traces at once to silent hosts with -h 5 -w 200, seconds from
+// the start to "All Completed" against the floor (5 hops x 0.2 s, a hop's probes
+// sent together, plus the 1 s poll); then one trace along a path of three network
+// namespaces (client, router, target) by our tracert and by Debian's `traceroute -I`.
+// Needs root for the namespaces; everything stays inside namespaces it creates.
+
+#include "support/testenv.h"
+#include "traceroute/tracerun.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace netvane;
+
+namespace {
+
+bool ip(const QString &line)
+{
+    QString out;
+    if (test::Run(u"ip"_qs, line.split(u' '), &out))
+        return true;
+    std::printf("ip %s: %s\n", qPrintable(line), qPrintable(out));
+    return false;
+}
+
+// Runs a trace command and returns its output and seconds.
+QString timed(const QString &program, const QStringList &args, double *seconds)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    p.waitForFinished(60000);
+    *seconds = t.nsecsElapsed() / 1e9;
+    return QString::fromLocal8Bit(p.readAll());
+}
+
+// The addresses of the hop lines, in order.
+QStringList hopAddresses(const QString &output)
+{
+    QStringList hops;
+    const QRegularExpression hop(u"^\\s*(\\d+)\\s.*?(\\d+\\.\\d+\\.\\d+\\.\\d+)"_qs);
+    for (const QString &line : output.split(u'\n')) {
+        const auto m = hop.match(line);
+        if (m.hasMatch() && !line.contains(u"Tracing"_qs) && !line.startsWith(u"traceroute"_qs))
+            hops << m.captured(2);
+    }
+    return hops;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString why;
+    if (!test::EnterPrivateNetworkNamespace(&why)) {
+        std::printf("skipped: %s\n", qPrintable(why));
+        return 0;
+    }
+    const QString tag = QString::number(::getpid());
+    const QString router = u"nvbrouter"_qs + tag;
+    const QString target = u"nvbtarget"_qs + tag;
+    const QStringList setup = {
+        u"link add nvs0 type veth peer name nvs1"_qs, u"addr add 10.240.0.1/24 dev nvs0"_qs,
+        u"link set nvs0 up"_qs, u"link set nvs1 up"_qs,
+        u"route add 10.241.0.0/16 via 10.240.0.2"_qs,
+        u"netns add "_qs + router, u"netns add "_qs + target,
+        u"link add c0 type veth peer name r0 netns "_qs + router,
+        u"link add t0 netns "_qs + target + u" type veth peer name r1 netns "_qs + router,
+        u"addr add 10.250.1.1/24 dev c0"_qs, u"link set c0 up"_qs,
+        u"route add 10.250.2.0/24 via 10.250.1.2"_qs,
+        u"-n "_qs + router + u" addr add 10.250.1.2/24 dev r0"_qs,
+        u"-n "_qs + router + u" addr add 10.250.2.1/24 dev r1"_qs,
+        u"-n "_qs + router + u" link set r0 up"_qs, u"-n "_qs + router + u" link set r1 up"_qs,
+        u"-n "_qs + target + u" addr add 10.250.2.2/24 dev t0"_qs,
+        u"-n "_qs + target + u" link set t0 up"_qs, u"-n "_qs + target + u" link set lo up"_qs,
+        u"-n "_qs + target + u" route add default via 10.250.2.1"_qs,
+        u"netns exec "_qs + router + u" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0"_qs,
+    };
+    bool ok = true;
+    for (const QString &line : setup)
+        ok = ok && ip(line);
+    const auto cleanup = qScopeGuard([&] {
+        ip(u"netns del "_qs + router);
+        ip(u"netns del "_qs + target);
+    });
+    if (!ok)
+        return 1;
+
+    // 64 silent hosts at once.
+    QTemporaryDir data;
+    QList<PingTarget> hosts;
+    for (int i = 1; i <= MaxConcurrentTraces; ++i) {
+        const QString a = u"10.241.0."_qs + QString::number(i);
+        hosts.append({a, a});
+    }
+    TraceRun run;
+    run.setProgram(QStringLiteral(TRACERT_PATH));
+    bool done = false;
+    QObject::connect(&run, &TraceRun::stopDue, [&] { done = true; });
+    QElapsedTimer t;
+    t.start();
+    run.start(hosts, {u"-d"_qs, u"-h"_qs, u"5"_qs, u"-w"_qs, u"200"_qs}, 5, data.path());
+    const double launched = t.nsecsElapsed() / 1e9;
+    while (!done && t.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    const double floor = 5 * 0.2 + 1.0;
+    std::printf("64 traces, -h 5 -w 200, silent hosts\n");
+    std::printf("  launching all 64:        %.3f s\n", launched);
+    std::printf("  start to All Completed:  %.3f s\n", seconds);
+    std::printf("  floor (5 x 0.2 s + 1 s poll): %.3f s, ratio %.2f (target <= 1.20)\n", floor,
+                seconds / floor);
+    std::printf("  caption: %s\n", qPrintable(run.caption()));
+
+    // One trace along the routed path, ours beside Debian's traceroute -I.
+    double ours = 0;
+    const QString ourOutput = timed(QStringLiteral(TRACERT_PATH),
+                                    {u"-d"_qs, u"-w"_qs, u"1000"_qs, u"10.250.2.2"_qs}, &ours);
+    std::printf("\nnamespace path, ours (tracert -d -w 1000): %.3f s\n%s\n", ours,
+                qPrintable(ourOutput.trimmed()));
+    const QString theirsProgram = QStandardPaths::findExecutable(u"traceroute"_qs);
+    if (theirsProgram.isEmpty()) {
+        std::printf("traceroute is not installed (scripts/run-bench.sh installs it): no comparison\n");
+        return 0;
+    }
+    double theirs = 0;
+    const QString theirOutput = timed(theirsProgram,
+                                      {u"-I"_qs, u"-n"_qs, u"-w"_qs, u"1"_qs, u"10.250.2.2"_qs}, &theirs);
+    std::printf("\nnamespace path, traceroute -I -n -w 1: %.3f s\n%s\n", theirs,
+                qPrintable(theirOutput.trimmed()));
+    const QStringList a = hopAddresses(ourOutput);
+    const QStringList b = hopAddresses(theirOutput);
+    std::printf("\nhops, ours: %s\nhops, traceroute -I: %s\nsame hops: %s\n",
+                qPrintable(a.join(u' ')), qPrintable(b.join(u' ')), a == b ? "yes" : "NO");
+    return 0;
+}

@@ -1,0 +1,197 @@
+// The tracert command: the route to a host, hop by hop, with ICMP echoes of rising
+// TTL, three probes a hop sent together.
+//
+//   tracert [-d] [-h maximum_hops] [-j host-list] [-w timeout] target_name
+//
+// Output, one line flushed at a time (the window polls the file it is appended to):
+// a blank line, "Tracing route to ...", the hop-limit line, a blank line, one line per
+// hop, a blank line and "Trace complete.". A target that cannot be resolved gives one
+// line and exit code 1.
+
+#include "platform/hopprober.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace netvane::platform;
+
+namespace {
+
+const char *const Usage =
+    "Usage: tracert [-d] [-h maximum_hops] [-j host-list] [-w timeout] target_name\n";
+
+int fail(const std::string &line)
+{
+    std::printf("%s\n", line.c_str());
+    return 1;
+}
+
+bool number(const char *text, long lowest, long highest, int &value)
+{
+    char *end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < lowest || v > highest)
+        return false;
+    value = int(v);
+    return true;
+}
+
+std::string probeText(const HopAnswer &a)
+{
+    char text[32];
+    if (a.kind == HopAnswer::None || a.kind == HopAnswer::SendError)
+        return "    *    ";
+    if (a.ms < 1)
+        return "   <1 ms ";
+    std::snprintf(text, sizeof text, "%5ld ms ", long(a.ms + 0.5));
+    return text;
+}
+
+const char *unreachableText(int code)
+{
+    switch (code) {
+    case 0: return "Destination net unreachable.";
+    case 1: return "Destination host unreachable.";
+    case 2: return "Destination protocol unreachable.";
+    case 3: return "Destination port unreachable.";
+    case 5: return "Source route failed.";
+    default: return "Destination unreachable.";
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool resolveNames = true;
+    int maxHops = 30;
+    int timeoutMs = 4000;
+    std::string routeText;
+    std::string target;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            if (i + 1 < argc && target.empty())
+                target = argv[++i];
+            if (i + 1 < argc)
+                return fail("Only one target may be given.");
+            break;
+        }
+        if (arg == "-d") {
+            resolveNames = false;
+        } else if (arg == "-h" || arg == "-w" || arg == "-j") {
+            if (i + 1 >= argc) {
+                std::fputs(Usage, stdout);
+                return 1;
+            }
+            const char *value = argv[++i];
+            if (arg == "-h" && !number(value, 1, 255, maxHops))
+                return fail("Bad value for option -h, valid range is from 1 to 255.");
+            if (arg == "-w" && !number(value, 1, 3600000, timeoutMs))
+                return fail("Bad value for option -w, valid range is from 1 to 3600000.");
+            if (arg == "-j")
+                routeText = value;
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::printf("Bad option %s.\n", arg.c_str());
+            std::fputs(Usage, stdout);
+            return 1;
+        } else if (target.empty()) {
+            target = arg;
+        } else {
+            return fail("Only one target may be given.");
+        }
+    }
+    if (target.empty()) {
+        std::fputs(Usage, stdout);
+        return 1;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    uint32_t address = 0;
+    if (!ResolveIPv4(target, address))
+        return fail("Unable to resolve target system name " + target + ".");
+    std::vector<uint32_t> route;
+    for (size_t at = 0; at < routeText.size();) {
+        const size_t end = routeText.find_first_of(" ,", at);
+        const std::string host = routeText.substr(at, end == std::string::npos ? end : end - at);
+        at = end == std::string::npos ? routeText.size() : end + 1;
+        if (host.empty())
+            continue;
+        uint32_t hop = 0;
+        if (!ResolveIPv4(host, hop))
+            return fail("Unable to resolve source route host " + host + ".");
+        route.push_back(hop);
+    }
+
+    HopProber prober;
+    std::string error;
+    if (!prober.open(error) || (!route.empty() && !prober.setLooseSourceRoute(route, address, error)))
+        return fail(error);
+
+    std::map<uint32_t, std::string> names;
+    auto shown = [&](uint32_t a) {
+        const std::string text = AddressText(a);
+        if (!resolveNames)
+            return text;
+        auto found = names.find(a);
+        if (found == names.end())
+            found = names.emplace(a, ReverseName(a)).first;
+        return found->second.empty() ? text : found->second + " [" + text + "]";
+    };
+
+    const std::string addressText = AddressText(address);
+    std::string title = addressText;
+    if (target != addressText)
+        title = target + " [" + addressText + "]";
+    else if (resolveNames)
+        title = shown(address);
+    std::printf("\nTracing route to %s\nover a maximum of %d hops:\n\n", title.c_str(), maxHops);
+
+    for (int ttl = 1; ttl <= maxHops; ++ttl) {
+        const auto answers = prober.probe(address, ttl, timeoutMs);
+        std::string line;
+        char hop[8];
+        std::snprintf(hop, sizeof hop, "%3d  ", ttl);
+        line = hop;
+        const HopAnswer *responder = nullptr;
+        bool reached = false;
+        bool unreachable = false;
+        int sendError = 0;
+        for (const HopAnswer &a : answers) {
+            line += probeText(a);
+            if (a.kind == HopAnswer::SendError)
+                sendError = a.code;
+            if (a.kind == HopAnswer::None || a.kind == HopAnswer::SendError)
+                continue;
+            if (!responder)
+                responder = &a;
+            reached = reached || a.kind == HopAnswer::EchoReply;
+            unreachable = unreachable || a.kind == HopAnswer::Unreachable;
+        }
+        if (responder) {
+            line += " " + shown(responder->from);
+            if (unreachable && !reached)
+                line += std::string(" reports: ") + unreachableText(responder->code);
+        } else if (sendError) {
+            line += " Transmit error: ";
+            if (sendError == ENETUNREACH)
+                line += "Destination net unreachable.";
+            else if (sendError == EHOSTUNREACH)
+                line += "Destination host unreachable.";
+            else
+                line += std::string(std::strerror(sendError)) + '.';
+        } else {
+            line += " Request timed out.";
+        }
+        std::printf("%s\n", line.c_str());
+        if (reached || unreachable || (sendError && !responder))
+            break;
+    }
+    std::printf("\nTrace complete.\n");
+    return 0;
+}
