@@ -126,6 +126,7 @@ FormTester::FormTester(QWidget *parent)
     m_tracertPanel->setFocusReturn([this] { m_text4->setFocus(); });
     setExportHandler(u"Tracert"_qs,
                      [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
+    connect(m_pingPanel, &PingPanel::logChanged, this, &FormTester::logChanged);
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -803,8 +804,12 @@ void FormTester::ReloadPreviousPingTest()
     const PingReplyLog &log = m_pingTest->log();
     const int count = int(log.size());
     m_pingPanel->clearRows();
-    for (int row = count > 0 ? (count - 1) / LogRows * LogRows : 0; row < count; ++row)
-        m_pingPanel->ShowReplyRow(row, FormatReplyRow(log.at(row), log.address(log.at(row))));
+    const int lastPage = count > 0 ? (count - 1) / LogRows * LogRows : 0;
+    log.readRows(lastPage, count - lastPage,
+                 [&](qsizetype row, const PingReplyRecord &r, const QString &address) {
+                     m_pingPanel->ShowReplyRow(int(row), FormatReplyRow(r, address));
+                     return true;
+                 });
     m_pingPanel->FollowNewestRow(qMax(count - 1, 0));
     title->setText(u"Previous Ping Test Result"_qs);
     m_pingPanel->showStatisticsCaptions(true);
@@ -841,11 +846,31 @@ void FormTester::CommandExport_Click()
         handler(extension);
 }
 
+void FormTester::logChanged()
+{
+    MsgBox(u"The result file has changed since it was loaded; it is loaded again."_qs,
+           BoxIcon::Information);
+    // A running test keeps writing its own file; what changed is shown once it ends.
+    if (m_busy)
+        return;
+    m_pingTest->restore(PingReplyLog(), PingSessionStats(), {}, 1, 1);
+    m_pingPanel->clearRows();
+    m_pingPanel->clearStatistics();
+    m_pingPanel->showStatisticsCaptions(false);
+    m_pingPanel->title(0)->clear();
+    m_pingPanel->FollowNewestRow(0);
+    ReloadPreviousPingTest();
+}
+
 void FormTester::ExportPingResults(const QString &extension)
 {
     const PingReplyLog &log = m_pingTest->log();
     if (log.isEmpty()) {
         MsgBox(u"No data to be export."_qs, BoxIcon::Information);
+        return;
+    }
+    if (!log.isCurrent()) {
+        logChanged();
         return;
     }
     const QString path = AskSavePath(u"Ping Test result will be export to this File"_qs,

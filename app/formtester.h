@@ -92,6 +92,8 @@ public:
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
     // Shows the previous ping test again from the result store (at start-up).
     void ReloadPreviousPingTest();
+    // The result file changed under the program: says so and shows it again.
+    void logChanged();
     // Puts the loaded setting texts into the boxes that exist, by object name.
     void applySettings();
     // Reads the control texts into the settings and writes them; a failure is shown.

@@ -1,5 +1,5 @@
 // Echo cadence of a ping test at a 1 ms interval against 127.0.0.1, through the real
-// main window (offscreen): echoes per second achieved. Target: at least 900.
+// main window (offscreen): echoes per second achieved. Target: at least 990, with every echo written to the result file.
 
 #include "app/formtester.h"
 #include "platform/dialogs.h"
@@ -48,8 +48,11 @@ int main(int argc, char *argv[])
     // From the first echo to the last; the finishing timer's half second after it is not counted.
     const double seconds = double(lastEchoAt - firstEchoAt) / 1e9;
     const qsizetype sent = test->log().size();
-    std::printf("echoes: %lld in %.3f s from the first to the last -> %.0f echoes per second (target >= 900)\n",
+    std::printf("echoes: %lld in %.3f s from the first to the last -> %.0f echoes per second (target >= 990)\n",
                 static_cast<long long>(sent), seconds, double(sent - 1) / seconds);
-    std::printf("lost: %lld\n", static_cast<long long>(test->stats().lost));
+    std::printf("lost: %lld; in the result file: %lld echoes, in memory: %zu\n",
+                static_cast<long long>(test->stats().lost),
+                static_cast<long long>(test->log().storedEchoes().rows),
+                test->log().memoryRecords().size());
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "ping/pingexport.h"
 
 #include "platform/textfile.h"
+#include "ping/resultreload.h"
 #include "probe/echoprobe.h"
 
 #include <QFile>
@@ -108,13 +109,17 @@ void writeSummary(const PingExportSource &source, StampTexts &stamp, const Expor
 
 } // namespace
 
-void WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink)
+bool WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink,
+                         QString *error)
 {
     StampTexts stamp;
     writeSummary(source, stamp, sink, false);
 
-    const PingReplyLog *log = source.log;
-    const qsizetype logSize = log ? log->size() : 0;
+    const PingReplyLog empty;
+    EchoCursor cursor(source.log ? *source.log : empty, true);
+    const qsizetype logSize = source.log ? source.log->size() : 0;
+    PingReplyRecord r;
+    QString address;
     for (qsizetype k = 0; k < source.targets.size(); ++k) {
         sink(TwoBlanks);
         sink(TwoBlanks);
@@ -123,13 +128,15 @@ void WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
         qint64 n = 0;
         QString row;
         ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
-            const PingReplyRecord &r = log->at(i);
+            cursor.seek(i);
+            if (!cursor.next(r, address))
+                return;
             row.resize(0);
             appendNumber(row, ++n);
             row += u". "_qs;
             row += stamp(r);
             row += u"   Reply from "_qs;
-            row += log->address(r).trimmed();
+            row += address.trimmed();
             row += u"  "_qs;
             row += ReplyTail(r);
             sink(row);
@@ -137,22 +144,30 @@ void WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
         sink(TwoBlanks);
     }
     sink(OneBlank);
+    if (cursor.failed() && error)
+        *error = cursor.errorString();
+    return !cursor.failed();
 }
 
-void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink)
+bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink, QString *error)
 {
     StampTexts stamp;
     writeSummary(source, stamp, sink, true);
     sink(u"No.,Year,Month,Day,Hour,Minute,Second,IP,Send Buffer Size(Byte),Time(ms),TTL,Status"_qs);
 
-    const PingReplyLog *log = source.log;
-    const qsizetype logSize = log ? log->size() : 0;
+    const PingReplyLog empty;
+    EchoCursor cursor(source.log ? *source.log : empty, true);
+    const qsizetype logSize = source.log ? source.log->size() : 0;
+    PingReplyRecord r;
+    QString address;
     for (qsizetype k = 0; k < source.targets.size(); ++k) {
         const QString target = u',' + source.targets.at(k) + u',';
         qint64 n = 0;
         QString row;
         ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
-            const PingReplyRecord &r = log->at(i);
+            cursor.seek(i);
+            if (!cursor.next(r, address))
+                return;
             row.resize(0);
             appendNumber(row, ++n);
             row += u".,"_qs;
@@ -175,6 +190,9 @@ void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
         sink(TwoBlanks);
     }
     sink(OneBlank);
+    if (cursor.failed() && error)
+        *error = cursor.errorString();
+    return !cursor.failed();
 }
 
 QStringList PingTextExportLines(const PingExportSource &source)
@@ -219,16 +237,18 @@ bool SavePingExport(const QString &path, const QString &extension, const PingExp
         if (chunk.size() > (1 << 18))
             flush();
     };
+    QString readError;
+    bool read = true;
     if (ok) {
-        if (extension == u"csv")
-            WritePingCsvExport(source, sink);
-        else
-            WritePingTextExport(source, sink);
+        read = extension == u"csv" ? WritePingCsvExport(source, sink, &readError)
+                                   : WritePingTextExport(source, sink, &readError);
         flush();
-        ok = file.commit();
+        // An export whose log could not be read whole is not committed: the older
+        // file of that name stays.
+        ok = read && file.commit();
     }
     if (!ok && error)
-        *error = file.errorString();
+        *error = read ? file.errorString() : readError;
     return ok;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The two export layouts of a ping test's results, built from memory only: the
-// reply log, the statistics, the target names in test order and the repeat per
-// target. The text layout is a readable report; the CSV layout one row per echo for
+// The two export layouts of a ping test's results, built from the reply log (read
+// back from the result file in one pass per target), the statistics, the target
+// names in test order and the repeat per target. The text layout is a readable report; the CSV layout one row per echo for
 // a spreadsheet. Under each target its echoes are listed pass by pass: with N
 // targets and repeat R, target k's echoes in pass m are the log entries
 // m*R*N + k*R ... m*R*N + k*R + R - 1, so a test stopped in the middle of a pass
@@ -26,8 +26,12 @@ struct PingExportSource {
 
 using ExportLineSink = std::function<void(const QString &line)>;
 
-void WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink);
-void WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink);
+// False with the reason when the log's echoes could not all be read (the result file
+// changed underneath); the lines before stay written.
+bool WritePingTextExport(const PingExportSource &source, const ExportLineSink &sink,
+                         QString *error = nullptr);
+bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink,
+                        QString *error = nullptr);
 QStringList PingTextExportLines(const PingExportSource &source);
 QStringList PingCsvExportLines(const PingExportSource &source);
 
@@ -40,7 +44,8 @@ QString PingExportFileName(const PingSessionStats &stats);
 
 // Writes the text ("txt") or CSV ("csv") layout to path, lines ended by CR LF.
 // The file is replaced whole or not at all: false with the system's reason when it
-// cannot be written, and an older file of that name stays as it was.
+// cannot be written, or with the reason the log cannot be read, and an older file of
+// that name stays as it was.
 bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
                     QString *error = nullptr);
 

@@ -190,16 +190,18 @@ void PingPanel::FollowNewestRow(int n)
     m_ignoreScroll = false;
 }
 
-void PingPanel::showPage(const PingReplyLog &log, int top)
+bool PingPanel::showPage(const PingReplyLog &log, int top)
 {
     clearRows();
-    for (int i = 0; i < LogRows && top + i < log.size(); ++i) {
-        const PingReplyRecord &r = log.at(top + i);
-        const ReplyRowTexts texts = FormatReplyRow(r, log.address(r));
-        m_type[size_t(i)]->setText(QString::number(top + i + 1) + u'.');
-        m_left[size_t(i)]->setText(texts.left);
-        m_right[size_t(i)]->setText(texts.right);
-    }
+    return log.readRows(top, LogRows, [&](qsizetype row, const PingReplyRecord &r,
+                                          const QString &address) {
+        const ReplyRowTexts texts = FormatReplyRow(r, address);
+        const auto i = size_t(row - top);
+        m_type[i]->setText(QString::number(row + 1) + u'.');
+        m_left[i]->setText(texts.left);
+        m_right[i]->setText(texts.right);
+        return true;
+    });
 }
 
 void PingPanel::scrollChanged(int value)
@@ -218,7 +220,10 @@ void PingPanel::scrollChanged(int value)
     m_scroll->setValue(s.value);
     m_ignoreScroll = false;
     m_previousValue = m_scroll->value();
-    showPage(*m_pagingLog, m_top);
+    if (!showPage(*m_pagingLog, m_top)) {
+        clearRows();
+        Q_EMIT logChanged();
+    }
 }
 
 } // namespace netvane

@@ -39,11 +39,16 @@ public:
     void ShowStatistics(const std::array<QString, 9> &values);
     // The bar follows the newest row n.
     void FollowNewestRow(int n);
-    // Shows records top .. top+19 of the log.
-    void showPage(const PingReplyLog &log, int top);
+    // Shows records top .. top+19 of the log; false (rows left empty) when the log's
+    // file changed.
+    bool showPage(const PingReplyLog &log, int top);
     int topRow() const { return m_top; }
     // The window allows paging only in ping mode with no test running.
     void setPagingSource(const PingReplyLog *log) { m_pagingLog = log; }
+
+Q_SIGNALS:
+    // A page could not be read: the result file changed since it was read or written.
+    void logChanged();
 
 private:
     void scrollChanged(int value);

@@ -44,6 +44,9 @@ void PingTest::begin(const QList<PingTarget> &targets)
     m_timer2->stop();
     m_targets = targets;
     m_log.clear();
+    // The result file is the log: the echoes are read back from it.
+    if (m_store && m_store->isOpen())
+        m_log.useResultFile(m_store->path(), m_store->stamp());
     m_stats.reset();
     m_stats.currentTarget = targets.isEmpty() ? QString() : targets.first().address;
     m_stopRequested = false;
@@ -185,7 +188,10 @@ void PingTest::Ping_IP(const QString &address)
     const int row = int(m_log.size()) - 1;
     // An echo that cannot be stored must not pass as logged: the test stops pinging
     // (the timer keeps ticking until Stop) and the window says why.
+    const qint64 offset = m_store ? m_store->stamp().size : 0;
     const bool stored = !m_store || m_store->append(ReplyLine(m_log.at(row), recorded));
+    if (stored && m_store)
+        m_log.markStored(offset, m_store->stamp());
     if (!stored)
         m_stopRequested = true;
     m_pingInProgress = false;

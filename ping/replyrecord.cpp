@@ -1,5 +1,7 @@
 #include "ping/replyrecord.h"
 
+#include "ping/resultreload.h"
+
 #include "platform/memory.h"
 #include "probe/echoprobe.h"
 
@@ -25,19 +27,24 @@ void PingReplyLog::clear()
 {
     m_records.clear();
     m_records.shrink_to_fit();
+    m_file = StoredEchoIndex();
     m_addresses.clear();
     m_addressIndex.clear();
 }
 
 void PingReplyLog::reserve(qsizetype count)
 {
+    if (isFileBacked()) {
+        m_file.offsets.reserve(size_t(count / StoredEchoIndex::Stride + 1));
+        return;
+    }
     m_records.reserve(size_t(count));
     const qsizetype bytes = qsizetype(m_records.capacity() * sizeof(PingReplyRecord));
     if (bytes >= (4 << 20))
         PreferLargePages(m_records.data(), bytes);
 }
 
-quint32 PingReplyLog::addressIndex(const QString &address)
+quint32 PingReplyLog::addressIndex(const QString &address) const
 {
     auto found = m_addressIndex.constFind(address);
     if (found == m_addressIndex.cend()) {
@@ -45,6 +52,12 @@ quint32 PingReplyLog::addressIndex(const QString &address)
         m_addresses << address;
     }
     return *found;
+}
+
+const QString &PingReplyLog::address(const PingReplyRecord &r) const
+{
+    static const QString none;
+    return r.address < quint32(m_addresses.size()) ? m_addresses[r.address] : none;
 }
 
 qsizetype PingReplyLog::append(const QDateTime &when, const QString &address, int size, int time,
@@ -66,12 +79,72 @@ qsizetype PingReplyLog::append(const QDateTime &when, const QString &address, in
     r.minute = quint8(t.minute());
     r.second = quint8(t.second());
     m_records.push_back(r);
-    return qsizetype(m_records.size()) - 1;
+    return this->size() - 1;
+}
+
+void PingReplyLog::useResultFile(const QString &path, const FileStamp &stamp)
+{
+    clear();
+    m_file.path = path;
+    m_file.stamp = stamp;
+}
+
+void PingReplyLog::markStored(qint64 offset, const FileStamp &after)
+{
+    // Only the newest echo can join the file's: an earlier one that the file could not
+    // take stays in memory, and so must every echo after it to keep the order.
+    if (!isFileBacked() || m_records.size() != 1)
+        return;
+    // The line must begin where the log's file ended; else the file was changed.
+    m_file.stamp = m_file.stamp.exists && m_file.stamp.size == offset ? after : FileStamp();
+    addStored(offset, m_records.front());
+    m_records.clear();
+}
+
+bool PingReplyLog::isCurrent() const
+{
+    return !isFileBacked() || (m_file.stamp.exists && StampOfFile(m_file.path) == m_file.stamp);
+}
+
+PingReplyRecord PingReplyLog::at(qsizetype row) const
+{
+    if (row >= m_file.rows)
+        return m_records[size_t(row - m_file.rows)];
+    if (row == 0)
+        return m_file.first;
+    if (row == m_file.rows - 1)
+        return m_file.last;
+    PingReplyRecord found;
+    found.address = quint32(-1);
+    readRows(row, 1, [&](qsizetype, const PingReplyRecord &r, const QString &address) {
+        found = r;
+        found.address = addressIndex(address);
+        return true;
+    });
+    return found;
+}
+
+bool PingReplyLog::readRows(qsizetype first, qsizetype count,
+                            const std::function<bool(qsizetype, const PingReplyRecord &,
+                                                     const QString &)> &f) const
+{
+    EchoCursor cursor(*this);
+    cursor.seek(first);
+    PingReplyRecord r;
+    QString address;
+    for (qsizetype row = first; row < first + count && row < size(); ++row) {
+        if (!cursor.next(r, address))
+            return false;
+        if (!f(row, r, address))
+            break;
+    }
+    return true;
 }
 
 qsizetype PingReplyLog::memoryBytes() const
 {
-    qsizetype bytes = qsizetype(m_records.capacity() * sizeof(PingReplyRecord));
+    qsizetype bytes = qsizetype(m_records.capacity() * sizeof(PingReplyRecord))
+                      + qsizetype(m_file.offsets.capacity() * sizeof(qint64));
     for (const QString &a : m_addresses)
         bytes += a.capacity() * 2 + qsizetype(sizeof(QString)) + 16;
     return bytes;

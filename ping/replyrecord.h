@@ -1,13 +1,17 @@
 #pragma once
-// The reply log of a ping test: one compact record per echo, kept in memory for the
-// whole test (a long test holds millions), and the texts built from a record on
-// demand: the 20-row display, the result file line and the export rows.
+// The reply log of a ping test: one compact record per echo, read back from the
+// result file (a long test holds millions) or kept in memory when there is none, and
+// the texts built from a record on demand: the 20-row display, the result file line
+// and the export rows.
+
+#include "platform/filereader.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace netvane {
@@ -28,6 +32,28 @@ struct PingReplyRecord {
 };
 static_assert(sizeof(PingReplyRecord) <= 32, "a long test keeps millions of these");
 
+// The echoes of a log that are lines of the result file: where every Stride-th line
+// begins, which is all a test of any length keeps of them in memory.
+struct StoredEchoIndex {
+    static constexpr qsizetype Stride = 64; // a power of two
+    QString path;
+    FileStamp stamp;             // the file as it was read or written; a mismatch: it changed
+    std::vector<qint64> offsets; // offsets[i]: where the line of echo i * Stride begins
+    qsizetype rows = 0;
+    PingReplyRecord first, last;
+
+    void add(qint64 offset)
+    {
+        if ((rows & (Stride - 1)) == 0)
+            offsets.push_back(offset);
+        ++rows;
+    }
+};
+
+// The reply log of a test. Kept in memory when the test has no result file; with one,
+// the file is the log: the echoes written to it are read back from it on demand
+// (EchoCursor) and only their index, the first and the last stay here, with any echo
+// the file could not take.
 class PingReplyLog final
 {
 public:
@@ -38,20 +64,54 @@ public:
                      int status);
     // The index of an address in the table, added when new; with appendRecord it
     // lets a reader of stored records fill the log without building dates.
-    quint32 addressIndex(const QString &address);
+    quint32 addressIndex(const QString &address) const;
     void appendRecord(const PingReplyRecord &r) { m_records.push_back(r); }
-    qsizetype size() const { return qsizetype(m_records.size()); }
-    bool isEmpty() const { return m_records.empty(); }
-    const PingReplyRecord &at(qsizetype row) const { return m_records[size_t(row)]; }
-    const PingReplyRecord &last() const { return m_records.back(); }
-    const QString &address(const PingReplyRecord &r) const { return m_addresses[r.address]; }
-    // Memory held by the records and the address table, in bytes.
+    qsizetype size() const { return m_file.rows + qsizetype(m_records.size()); }
+    bool isEmpty() const { return size() == 0; }
+    // One record; a stored echo is read back from the result file for each call (walk
+    // many rows with readRows or an EchoCursor). A default record, with no address,
+    // when the file no longer holds it (readRows tells).
+    PingReplyRecord at(qsizetype row) const;
+    PingReplyRecord last() const { return at(size() - 1); }
+    const QString &address(const PingReplyRecord &r) const;
+    qsizetype addressCount() const { return m_addresses.size(); }
+    // Memory held by the records, the index and the address table, in bytes.
     qsizetype memoryBytes() const;
+
+    // From now on the echoes live in the result file at `path`, as it is now (`stamp`).
+    void useResultFile(const QString &path, const FileStamp &stamp);
+    bool isFileBacked() const { return !m_file.path.isEmpty(); }
+    const StoredEchoIndex &storedEchoes() const { return m_file; }
+    // The newest echo's line was appended at `offset`; `after` is the file's stamp then.
+    void markStored(qint64 offset, const FileStamp &after);
+    // An echo line of the file read at start-up, at `offset`; r's address is the table's.
+    void addStored(qint64 offset, const PingReplyRecord &r)
+    {
+        if (m_file.rows == 0)
+            m_file.first = r;
+        m_file.last = r;
+        m_file.add(offset);
+    }
+    // The same for a reader that keeps the last record itself and sets it at the end.
+    void indexStored(qint64 offset) { m_file.add(offset); }
+    void setLastStored(const PingReplyRecord &r) { m_file.last = r; }
+    // False when the result file is no longer the one the log was read from or wrote.
+    bool isCurrent() const;
+    // Rows first .. first + count - 1 in order, while f returns true; the record's
+    // address is given beside it. False when they cannot be read as indexed (the file
+    // changed or cannot be read).
+    bool readRows(qsizetype first, qsizetype count,
+                  const std::function<bool(qsizetype row, const PingReplyRecord &r,
+                                           const QString &address)> &f) const;
+    // Records not in the result file, after the stored ones.
+    const std::vector<PingReplyRecord> &memoryRecords() const { return m_records; }
 
 private:
     std::vector<PingReplyRecord> m_records;
-    QStringList m_addresses;
-    QHash<QString, quint32> m_addressIndex;
+    StoredEchoIndex m_file;
+    // Addresses are few and their table grows only by them, so it may grow on reads.
+    mutable QStringList m_addresses;
+    mutable QHash<QString, quint32> m_addressIndex;
 };
 
 struct ReplyRowTexts {

@@ -1,11 +1,13 @@
 #include "ping/resultreload.h"
 
 #include "platform/textfile.h"
+#include "platform/filereader.h"
 
 #include <QFile>
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace netvane {
@@ -91,7 +93,7 @@ int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
 
 // Reads one field of plain decimal digits (led by '-' when `low` is negative) that
 // ends at a comma, or at the line's end for the last field; p moves past the comma.
-bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 high, qint64 &out)
+Q_ALWAYS_INLINE bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 high, qint64 &out)
 {
     bool negative = false;
     if (low < 0 && p < end && *p == '-') {
@@ -114,10 +116,32 @@ bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 h
     return true;
 }
 
+} // namespace
+
+// Texts of at most 16 bytes compared with two overlapping 8-byte loads.
+inline bool sameShortText(const char *a, const char *b, qsizetype n)
+{
+    if (n < 8)
+        return std::memcmp(a, b, size_t(n)) == 0;
+    quint64 a1, a2, b1, b2;
+    std::memcpy(&a1, a, 8);
+    std::memcpy(&a2, a + n - 8, 8);
+    std::memcpy(&b1, b, 8);
+    std::memcpy(&b2, b + n - 8, 8);
+    return a1 == b1 && a2 == b2;
+}
+
 class EchoLineReader
 {
 public:
     explicit EchoLineReader(PingReplyLog &log) : m_log(log) {}
+
+    // Lets the owner empty the address table the reader fills.
+    void forget()
+    {
+        m_known.clear();
+        m_recentCount = 0;
+    }
 
     // "yyyy,mm,dd,hh,mm,ss,address,size,time,ttl,status", every field as the store
     // writes it.
@@ -202,41 +226,67 @@ private:
         if (a.isEmpty() || a.size() > 15)
             return false;
         // A test pings few addresses many times: most lines repeat a recent one.
-        if (m_hasLast && a == QByteArrayView(m_last)) {
-            index = m_lastIndex;
-            return true;
+        for (int i = 0; i < m_recentCount; ++i) {
+            const RecentAddress &recent = m_recent[size_t(i)];
+            if (recent.size == a.size() && sameShortText(recent.text, a.data(), a.size())) {
+                index = recent.index;
+                return true;
+            }
         }
         for (char c : a)
             if (c <= ' ' || c > '~')
                 return false;
-        m_last = a.toByteArray();
-        auto found = m_known.constFind(m_last);
+        auto found = m_known.constFind(QByteArray::fromRawData(a.data(), a.size()));
         if (found == m_known.cend())
-            found = m_known.insert(m_last, m_log.addressIndex(QString::fromLatin1(m_last)));
-        m_lastIndex = *found;
-        m_hasLast = true;
-        index = m_lastIndex;
+            found = m_known.insert(a.toByteArray(), m_log.addressIndex(QString::fromLatin1(a)));
+        RecentAddress &recent = m_recent[size_t(m_recentNext)];
+        std::memcpy(recent.text, a.data(), size_t(a.size()));
+        recent.size = a.size();
+        recent.index = *found;
+        m_recentNext = (m_recentNext + 1) % int(m_recent.size());
+        m_recentCount = std::min(m_recentCount + 1, int(m_recent.size()));
+        index = recent.index;
         return true;
     }
+
+    struct RecentAddress {
+        char text[16];
+        qsizetype size = 0;
+        quint32 index = 0;
+    };
 
     PingReplyLog &m_log;
     PingReplyRecord m_stamp;
     char m_stampText[20] = {};
     bool m_hasStamp = false;
     QHash<QByteArray, quint32> m_known;
-    QByteArray m_last;
-    quint32 m_lastIndex = 0;
-    bool m_hasLast = false;
+    std::array<RecentAddress, 4> m_recent{};
+    int m_recentCount = 0;
+    int m_recentNext = 0;
 };
+
+namespace {
+
+// A reader of stored echoes keeps the addresses it meets; a damaged file could hold
+// millions of distinct ones, so the table starts afresh beyond this many.
+constexpr qsizetype MaxAddresses = 4096;
+
+const QString ChangedText = QStringLiteral("The result file has changed since it was read.");
 
 // Converts a result file line by line, as it is read: the header first, then the
 // echoes, until the end, an empty line or a malformed line.
 class ResultFileConverter
 {
 public:
-    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress)
-        : m_totalBytes(totalBytes), m_progress(progress), m_reader(m_test.log)
+    // With a path the log is backed by that file (as `stamp` describes it): only the
+    // positions of its echo lines are kept.
+    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress,
+                        const QString &path = {}, const FileStamp &stamp = {})
+        : m_totalBytes(totalBytes), m_progress(progress), m_fileBacked(!path.isEmpty()),
+          m_reader(m_fileBacked ? m_addresses : m_test.log)
     {
+        if (m_fileBacked)
+            m_test.log.useResultFile(path, stamp);
         // Room for the echoes of a well-formed file of this size (bounded, so that a
         // large file of something else cannot claim the memory up front).
         m_test.log.reserve(qsizetype(std::min<qint64>(totalBytes / 40 + 1, qint64(1) << 23)));
@@ -258,10 +308,22 @@ public:
             m_test.headerRead = true;
             return true;
         }
-        PingReplyRecord r;
+        // Read into one of two records in turn: the other keeps the last echo read,
+        // and no record is copied on the way.
+        PingReplyRecord &r = m_fileBacked ? m_pair[m_slot] : m_one;
+        if (m_fileBacked && m_addresses.addressCount() > MaxAddresses) {
+            if (m_lastIndex != quint32(-1))
+                m_lastAddress = lastAddress();
+            m_reader.forget();
+            m_addresses.clear();
+            m_lastIndex = quint32(-1);
+        }
         if (!m_reader.read(text, r))
             return stopBad();
-        m_test.log.appendRecord(r);
+        if (m_fileBacked)
+            storeIndexed(m_consumed - raw.size() - 1, r);
+        else
+            m_test.log.appendRecord(r);
         if (r.time < 0) {
             ++m_lost;
         } else {
@@ -270,7 +332,7 @@ public:
             m_sumTime += r.time;
             m_sumTtl += r.ttl;
         }
-        if (m_progress && m_test.log.size() % ProgressEvery == 0) {
+        if (++m_echoes % ProgressEvery == 0 && m_progress) {
             // Lines still to convert, from the bytes left and the length of a line so far.
             const qint64 left = std::max<qint64>(m_totalBytes - m_consumed, 0);
             m_progress(qsizetype(left * m_test.log.size() / std::max<qint64>(m_consumed, 1)));
@@ -287,6 +349,12 @@ public:
 
     ReloadedPingTest finish()
     {
+        if (m_fileBacked && !m_test.log.isEmpty()) {
+            PingReplyRecord last = m_pair[m_lastSlot];
+            last.address = m_test.log.addressIndex(m_lastIndex == quint32(-1) ? m_lastAddress
+                                                                               : lastAddress());
+            m_test.log.setLastStored(last);
+        }
         PingSessionStats &stats = m_test.stats;
         stats.sent = m_test.log.size();
         stats.lost = m_lost;
@@ -316,11 +384,44 @@ private:
         return false;
     }
 
+    // r's address is in the reader's own table; the log keeps the first and last
+    // echo's in its table.
+    void storeIndexed(qint64 offset, const PingReplyRecord &r)
+    {
+        if (m_echoes == 0) {
+            PingReplyRecord first = r;
+            first.address = m_test.log.addressIndex(m_addresses.address(r));
+            m_test.log.addStored(offset, first);
+        } else {
+            m_test.log.indexStored(offset);
+        }
+        m_lastIndex = r.address;
+        m_lastSlot = m_slot;
+        m_slot ^= 1;
+    }
+
+    // The address of the last echo read, from the reader's table.
+    QString lastAddress() const
+    {
+        PingReplyRecord r;
+        r.address = m_lastIndex;
+        return m_addresses.address(r);
+    }
+
     ReloadedPingTest m_test;
     qint64 m_totalBytes;
     qint64 m_consumed = 0;
     qsizetype m_lineNumber = 0;
     const ReloadProgress &m_progress;
+    bool m_fileBacked;
+    PingReplyLog m_addresses; // the reader's address table, when the log is backed by the file
+    QString m_lastAddress;
+    quint32 m_lastIndex = quint32(-1);
+    qsizetype m_echoes = 0; // read so far
+    PingReplyRecord m_pair[2];
+    PingReplyRecord m_one;
+    int m_slot = 0;
+    int m_lastSlot = 0;
     EchoLineReader m_reader;
     qint64 m_lost = 0, m_sumTime = 0, m_sumTtl = 0;
     qint32 m_minTime = NoAnswerYet, m_maxTime = 0;
@@ -372,18 +473,24 @@ ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &
 
 ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress)
 {
-    QFile file;
-    if (!OpenRegularFile(file, path)) // a FIFO there must not block the start
+    FileReader file;
+    if (!file.open(path, true))
         return {};
-    ResultFileConverter converter(file.size(), progress);
+    // The file as it is read; any later change shows as a different stamp.
+    const FileStamp stamp = file.stamp();
+    ResultFileConverter converter(stamp.size, progress, path, stamp);
     // Read in pieces into one buffer: the file may be far larger than what is kept.
     constexpr qsizetype Piece = 1 << 20;
     QByteArray buffer(Piece + MaxLineLength + 1, Qt::Uninitialized);
     qsizetype carried = 0; // the start of a line whose end is not read yet
+    qint64 offset = 0;
     bool reading = true;
     while (reading) {
-        const qint64 got = file.read(buffer.data() + carried, Piece);
-        if (got <= 0) {
+        const qint64 got = file.read(offset, buffer.data() + carried, Piece);
+        if (got < 0)
+            break; // a read error ends the file; a line it cut is not taken
+        offset += got;
+        if (got == 0) {
             if (carried > 0) // the last line, without a line end
                 converter.line(QByteArrayView(buffer.constData(), carried));
             break;
@@ -439,15 +546,107 @@ QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringLis
     QList<PingTarget> targets;
     const int count = test.header.targetCount;
     const qint64 repeat = test.header.repeat;
+    EchoCursor cursor(test.log);
+    PingReplyRecord r;
     for (int k = 0; k < count; ++k) {
         const qint64 first = qint64(k) * repeat; // this target's first echo, in the first pass
-        const QString address = first < test.log.size()
-                                    ? test.log.address(test.log.at(first)).trimmed()
-                                    : QString();
+        QString address;
+        if (first < test.log.size()) {
+            cursor.seek(qsizetype(first));
+            cursor.next(r, address);
+            address = address.trimmed();
+        }
         const QString name = k < names.size() && !names.at(k).isEmpty() ? names.at(k) : address;
         targets.append({address.isEmpty() ? name : address, name});
     }
     return targets;
+}
+
+EchoCursor::EchoCursor(const PingReplyLog &log, bool wholePass)
+    : m_log(log), m_buffer(wholePass ? (1 << 20) : (16 << 10), Qt::Uninitialized),
+      m_lines(std::make_unique<EchoLineReader>(m_addresses))
+{
+}
+
+EchoCursor::~EchoCursor() = default;
+
+bool EchoCursor::fail(const QString &error)
+{
+    m_failed = true;
+    m_error = error;
+    return false;
+}
+
+bool EchoCursor::next(PingReplyRecord &record, QString &address)
+{
+    if (m_failed || m_wanted < 0 || m_wanted >= m_log.size())
+        return false;
+    const StoredEchoIndex &stored = m_log.storedEchoes();
+    if (m_wanted >= stored.rows) {
+        record = m_log.memoryRecords()[size_t(m_wanted - stored.rows)];
+        address = m_log.address(record);
+        ++m_wanted;
+        return true;
+    }
+    if (!m_opened) {
+        m_opened = true;
+        if (!m_file.open(stored.path, m_buffer.size() > (64 << 10)))
+            return fail(m_file.errorString());
+        if (!stored.stamp.exists || m_file.stamp() != stored.stamp)
+            return fail(ChangedText);
+    }
+    // Forward by a little: line by line from here; else from the indexed line before.
+    if (m_row < 0 || m_wanted < m_row || m_wanted - m_row > StoredEchoIndex::Stride) {
+        const qsizetype slot = m_wanted / StoredEchoIndex::Stride;
+        m_bufferOffset = stored.offsets[size_t(slot)];
+        m_fill = m_pos = 0;
+        m_row = slot * StoredEchoIndex::Stride;
+    }
+    QByteArrayView line;
+    for (; m_row <= m_wanted; ++m_row)
+        if (!nextLine(line))
+            return false;
+    if (m_addresses.addressCount() > MaxAddresses) {
+        m_lines->forget();
+        m_addresses.clear();
+    }
+    if (line.size() > MaxLineLength || !m_lines->read(trimmed(line), record))
+        return fail(ChangedText);
+    address = m_addresses.address(record);
+    record.address = quint32(-1); // the log's table does not hold it: use `address`
+    ++m_wanted;
+    return true;
+}
+
+bool EchoCursor::nextLine(QByteArrayView &line)
+{
+    for (;;) {
+        const char *start = m_buffer.constData() + m_pos;
+        if (const void *nl = std::memchr(start, '\n', size_t(m_fill - m_pos))) {
+            const char *end = static_cast<const char *>(nl);
+            line = QByteArrayView(start, end);
+            m_pos = end + 1 - m_buffer.constData();
+            return true;
+        }
+        if (m_fill - m_pos > MaxLineLength)
+            return fail(ChangedText);
+        std::memmove(m_buffer.data(), start, size_t(m_fill - m_pos));
+        m_bufferOffset += m_pos;
+        m_fill -= m_pos;
+        m_pos = 0;
+        const qint64 got = m_file.read(m_bufferOffset + m_fill, m_buffer.data() + m_fill,
+                                       m_buffer.size() - m_fill);
+        if (got < 0)
+            return fail(m_file.errorString());
+        if (got == 0) {
+            if (m_fill == 0)
+                return fail(ChangedText);
+            line = QByteArrayView(m_buffer.constData(), m_fill); // the last line, without a line end
+            m_pos = m_fill;
+            return true;
+        }
+        m_fill += got;
+    }
 }
 
 } // namespace netvane

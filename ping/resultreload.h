@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace netvane {
 
@@ -29,7 +30,7 @@ struct ResultFileHeader {
 struct ReloadedPingTest {
     bool headerRead = false; // false: nothing to show (no line, or a malformed header)
     ResultFileHeader header;
-    PingReplyLog log;
+    PingReplyLog log; // in memory from ParseResultFile, backed by the file from ReadResultFile
     PingSessionStats stats;
     qsizetype badLine = 0;   // 1-based number of the malformed line reading stopped at; 0 if none
 };
@@ -40,10 +41,12 @@ using ReloadProgress = std::function<void(qsizetype remaining)>;
 // The header line; false when it is malformed. Fields 2 and 3 may be missing.
 bool ParseResultHeader(QByteArrayView line, ResultFileHeader &header);
 
-// Converts the contents of a result file.
+// Converts the contents of a result file; the log keeps every record in memory.
 ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &progress = {});
 
-// Reads and converts a result file; a missing or unreadable file gives headerRead false.
+// Reads a result file in one pass, with large reads: the statistics, and a log backed
+// by the file that indexes every echo read. A missing or unreadable file gives
+// headerRead false.
 ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress = {});
 
 // The first `count` lines of the target file, trimmed; fewer when the file is shorter,
@@ -54,5 +57,50 @@ bool ReadTargetFile(const QString &path, int count, QStringList &names, QString 
 // target the file does not name (a short file) is named by the address its first
 // echo went to, and stays empty when it has no echo.
 QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringList &names);
+
+class EchoLineReader;
+
+// Reads the echoes of a log in order from any row, from the result file (with large
+// reads from the indexed line before it) or from memory. The exports and the summary
+// report pass through a whole test with one cursor; the 20-row display reads a page.
+// Before its first read from the file it checks that the file is still the one the
+// log was read from or wrote; a file changed underneath ends the reading (failed()).
+class EchoCursor final
+{
+    Q_DISABLE_COPY_MOVE(EchoCursor)
+public:
+    // `wholePass`: reads ahead in large pieces (a pass over a test), else small ones (a page).
+    explicit EchoCursor(const PingReplyLog &log, bool wholePass = false);
+    ~EchoCursor();
+
+    // The next echo read is `row`.
+    void seek(qsizetype row) { m_wanted = row; }
+    qsizetype row() const { return m_wanted; }
+    // The echo at the position and its address (a record read from the file holds no
+    // index into the log's address table); the position moves to the next row. False
+    // after the last row, or when it cannot be read (failed()).
+    bool next(PingReplyRecord &record, QString &address);
+    bool failed() const { return m_failed; }
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail(const QString &error);
+    bool jumpTo(qsizetype row);
+    bool nextLine(QByteArrayView &line);
+
+    const PingReplyLog &m_log;
+    qsizetype m_wanted = 0;
+    FileReader m_file;
+    bool m_opened = false;
+    QByteArray m_buffer;
+    qint64 m_bufferOffset = 0; // file position of m_buffer[0]
+    qsizetype m_fill = 0;
+    qsizetype m_pos = 0;
+    qsizetype m_row = -1;      // the row whose line begins at m_pos; -1: nowhere yet
+    PingReplyLog m_addresses;  // the addresses met, for the line reader
+    std::unique_ptr<EchoLineReader> m_lines;
+    bool m_failed = false;
+    QString m_error;
+};
 
 } // namespace netvane

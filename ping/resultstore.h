@@ -3,7 +3,8 @@
 //   "Quellon_DB3.txt", the result file: a header line "targets,sizeStepLength,repeat"
 //   and one line per echo (ReplyLine), appended as each echo happens;
 //   "Quellon_DB4.txt", the target file: one target name per line, in test order.
-// A new test always discards the previous files.
+// A new test always discards the previous files. The result file is the log of the
+// test: the reply log keeps only where its lines begin (PingReplyLog).
 
 #include "platform/textfile.h"
 
@@ -25,14 +26,20 @@ public:
     bool create(const QString &folder, int targetCount, int sizeStepLength, int repeat,
                 const QStringList &targetNames, QString *error = nullptr);
     // Appends one echo line; it is on disk when this returns.
-    bool append(const QString &line) { return m_result.writeLine(line); }
+    bool append(const QString &line);
     QString errorString() const { return m_result.isOpen() ? m_result.errorString()
                                                            : u"The result file is not open."_qs; }
     void close() { m_result.close(); }
     bool isOpen() const { return m_result.isOpen(); }
+    QString path() const { return m_path; }
+    // The open file as this store's appends left it: the next line begins at its size.
+    // It no longer exists (exists false) once something else wrote into the file.
+    FileStamp stamp() const { return m_stamp; }
 
 private:
     LineAppender m_result;
+    QString m_path;
+    FileStamp m_stamp;
 };
 
 } // namespace netvane

@@ -10,6 +10,8 @@
 // renamed over the old one. Any failure leaves the old file as it was and gives the
 // system's own description ("No space left on device").
 
+#include "platform/filereader.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QSet>
@@ -32,6 +34,7 @@ public:
     bool writeLine(const QString &line);
     void close();
     QString errorString() const { return m_file.errorString(); }
+    FileStamp stamp() const { return StampOfOpenFile(m_file.handle()); }
 
 private:
     QFile m_file;

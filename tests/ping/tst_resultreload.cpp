@@ -1,6 +1,7 @@
 // Reading the result file and the target file of the last test back.
 
 #include "ping/pingsettings.h"
+#include "ping/pingexport.h"
 #include "ping/resultreload.h"
 #include "ping/resultstore.h"
 #include "ping/sequenceparsers.h"
@@ -42,6 +43,8 @@ private Q_SLOTS:
     void targetFile();
     void readsFileFromDisk();
     void widestValuesRoundTrip();
+    void fileBackedLogReadsAsInMemory_data();
+    void fileBackedLogReadsAsInMemory();
 };
 
 void TestResultReload::header_data()
@@ -348,6 +351,93 @@ void TestResultReload::widestValuesRoundTrip()
     }
     QCOMPARE(back.stats.lost, test.stats().lost);
     QCOMPARE(back.stats.maxTime, widest);
+}
+
+void TestResultReload::fileBackedLogReadsAsInMemory_data()
+{
+    QTest::addColumn<int>("targets");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<int>("echoes");
+    QTest::addColumn<QByteArray>("tail"); // after the echoes
+    // Passes shorter and longer than the index's step, a last line without its line
+    // end, and a crash mid-line: every echo before the cut is read back.
+    QTest::newRow("3 x 2") << 3 << 2 << 1000 << QByteArray();
+    QTest::newRow("2 x 40, no final line end") << 2 << 40 << 777 << QByteArray("\n");
+    QTest::newRow("one target, cut mid-line") << 1 << 1 << 129 << QByteArray("2026,12,07,21,0");
+    QTest::newRow("5 x 1, cut after CR") << 5 << 1 << 64 << QByteArray("2026,12,07,21,05,09,127.0.0.1,32\r");
+}
+
+void TestResultReload::fileBackedLogReadsAsInMemory()
+{
+    QFETCH(int, targets);
+    QFETCH(int, repeat);
+    QFETCH(int, echoes);
+    QFETCH(QByteArray, tail);
+    QByteArray file = QByteArray::number(targets) + ",1," + QByteArray::number(repeat) + "\r\n";
+    const QDateTime start(QDate(2026, 12, 31), QTime(23, 0, 0));
+    for (int i = 0; i < echoes; ++i) {
+        const QDateTime t = start.addSecs(i * 7);
+        const bool lost = i % 7 == 3;
+        file += t.toString(u"yyyy,MM,dd,HH,mm,ss,"_qs).toLatin1() + "127.0.0."
+                + QByteArray::number(1 + (i / repeat) % targets) + ",32,"
+                + (lost ? QByteArray("-1,0,11010") : QByteArray::number(i % 50) + ",64,0") + "\r\n";
+    }
+    if (tail == "\n")
+        file.chop(2); // the last echo without its line end
+    else
+        file += tail;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
+    writeFile(path, file);
+
+    const ReloadedPingTest memory = ParseResultFile(file);
+    const ReloadedPingTest stored = ReadResultFile(path);
+    QVERIFY(stored.log.isFileBacked());
+    QVERIFY(stored.log.memoryRecords().empty());
+    QCOMPARE(stored.log.size(), echoes);
+    QCOMPARE(memory.log.size(), echoes);
+    QCOMPARE(stored.stats.lastLine, memory.stats.lastLine);
+    QCOMPARE(stored.stats.sumTime, memory.stats.sumTime);
+
+    // Every row from a whole pass, then pages from anywhere, back and forth.
+    const auto line = [](const PingReplyRecord &r, const QString &address) { return ReplyLine(r, address); };
+    EchoCursor pass(stored.log, true);
+    PingReplyRecord r;
+    QString address;
+    for (int i = 0; i < echoes; ++i) {
+        QVERIFY(pass.next(r, address));
+        QCOMPARE(line(r, address), line(memory.log.at(i), memory.log.address(memory.log.at(i))));
+    }
+    QVERIFY(!pass.next(r, address));
+    QVERIFY(!pass.failed());
+    for (const int top : {echoes - 20, 0, 63, 64, 65, echoes / 2, 1, echoes - 1}) {
+        QStringList rows;
+        QVERIFY(stored.log.readRows(qMax(top, 0), 20, [&](qsizetype, const PingReplyRecord &e, const QString &a) {
+            rows << line(e, a);
+            return true;
+        }));
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(rows.at(i), line(memory.log.at(qMax(top, 0) + i), memory.log.address(memory.log.at(qMax(top, 0) + i))));
+    }
+
+    // Both exports, target by target, are those of the records in memory.
+    QStringList names;
+    for (int k = 0; k < targets; ++k)
+        names << u"127.0.0.%1"_qs.arg(k + 1);
+    const PingExportSource fromFile{&stored.log, stored.stats, names, repeat};
+    const PingExportSource fromMemory{&memory.log, memory.stats, names, repeat};
+    QCOMPARE(PingCsvExportLines(fromFile), PingCsvExportLines(fromMemory));
+    QCOMPARE(PingTextExportLines(fromFile), PingTextExportLines(fromMemory));
+    QCOMPARE(ReloadedTargets(stored, {}).size(), targets);
+    QCOMPARE(ReloadedTargets(stored, {}).last().address, names.last());
+
+    // The file changed underneath: nothing is read from it as if it were the same.
+    writeFile(path, file.left(file.size() / 2));
+    QVERIFY(!stored.log.isCurrent());
+    QVERIFY(!stored.log.readRows(echoes / 2, 20, [](qsizetype, const PingReplyRecord &, const QString &) { return true; }));
+    QString error;
+    QVERIFY(!SavePingExport(dir.filePath(u"out.csv"_qs), u"csv"_qs, fromFile, &error));
+    QCOMPARE(error, u"The result file has changed since it was read."_qs);
 }
 
 QTEST_GUILESS_MAIN(TestResultReload)

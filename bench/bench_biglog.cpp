@@ -1,0 +1,148 @@
+// A test of 10,000,000 echoes (about 450 MB of result file, synthesized in a
+// temporary data folder) through the main window: resident growth per echo after
+// the reload, the reload to the last page against `wc -l` on the same file, page
+// flips anywhere, and the text and CSV exports. Targets: growth <= 2 bytes per echo,
+// reload <= 3 x wc -l, a page flip <= 5 ms, an export <= 2 s per million echoes.
+// The echo count can be given as the first argument.
+
+#include "app/formtester.h"
+#include "ping/pingexport.h"
+#include "ping/pingpanel.h"
+#include "ping/resultreload.h"
+#include "ping/resultstore.h"
+#include "resultfile.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace netvane;
+
+namespace {
+
+double wcSeconds(const QString &path, QByteArray *output)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess wc;
+    wc.start(u"wc"_qs, {u"-l"_qs, path});
+    wc.waitForFinished(300000);
+    const double s = t.nsecsElapsed() / 1e9;
+    *output = wc.readAllStandardOutput().trimmed();
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    test::IsolatedFolders folders;
+    test::ScriptedUi ui; // answers the large-file question with Yes
+    const qint64 echoes = argc > 1 ? std::atoll(argv[1]) : 10000000;
+    const QString path = folders.dataFolder() + ResultFileName;
+    QDir().mkpath(folders.dataFolder());
+
+    // The window first shows a short test, so that what it costs to be a window is
+    // not counted as growth.
+    if (!bench::WriteResultFile(path, 20, 6))
+        return 1;
+    FormTester window;
+    window.show();
+    QCoreApplication::processEvents();
+    const long residentBefore = bench::ResidentKiB();
+    const long peakBefore = bench::ResidentKiB("VmHWM:");
+
+    QElapsedTimer t;
+    t.start();
+    if (!bench::WriteResultFile(path, echoes, 6))
+        return 1;
+    const double written = t.nsecsElapsed() / 1e9;
+    const double megabytes = QFileInfo(path).size() / 1e6;
+    QByteArray wcOut;
+    double wc = 1e9;
+    for (int i = 0; i < 3; ++i)
+        wc = std::min(wc, wcSeconds(path, &wcOut));
+    std::printf("result file: %lld echoes, %.1f MB, synthesized in %.1f s; wc -l says %s\n",
+                qlonglong(echoes), megabytes, written, wcOut.constData());
+    std::printf("wc -l, best of 3:                 %.3f s\n", wc);
+
+    double reload = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        t.restart();
+        window.ReloadPreviousPingTest();
+        reload = std::min(reload, t.nsecsElapsed() / 1e9);
+    }
+    double reader = 1e9;
+    for (int i = 0; i < 2; ++i) {
+        t.restart();
+        const ReloadedPingTest test = ReadResultFile(path);
+        reader = std::min(reader, t.nsecsElapsed() / 1e9);
+    }
+    const PingReplyLog &log = window.pingTest()->log();
+    const long residentAfter = bench::ResidentKiB();
+    const long peakAfter = bench::ResidentKiB("VmHWM:");
+    std::printf("reload to the last page, best of 3: %.3f s = %.2f x wc -l (target <= 3); %lld echoes, "
+                "last row shown \"%s\"\n",
+                reload, reload / wc, qlonglong(log.size()),
+                qPrintable(window.findChild<QLabel *>(u"sTYPE_%1"_qs.arg((log.size() - 1) % 20))->text()));
+    std::printf("the one-pass reader alone, best of 2: %.3f s = %.2f x wc -l\n", reader, reader / wc);
+    std::printf("resident growth: %.3f bytes per echo (target <= 2); peak growth %.3f bytes per echo; "
+                "the log holds %.3f bytes per echo\n",
+                double(residentAfter - residentBefore) * 1024.0 / double(echoes),
+                double(peakAfter - peakBefore) * 1024.0 / double(echoes),
+                double(log.memoryBytes()) / double(echoes));
+
+    // Page flips to places all over the test, as the scroll bar shows them.
+    PingPanel *panel = window.pingPanel();
+    std::vector<double> flips;
+    QRandomGenerator random(12);
+    const int lastTop = int(log.size()) - 20;
+    for (int i = 0; i < 1000; ++i) {
+        const int top = i == 0 ? 0 : i == 1 ? lastTop : int(random.bounded(lastTop + 1));
+        t.restart();
+        if (!panel->showPage(log, top))
+            std::printf("page at %d could not be read\n", top);
+        flips.push_back(t.nsecsElapsed() / 1e6);
+    }
+    const double firstFlip = flips.front();
+    std::sort(flips.begin(), flips.end());
+    double sum = 0;
+    for (double f : flips)
+        sum += f;
+    std::printf("page flip anywhere (1000, cache warm): mean %.3f ms, median %.3f ms, 99th percentile "
+                "%.3f ms, worst %.3f ms, first %.3f ms (target <= 5 ms)\n",
+                sum / double(flips.size()), flips[flips.size() / 2], flips[flips.size() * 99 / 100],
+                flips.back(), firstFlip);
+
+    PingExportSource source;
+    source.log = &log;
+    source.stats = window.pingTest()->stats();
+    source.targets = {u"192.168.100.101"_qs, u"router.lan"_qs, u"192.168.100.103"_qs};
+    source.repeat = 2;
+    for (const QString ext : {u"txt"_qs, u"csv"_qs}) {
+        const QString out = folders.path() + u"/export."_qs + ext;
+        t.restart();
+        QString error;
+        if (!SavePingExport(out, ext, source, &error))
+            std::printf("export failed: %s\n", qPrintable(error));
+        const double s = t.nsecsElapsed() / 1e9;
+        std::printf("%s export: %.2f s = %.3f s per million echoes (target <= 2), %.1f MB\n",
+                    qPrintable(ext), s, s * 1e6 / double(echoes), QFileInfo(out).size() / 1e6);
+        QFile::remove(out);
+    }
+    std::printf("resident after the exports: %.3f bytes per echo above the short test\n",
+                double(bench::ResidentKiB() - residentBefore) * 1024.0 / double(echoes));
+    return 0;
+}
