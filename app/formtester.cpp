@@ -148,10 +148,11 @@ FormTester::FormTester(QWidget *parent)
     applySettings();
     if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
         m_mode = u"Ping"_qs;
+        showFunctionFrame();
         ReloadPreviousPingTest();
     } else {
         m_mode = u"Tracert"_qs;
-        m_tracertPanel->frame()->show();
+        showFunctionFrame();
         m_pingPanel->setPagingSource(nullptr);
         m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName),
                                m_settings.value(AppSettings::IPQty),
@@ -479,9 +480,21 @@ void FormTester::pingTestFinished()
         m_pingPanel->reportButton()->show();
 }
 
+void FormTester::showFunctionFrame(bool tracert)
+{
+    // The settings of the chosen function take the one place for them.
+    m_settingsFrame->setVisible(!tracert);
+    m_tracertPanel->frame()->setVisible(tracert);
+}
+
+void FormTester::showFunctionFrame()
+{
+    showFunctionFrame(m_mode == u"Tracert");
+}
+
 void FormTester::mnuSelectTracert_Click()
 {
-    m_tracertPanel->frame()->show();
+    showFunctionFrame(true);
     m_tracertPanel->commandTracert()->raise();
     // The mode also tells Stop which activity owns the window: a running test keeps it.
     if (!m_busy) {
@@ -574,7 +587,7 @@ void FormTester::showEvent(QShowEvent *event)
     // Centred once, when first shown; later the window stays where the user put it.
     if (const QScreen *screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(area.left() + (area.width() - frameGeometry().width()) / 2,
+        move(qMax(area.left(), area.left() + (area.width() - frameGeometry().width()) / 2),
              qMax(area.top(), area.top() + (area.height() - frameGeometry().height()) / 2 - 7));
     }
     m_text4->setFocus();
@@ -603,11 +616,10 @@ void FormTester::ScheduledStart()
 
 void FormTester::mnuSelectPing_Click()
 {
-    m_settingsFrame->show();
+    showFunctionFrame(false);
     // As for the traceroute: a running activity keeps its mode.
     if (m_busy)
         return;
-    m_tracertPanel->frame()->hide();
     m_mode = u"Ping"_qs;
     functionChanged();
 }

@@ -130,6 +130,8 @@ private:
     void startPing(bool bySchedule);
     // The function Start runs changed: the schedule controls follow.
     void functionChanged();
+    void showFunctionFrame(bool tracert);
+    void showFunctionFrame(); // the current mode's
     // The picture of a help page, from the live window.
     QPixmap helpPicture(int page);
     void collectSettings();

@@ -259,13 +259,19 @@ void TestShellWindow::scheduledTraceHasOnlyAStart()
 {
     needEcho();
     m_window->tracertPanel()->run()->setProgram(QStringLiteral(TRACERT_PATH));
+    QVERIFY(child(u"Frame1_1"_qs)->isVisible());
+    QVERIFY(!child(u"Frame1_2"_qs)->isVisible());
     trigger(u"mnuSelectTracert"_qs);
+    QVERIFY(!child(u"Frame1_1"_qs)->isVisible()); // the function's settings take the place
+    QVERIFY(child(u"Frame1_2"_qs)->isVisible());
     choose(u"OptionSch_1"_qs);
     QVERIFY(child(u"ComboFrom"_qs)->isEnabled());
     QVERIFY(!child(u"ComboTo"_qs)->isEnabled());
     QCOMPARE(caption(), u"Trace Route will auto run at:  01/01/2027 00:00:00"_qs);
     // Back to ping, the end box and the end come back.
     trigger(u"mnuSelectPing"_qs);
+    QVERIFY(child(u"Frame1_1"_qs)->isVisible());
+    QVERIFY(!child(u"Frame1_2"_qs)->isVisible());
     QVERIFY(child(u"ComboTo"_qs)->isEnabled());
     QVERIFY(caption().endsWith(u"  to  01/01/2027 07:00:00"_qs));
     trigger(u"mnuSelectTracert"_qs);
