@@ -21,6 +21,7 @@
 #include "platform/texteditor.h"
 #include "traceroute/tracerun.h"
 #include "traceroute/tracertpanel.h"
+#include "scanner/scanpanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -94,6 +95,12 @@ FormTester::FormTester(QWidget *parent)
     connect(m_ipListPanel->list(), &IpList::ipListLoaded, this, [this] {
         m_tracertPanel->setHostListChoices(m_ipListPanel->traceTargetEntries(),
                                            [this](int i) { return m_ipListPanel->list()->item(i); });
+    });
+    // The scan answers through its channel; the range dialog's "Scan IP" scans.
+    m_scanPanel->installProbe(m_dataFolder);
+    connect(m_ipListPanel, &IpListPanel::scanRequested, m_scanPanel, &ScanPanel::StartScan);
+    setExportHandler(u"Scan"_qs, [this](const QString &extension) {
+        m_scanPanel->ExportScanResults(extension);
     });
     m_ipListPanel->setFolder(m_dataFolder);
     m_ipListPanel->LoadIpList();
@@ -222,6 +229,10 @@ void FormTester::buildControls()
     connect(command1, &QPushButton::clicked, this, &FormTester::Command1_Click);
     connect(command2, &QPushButton::clicked, this, &FormTester::Command2_Click);
     connect(m_commandSelectFun, &QPushButton::clicked, this, [this] { CommandSelectFun_Click(0); });
+    m_command8 = new QPushButton(u"Scan"_qs, central);
+    m_command8->setObjectName(u"Command8"_qs);
+    m_command8->setToolTip(u"Quickly scan the ip addresses of the selected items."_qs);
+    m_commandRow->insertWidget(m_commandRow->indexOf(command11), m_command8);
 
     // Body: the target column and the result panels.
     auto *body = new QHBoxLayout;
@@ -245,6 +256,9 @@ void FormTester::buildControls()
     m_consolePanel = new ConsolePanel(m_dataFolder, central);
     m_consolePanel->hide();
     m_centerLayout->addWidget(m_consolePanel);
+    m_scanPanel = new ScanPanel(this, central);
+    m_scanPanel->hide();
+    m_centerLayout->addWidget(m_scanPanel);
     connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
     body->addLayout(m_centerLayout, 1);
     outer->addLayout(body, 1);
@@ -253,6 +267,7 @@ void FormTester::buildControls()
     connect(m_commandStart, &QPushButton::clicked, this, &FormTester::CommandStart_Click);
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
     connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
+    connect(m_command8, &QPushButton::clicked, m_scanPanel, &ScanPanel::StartScan);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -277,6 +292,9 @@ void FormTester::buildMenus()
     m_mnuStart = item(m_mnuOperate, u"Ping"_qs, u"mnuStart"_qs, &FormTester::CommandStart_Click);
     m_mnuTracert = item(m_mnuOperate, u"Tracert"_qs, u"mnuTracert"_qs,
                         &FormTester::CommandTracert_Click);
+    m_mnuIpscanner = m_mnuOperate->addAction(u"Scan IP"_qs);
+    m_mnuIpscanner->setObjectName(u"mnuIpscanner"_qs);
+    connect(m_mnuIpscanner, &QAction::triggered, m_scanPanel, &ScanPanel::StartScan);
     m_mnuStop = item(m_mnuOperate, u"S&top"_qs, u"mnuStop"_qs, &FormTester::CommandStop_Click);
     m_mnuOperate->addSeparator();
     m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
@@ -297,6 +315,7 @@ void FormTester::buildMenus()
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
     m_ipListPanel->addMenuItems(m_mnuIPList, m_mnuFile, exit);
+    m_mnuIPList->addMenu(m_scanPanel->addG2Menu());
     m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
     m_mnuUtility->setObjectName(u"mnuUtility"_qs);
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
@@ -313,6 +332,8 @@ void FormTester::EnterBusy()
     m_tracertPanel->commandTracert()->setEnabled(false);
     if (m_mnuTracert)
         m_mnuTracert->setEnabled(false);
+    m_command8->setEnabled(false);
+    m_mnuIpscanner->setEnabled(false);
     m_busy = true;
 }
 
@@ -323,6 +344,8 @@ void FormTester::LeaveBusy()
     m_tracertPanel->commandTracert()->setEnabled(true);
     if (m_mnuTracert)
         m_mnuTracert->setEnabled(true);
+    m_command8->setEnabled(true);
+    m_mnuIpscanner->setEnabled(true);
     m_busy = false;
 }
 
@@ -371,6 +394,7 @@ QList<PingTarget> FormTester::gatherTargets()
 void FormTester::StartPingTest()
 {
     m_consolePanel->hide();
+    m_scanPanel->hide();
     m_pingPanel->show();
     m_pingPanel->title(3)->hide();
     m_tracertPanel->leaveDisplay();
@@ -459,6 +483,11 @@ void FormTester::CommandStop_Click()
         m_mnuStop->setEnabled(false);
         m_tracertPanel->stop();
         m_text4->setFocus();
+        return;
+    }
+    // With the ping panel hidden the stop belongs to the scan.
+    if (!m_pingPanel->isVisibleTo(this)) {
+        m_scanPanel->requestStop();
         return;
     }
     if (!m_pingTest->isRunning())
@@ -667,30 +696,45 @@ void FormTester::Command1_Click()
 
 QPixmap FormTester::helpPicture(int page)
 {
-    const auto grabPanel = [this](QWidget *panel) {
+    // A panel not on show is put in the place of the one that is, drawn as the user
+    // would see it, and the window is put back as it was.
+    const auto grabInPlaceOf = [this](QWidget *panel, QWidget *shown) {
         if (!panel)
             return QPixmap();
-        if (!panel->isVisibleTo(this)) {
-            // A hidden panel is drawn at the size the result panels have now.
-            panel->resize(m_pingPanel->isVisibleTo(this) ? m_pingPanel->size() : QSize(800, 500));
-            if (panel->layout())
-                panel->layout()->activate();
-        }
-        return panel->grab();
+        if (panel->isVisibleTo(this) || !shown)
+            return panel->grab();
+        const QSize before = size();
+        const bool shownWasVisible = shown->isVisibleTo(this);
+        setUpdatesEnabled(false);
+        shown->hide();
+        panel->show();
+        centralWidget()->layout()->activate();
+        const QPixmap picture = panel->grab();
+        panel->hide();
+        shown->setVisible(shownWasVisible);
+        centralWidget()->layout()->activate();
+        resize(before);
+        setUpdatesEnabled(true);
+        return picture;
     };
+    QWidget *settings = m_settingsFrame->isVisibleTo(this) ? m_settingsFrame : m_tracertPanel->frame();
+    QWidget *center = m_pingPanel;
+    for (QWidget *panel : {static_cast<QWidget *>(m_scanPanel), static_cast<QWidget *>(m_consolePanel)})
+        if (!m_pingPanel->isVisibleTo(this) && panel->isVisibleTo(this))
+            center = panel;
     switch (page) {
     case 1: return grab();
-    case 2: return grabPanel(m_pingPanel);
-    case 3: return grabPanel(findChild<QWidget *>(u"Frame1_2"_qs));
-    case 4: return grabPanel(findChild<QWidget *>(u"Picture3"_qs));
-    case 5: return grabPanel(m_consolePanel);
-    case 6: return grabPanel(m_pingPanel);
+    case 2: return grabInPlaceOf(m_pingPanel, center);
+    case 3: return grabInPlaceOf(m_tracertPanel->frame(), settings);
+    case 4: return grabInPlaceOf(m_scanPanel, center);
+    case 5: return grabInPlaceOf(m_consolePanel, center);
+    case 6: return grabInPlaceOf(m_pingPanel, center);
     case 7: {
         DialogExport dialog(this);
         dialog.adjustSize();
         return dialog.grab();
     }
-    case 8: return grabPanel(m_schedulePanel);
+    case 8: return m_schedulePanel->grab();
     default: return {};
     }
 }

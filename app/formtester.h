@@ -50,6 +50,7 @@ class PingSettingsBox;
 class DialogHelp;
 class SchedulePanel;
 class TracertPanel;
+class ScanPanel;
 
 class FormTester final : public QMainWindow
 {
@@ -102,6 +103,8 @@ public:
 
     bool isBusy() const { return m_busy; }
     QString mode() const { return m_mode; }
+    void setMode(const QString &mode) { m_mode = mode; }
+    ScanPanel *scanPanel() const { return m_scanPanel; }
     QString dataFolder() const { return m_dataFolder; }
     PingTest *pingTest() const { return m_pingTest; }
     PingPanel *pingPanel() const { return m_pingPanel; }
@@ -141,6 +144,7 @@ private:
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
+    ScanPanel *m_scanPanel = nullptr;       // Picture3
     IpListPanel *m_ipListPanel = nullptr;
     TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
@@ -159,6 +163,7 @@ private:
     QPushButton *m_commandStart = nullptr;
     QPushButton *m_commandStop = nullptr;
     QPushButton *m_commandExport = nullptr;
+    QPushButton *m_command8 = nullptr;      // the scan button
     QMenu *m_mnuFile = nullptr;
     QMenu *m_mnuOperate = nullptr;
     QMenu *m_mnuIPList = nullptr;
@@ -166,6 +171,7 @@ private:
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuStart = nullptr;
     QAction *m_mnuStop = nullptr;
+    QAction *m_mnuIpscanner = nullptr;
     QAction *m_mnuExport = nullptr;
     QMenu *m_mnuFunction = nullptr;
     SchedulePanel *m_schedulePanel = nullptr;

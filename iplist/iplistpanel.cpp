@@ -415,6 +415,17 @@ void IpListPanel::clearManualTargets()
     m_state.manualTarget[2].clear();
 }
 
+TargetTable IpListPanel::gatherScanTargets()
+{
+    if (m_state.manualTarget[0].isEmpty())
+        return gatherTargets();
+    m_pictureShowIP->hide();
+    TargetTable table({}, &askLargeRange);
+    table.ExpandListItem(m_state.manualTarget[0]);
+    m_state.manualTarget[0].clear();
+    return table;
+}
+
 // ---- adding, editing, deleting
 
 bool IpListPanel::startManualTest()

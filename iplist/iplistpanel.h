@@ -67,6 +67,9 @@ public:
     // Empties the dialogs' pending test targets (slots 1 and 2) when a start does
     // not happen, so the next Start tests what the window shows.
     void clearManualTargets();
+    // The targets of a scan: the range pending from the range dialog's "Scan IP",
+    // else those of gatherTargets.
+    TargetTable gatherScanTargets();
 
     IpList *list() const { return m_list; }
     IpDialogState &dialogState() { return m_state; }

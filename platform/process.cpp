@@ -14,11 +14,14 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/syscall.h>
+#include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
+
+extern char **environ;
 
 namespace netvane::platform {
 
@@ -195,6 +198,38 @@ QString FindProgramCommand(const QString &name, const QString &ownFolder)
         return own.absoluteFilePath();
     const QString found = QStandardPaths::findExecutable(name);
     return found.isEmpty() ? name : found;
+}
+
+qint64 StartChild(const QString &program, const QStringList &arguments, QString *error)
+{
+    QList<QByteArray> storage;
+    storage << QFile::encodeName(program);
+    for (const QString &a : arguments)
+        storage << a.toLocal8Bit();
+    std::vector<char *> argv;
+    for (QByteArray &s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int result = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (result != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(result));
+        return 0;
+    }
+    return pid;
+}
+
+bool ChildHasExited(qint64 pid)
+{
+    if (pid <= 0)
+        return true;
+    int status = 0;
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid_t(pid), &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    return done != 0; // the pid itself once ended; -1 (no such child) counts as ended
 }
 
 bool ProcessIsRunning(qint64 pid)

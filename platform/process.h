@@ -30,6 +30,15 @@ int PipeCreationError();
 // empty), else the one found on PATH, else the bare name (which then fails to start).
 QString FindProgramCommand(const QString &name, const QString &ownFolder = {});
 
+// Starts program with arguments as a child of this process without waiting for it
+// (posix_spawn: cheap even from a large process). Returns its pid, or 0 with the
+// system's reason in *error. The caller collects it with ChildHasExited.
+qint64 StartChild(const QString &program, const QStringList &arguments, QString *error = nullptr);
+
+// True once a child started by StartChild has ended (and collects it); false while
+// it runs. A pid that is no child of ours counts as ended.
+bool ChildHasExited(qint64 pid);
+
 // True while pid names a live process (not a zombie).
 bool ProcessIsRunning(qint64 pid);
 

@@ -9,6 +9,15 @@ if ! command -v traceroute >/dev/null 2>&1 && ! [ -x /usr/sbin/traceroute ]; the
     echo "installing traceroute for the benchmarks"
     $SUDO apt-get install -y -q traceroute >/dev/null || echo "WARNING: could not install traceroute"
 fi
+# The scan benchmark prints fping's figures beside its own.
+if ! command -v fping >/dev/null 2>&1; then
+    SUDO=""
+    [ "$(id -u)" = 0 ] || SUDO=sudo
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q fping >/dev/null 2>&1 \
+        || { $SUDO apt-get update -q >/dev/null 2>&1 \
+             && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q fping >/dev/null 2>&1; } \
+        || echo "fping could not be installed; its figures are left out"
+fi
 for b in "$build"/bench/bench_*; do
     [ -f "$b" ] && [ -x "$b" ] || continue
     echo "== $(basename "$b")"

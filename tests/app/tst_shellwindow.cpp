@@ -307,7 +307,13 @@ void TestShellWindow::copyScreenTakesTheVisiblePanel()
 
 void TestShellWindow::helpTurnsItsEightPages()
 {
+    const QSize windowSize = m_window->size();
     trigger(u"mnuHowTo"_qs);
+    // Taking the pictures leaves the window as it was.
+    QCOMPARE(m_window->size(), windowSize);
+    QVERIFY(m_window->pingPanel()->isVisible());
+    QVERIFY(!child(u"Picture3"_qs)->isVisible());
+    QVERIFY(!child(u"Frame1_2"_qs)->isVisible());
     DialogHelp *help = m_window->dialogHelp();
     QVERIFY(help && help->isVisible());
     QCOMPARE(help->windowTitle(), u" How to use?"_qs);
@@ -334,7 +340,8 @@ void TestShellWindow::helpTurnsItsEightPages()
     }
     const QPixmap ping = help->pagePanel(2)->findChild<QLabel *>(u"Image_2"_qs)->pixmap();
     const QSize panel = m_window->pingPanel()->size();
-    QVERIFY(qAbs(double(ping.width()) / ping.height() - double(panel.width()) / panel.height()) < 0.02);
+    QVERIFY2(qAbs(double(ping.width()) / ping.height() - double(panel.width()) / panel.height()) < 0.02,
+             qPrintable(u"%1x%2 %3x%4"_qs.arg(ping.width()).arg(ping.height()).arg(panel.width()).arg(panel.height())));
     help->findChild<QPushButton *>(u"Command1"_qs)->click();
     QVERIFY(!help->isVisible());
 }

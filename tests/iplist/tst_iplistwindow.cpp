@@ -9,6 +9,7 @@
 #include "iplist/iplistpanel.h"
 #include "ping/pingtest.h"
 #include "ping/resultstore.h"
+#include "scanner/scanpanel.h"
 
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -296,7 +297,12 @@ void TestIpListWindow::addRange()
                           u"Invalid title 'a,b', a title cannot contain ','."_qs}));
     QCOMPARE(fileItems(), (QStringList{u"A127.0.0.2"_qs, u"CLoop,127.0.0.1,127.0.0.10"_qs}));
     QCOMPARE(scan.count(), 1);
-    QCOMPARE(m_panel->dialogState().manualTarget[0], u"CIP_Range_Manual,127.0.0.1,127.0.0.5"_qs);
+    // The scan took the range typed into the dialog.
+    QVERIFY(m_panel->dialogState().manualTarget[0].isEmpty());
+    const QList<ScanResultRecord> &scanned = m_window->scanPanel()->tally().results;
+    QCOMPARE(scanned.size(), 5);
+    QCOMPARE(scanned.first().Address, u"127.0.0.1"_qs);
+    QCOMPARE(scanned.last().Address, u"127.0.0.5"_qs);
 }
 
 void TestIpListWindow::editToTheSameTextDoesNothing()

@@ -1,0 +1,160 @@
+// The IP range scan through the real main window (offscreen), on a /24 of answering
+// loopback addresses and, where a test namespace can be made (root), on a /24 of a
+// veth link with nobody behind it. Prints the seconds from Start to the last answer
+// and to the result buttons, and the ratio to the pacing floor (launches x 10 ms);
+// targets: answering <= 1.05 x floor to the last answer, silent <= floor + 2.2 s.
+// Beside it, fping on the same range (default pacing and -i 1) when installed, and
+// the probe program's start-to-exit time for one answering address.
+
+#include "app/formtester.h"
+#include "iplist/iplistpanel.h"
+#include "platform/dialogs.h"
+#include "platform/process.h"
+#include "platform/scanchannel.h"
+#include "scanner/scanpanel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace netvane;
+
+namespace {
+
+bool run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    const bool ok = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit
+                    && p.exitCode() == 0;
+    if (!ok)
+        std::printf("  %s %s: %s\n", qPrintable(program), qPrintable(args.join(u' ')),
+                    p.readAll().constData());
+    return ok;
+}
+
+void scanRange(FormTester &window, const QString &label, const QString &first,
+               const QString &last, bool silent)
+{
+    ScanPanel *scan = window.scanPanel();
+    auto *channel = scan->findChild<platform::ScanChannel *>();
+    QElapsedTimer clock;
+    qint64 lastAnswer = -1;
+    int answers = 0;
+    const auto counting = QObject::connect(channel, &platform::ScanChannel::answerReceived, scan,
+                                           [&] { ++answers; lastAnswer = clock.elapsed(); });
+    QEventLoop done;
+    qint64 buttonsAt = -1;
+    const auto finishing = QObject::connect(scan, &ScanPanel::scanCompleted, scan, [&] {
+        buttonsAt = clock.elapsed();
+        done.quit();
+    });
+    QTimer::singleShot(120000, &done, &QEventLoop::quit);
+    window.ipListPanel()->dialogState().manualTarget[0] =
+        u"CIP_Range_Manual,"_qs + first + u',' + last;
+    clock.start();
+    scan->StartScan();
+    const qint64 launchedAt = clock.elapsed();
+    done.exec();
+    QObject::disconnect(counting);
+    QObject::disconnect(finishing);
+    const int launches = scan->tally().launched;
+    const double floor = launches * 0.010;
+    Q_UNUSED(silent)
+    std::printf("%s: %d launches, %d answers, active %d, inactive %d\n", qPrintable(label),
+                launches, answers, scan->tally().active, scan->tally().inactive);
+    std::printf("  launching done          %.3f s\n", launchedAt / 1000.0);
+    std::printf("  last answer             %.3f s   (floor %.2f s, ratio %.3f, %+.3f s)\n",
+                lastAnswer / 1000.0, floor, lastAnswer / 1000.0 / floor,
+                lastAnswer / 1000.0 - floor);
+    std::printf("  result buttons          %.3f s\n", buttonsAt / 1000.0);
+}
+
+void fping(const QString &range)
+{
+    if (QStandardPaths::findExecutable(u"fping"_qs).isEmpty()) {
+        std::printf("  fping: not installed\n");
+        return;
+    }
+    for (const QStringList &extra : {QStringList{}, QStringList{u"-i"_qs, u"1"_qs}}) {
+        QProcess p;
+        QElapsedTimer clock;
+        clock.start();
+        p.start(u"fping"_qs, QStringList{u"-q"_qs, u"-g"_qs, range} + extra);
+        p.waitForFinished(120000);
+        std::printf("  fping -g %s %s   %.3f s\n", qPrintable(range),
+                    qPrintable(extra.isEmpty() ? u"(default pacing)"_qs : extra.join(u' ')),
+                    clock.elapsed() / 1000.0);
+    }
+}
+
+void probeStart(const QString &probe, const QString &handle)
+{
+    const int runs = 200;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 fastestNs = -1;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer one;
+        one.start();
+        const qint64 pid = platform::StartChild(
+            probe, {handle + u",127.0.0.1,"_qs + QString::number(i) + u",,,,,350"_qs});
+        while (!platform::ChildHasExited(pid)) {
+            QCoreApplication::processEvents(); // its answer is read, so it can end
+            QThread::usleep(20);
+        }
+        const qint64 ns = one.nsecsElapsed();
+        fastestNs = fastestNs < 0 ? ns : std::min(fastestNs, ns);
+    }
+    std::printf("probe start to exit, one answering address: %.2f ms mean, %.2f ms fastest "
+                "(%d runs)\n", clock.elapsed() / double(runs), fastestNs / 1e6, runs);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.filePath(u"data"_qs).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_qs).toLocal8Bit());
+    qputenv("HOME", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    setMessageResponder([](const MessageBoxRequest &box) {
+        std::printf("box: %s\n", qPrintable(box.text));
+        return BoxAnswer::Ok;
+    });
+    FormTester window;
+    window.show();
+
+    scanRange(window, u"answering 127.0.0.1-127.0.0.254"_qs, u"127.0.0.1"_qs,
+              u"127.0.0.254"_qs, false);
+    fping(u"127.0.0.0/24"_qs);
+
+    if (::geteuid() == 0
+        && run(u"ip"_qs, {u"link"_qs, u"add"_qs, u"nvb0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs,
+                          u"name"_qs, u"nvb1"_qs})
+        && run(u"ip"_qs, {u"addr"_qs, u"add"_qs, u"10.231.6.1/24"_qs, u"dev"_qs, u"nvb0"_qs})
+        && run(u"ip"_qs, {u"link"_qs, u"set"_qs, u"nvb0"_qs, u"up"_qs})
+        && run(u"ip"_qs, {u"link"_qs, u"set"_qs, u"nvb1"_qs, u"up"_qs})) {
+        scanRange(window, u"silent 10.231.6.2-10.231.6.255"_qs, u"10.231.6.2"_qs,
+                  u"10.231.6.255"_qs, true);
+        fping(u"10.231.6.0/24"_qs);
+        run(u"ip"_qs, {u"link"_qs, u"del"_qs, u"nvb0"_qs});
+    } else {
+        std::printf("silent range: skipped (needs root inside a private network namespace)\n");
+    }
+
+    probeStart(window.scanPanel()->probePath(), platform::ScanChannel::handle());
+    return 0;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The operating-system services of the scan probe program, in plain C++ (the probe
+// program links no Qt and starts once per address, so its start must stay cheap):
+// one ICMP echo, the reverse name, the neighbour table, the answer datagram to the
+// main window's channel, and starting a copy of itself.
+
+#include <string>
+
+namespace netvane::probesys {
+
+// Strict dotted decimal (four parts 0-255, leading zeros decimal). False otherwise.
+bool parseAddress(const std::string &text, unsigned *hostOrder);
+
+struct Echo {
+    bool answered = false;
+    unsigned timeMs = 0;
+    unsigned ttl = 0;
+};
+
+// One echo request with the given payload, waiting up to timeoutMs. An invalid
+// address, a socket that cannot be opened or any error counts as no answer.
+Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs);
+
+// The name the address maps back to, or empty.
+std::string reverseName(const std::string &address);
+
+// The address's hardware address in the kernel neighbour table, upper case and
+// dash-separated ("00-1A-2B-3C-4D-5E"); empty when absent or incomplete.
+std::string neighbourMac(const std::string &address, const char *table = "/proc/net/arp");
+
+// Sends one datagram to the abstract Unix socket of that name. False on failure.
+bool sendToChannel(const std::string &name, const std::string &datagram);
+
+// Starts this same executable again with one argument, without waiting for it.
+bool startCopyOfSelf(const std::string &argument);
+
+// Gives the processor to others once.
+void yieldOnce();
+
+} // namespace netvane::probesys
