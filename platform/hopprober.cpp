@@ -1,5 +1,7 @@
 #include "platform/hopprober.h"
 
+#include "platform/icmpwire.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -21,18 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t PayloadSize = 32;
 
-uint16_t checksum(const unsigned char *data, size_t length)
-{
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 1 < length; i += 2)
-        sum += uint32_t(data[i]) << 8 | data[i + 1];
-    if (length & 1)
-        sum += uint32_t(data[length - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return uint16_t(~sum);
-}
-
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -42,33 +32,7 @@ double msSince(Clock::time_point start)
 
 bool ParseIPv4(const std::string &text, uint32_t &address)
 {
-    uint32_t value = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        if (i >= text.size() || text[i] < '0' || text[i] > '9')
-            return false;
-        uint32_t part = 0;
-        size_t digits = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
-            part = part * 10 + uint32_t(text[i] - '0');
-            ++i;
-            ++digits;
-        }
-        if (part > 255 || (i < text.size() && text[i] >= '0' && text[i] <= '9'))
-            return false;
-        value = value << 8 | part;
-        ++parts;
-        if (parts < 4) {
-            if (i >= text.size() || text[i] != '.')
-                return false;
-            ++i;
-        }
-    }
-    if (i != text.size())
-        return false;
-    address = value;
-    return true;
+    return ParseDottedQuadText(text, address);
 }
 
 bool ResolveIPv4(const std::string &name, uint32_t &address)
@@ -115,8 +79,7 @@ std::string ReverseName(uint32_t address)
 
 std::string AddressText(uint32_t address)
 {
-    return std::to_string(address >> 24) + '.' + std::to_string(address >> 16 & 255) + '.'
-           + std::to_string(address >> 8 & 255) + '.' + std::to_string(address & 255);
+    return DottedQuadString(address);
 }
 
 HopProber::~HopProber()
@@ -201,7 +164,7 @@ std::array<HopAnswer, 3> HopProber::probe(uint32_t target, int ttl, int timeoutM
         h->un.echo.id = htons(m_id);
         h->un.echo.sequence = htons(sequences[i]);
         if (!m_datagram)
-            h->checksum = htons(checksum(packet, sizeof packet));
+            h->checksum = htons(IcmpChecksum(packet, sizeof packet));
         sent[i] = Clock::now();
         ssize_t n;
         for (int attempt = 0;; ++attempt) {

@@ -24,7 +24,7 @@ struct HopAnswer {
     int code = 0;        // ICMP code of an unreachable, errno of a send error
 };
 
-// Strict dotted decimal to a host-order address; false otherwise.
+// The program's address rule (platform/icmpwire.h) to a host-order address.
 bool ParseIPv4(const std::string &text, uint32_t &address);
 // IPv4 look-up of a name (or dotted address); false when it has none.
 bool ResolveIPv4(const std::string &name, uint32_t &address);

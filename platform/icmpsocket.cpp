@@ -1,5 +1,7 @@
 #include "platform/icmpsocket.h"
 
+#include "platform/icmpwire.h"
+
 #include "platform/events.h"
 
 #include <QStringList>
@@ -30,17 +32,6 @@ bool g_socketFailed = false;
 // between two rounds of events.
 constexpr int PollSliceMs = 10;
 
-quint16 checksum(const unsigned char *data, size_t length)
-{
-    quint32 sum = 0;
-    for (size_t i = 0; i + 1 < length; i += 2)
-        sum += quint32(data[i]) << 8 | data[i + 1];
-    if (length & 1)
-        sum += quint32(data[length - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return quint16(~sum);
-}
 
 quint32 statusForIcmp(int type, int code)
 {
@@ -240,32 +231,15 @@ bool readRawReply(const Socket &s, quint16 id, quint16 seq, quint32 target, Cloc
 
 std::optional<quint32> ParseDottedQuad(const QString &input)
 {
-    QString text = input;
-    text.remove(u' ');
-    const QStringList parts = text.split(u'.');
-    if (parts.size() != 4)
+    uint32_t address = 0;
+    if (!platform::ParseDottedQuadText(input.toUtf8().toStdString(), address))
         return std::nullopt;
-    quint32 address = 0;
-    for (const QString &part : parts) {
-        if (part.isEmpty())
-            return std::nullopt;
-        int value = 0;
-        for (QChar c : part) {
-            if (c < u'0' || c > u'9')
-                return std::nullopt;
-            value = value * 10 + (c.unicode() - u'0');
-            if (value > 255)
-                return std::nullopt;
-        }
-        address = address << 8 | quint32(value);
-    }
     return address;
 }
 
 QString DottedQuadText(quint32 address)
 {
-    return QString::number(address >> 24) + u'.' + QString::number((address >> 16) & 0xff) + u'.'
-           + QString::number((address >> 8) & 0xff) + u'.' + QString::number(address & 0xff);
+    return QString::fromStdString(platform::DottedQuadString(address));
 }
 
 void SetEchoSocketKind(EchoSocketKind kind)
@@ -312,7 +286,7 @@ EchoResult IcmpEcho(quint32 address, const QByteArray &payload, int timeoutMs)
     icmp->code = 0;
     icmp->un.echo.id = htons(id); // the kernel sets its own id on datagram sockets
     icmp->un.echo.sequence = htons(seq);
-    icmp->checksum = htons(checksum(reinterpret_cast<const unsigned char *>(packet.constData()),
+    icmp->checksum = htons(platform::IcmpChecksum(reinterpret_cast<const unsigned char *>(packet.constData()),
                                     size_t(packet.size())));
 
     sockaddr_in to{};

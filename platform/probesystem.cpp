@@ -1,5 +1,7 @@
 #include "platform/probesystem.h"
 
+#include "platform/icmpwire.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -25,18 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-unsigned short checksum(const unsigned char *data, size_t length)
-{
-    unsigned sum = 0;
-    for (size_t i = 0; i + 1 < length; i += 2)
-        sum += unsigned(data[i]) << 8 | data[i + 1];
-    if (length & 1)
-        sum += unsigned(data[length - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return static_cast<unsigned short>(~sum);
-}
-
 struct Fd {
     int fd = -1;
     ~Fd() { if (fd >= 0) ::close(fd); }
@@ -46,28 +36,8 @@ struct Fd {
 
 bool parseAddress(const std::string &text, unsigned *hostOrder)
 {
-    unsigned address = 0;
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        int digits = 0;
-        unsigned value = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
-            value = value * 10 + unsigned(text[i] - '0');
-            ++digits;
-            ++i;
-        }
-        if (digits == 0 || digits > 3 || value > 255)
-            return false;
-        address = address << 8 | value;
-        ++parts;
-        if (parts < 4) {
-            if (i >= text.size() || text[i] != '.')
-                return false;
-            ++i;
-        }
-    }
-    if (i != text.size())
+    uint32_t address = 0;
+    if (!platform::ParseDottedQuadText(text, address))
         return false;
     *hostOrder = address;
     return true;
@@ -101,7 +71,7 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
     icmp->type = ICMP_ECHO;
     icmp->un.echo.id = htons(id); // a datagram socket puts its own id here
     icmp->un.echo.sequence = htons(seq);
-    icmp->checksum = htons(checksum(reinterpret_cast<const unsigned char *>(packet.data()),
+    icmp->checksum = htons(platform::IcmpChecksum(reinterpret_cast<const unsigned char *>(packet.data()),
                                     packet.size()));
     sockaddr_in to{};
     to.sin_family = AF_INET;

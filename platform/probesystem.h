@@ -8,7 +8,7 @@
 
 namespace netvane::probesys {
 
-// Strict dotted decimal (four parts 0-255, leading zeros decimal). False otherwise.
+// The program's address rule (platform/icmpwire.h); false otherwise.
 bool parseAddress(const std::string &text, unsigned *hostOrder);
 
 struct Echo {
