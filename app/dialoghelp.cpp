@@ -138,6 +138,9 @@ void DialogHelp::showPage()
     QFrame *panel = m_pages[size_t(m_page - 1)];
     panel->show();
     panel->raise();
+    // Room for the page's picture and its wrapped lines.
+    layout()->activate();
+    resize(size().expandedTo(sizeHint()));
 }
 
 void DialogHelp::CommandNext_Click()
