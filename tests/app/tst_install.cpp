@@ -48,6 +48,8 @@ void TestInstall::installsUnderThePrefix()
         QVERIFY2(output.contains(u"setcap cap_net_raw+ep"_qs), qPrintable(output)); // says how
         return;
     }
+    if (output.contains(u"cap_net_raw+ep"_qs) && output.contains(u"failed"_qs))
+        QSKIP("root here cannot set file capabilities (a user namespace?)");
     for (const QString &program : {u"lib/netvane/netvane"_qs, u"lib/netvane/tracert"_qs}) {
         QString caps;
         QVERIFY(netvane::test::Run(getcap, {root.filePath(program)}, &caps));
