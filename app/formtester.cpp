@@ -377,14 +377,8 @@ void FormTester::startPing(bool bySchedule)
 QList<PingTarget> FormTester::gatherTargets()
 {
     const TargetTable table = m_ipListPanel->gatherTargets();
-    if (table.unresolvedCount() > 0) {
-        QString failed = table.unresolvedText();
-        if (table.unresolvedCount() > 9)
-            failed = failed.left(20) + u"  ........"_qs;
-        MsgBox(u"Cannot find the IP address for the following "_qs
-                   + QString::number(table.unresolvedCount()) + u" host:\r\n"_qs + failed,
-               BoxIcon::Information);
-    }
+    if (const QString message = table.unresolvedMessage(); !message.isEmpty())
+        MsgBox(message, BoxIcon::Information);
     QList<PingTarget> targets;
     for (const TargetRow &row : table.rows())
         targets.append({row.address, row.label});

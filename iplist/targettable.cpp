@@ -136,4 +136,15 @@ qint64 RangeAddressCount(const QString &first, const QString &last)
     return count;
 }
 
+QString TargetTable::unresolvedMessage() const
+{
+    if (m_unresolvedCount <= 0)
+        return {};
+    QString failed = m_unresolvedText;
+    if (m_unresolvedCount > 9)
+        failed = failed.left(20) + u"  ........"_qs;
+    return u"Cannot find the IP address for the following "_qs + QString::number(m_unresolvedCount)
+           + u" host:\r\n"_qs + failed;
+}
+
 } // namespace netvane

@@ -38,6 +38,9 @@ public:
     int unresolvedCount() const { return m_unresolvedCount; }
     // Each unresolved name as CR LF, seven blanks and the name.
     QString unresolvedText() const { return m_unresolvedText; }
+    // The box that names the entries without an address, or an empty text when
+    // every entry has one (a test and a scan show the same box).
+    QString unresolvedMessage() const;
     void addUnresolved(const QString &name);
 
     // Whether events run between members and addresses (the window stays alive

@@ -98,11 +98,10 @@ std::vector<QByteArray> consoleEnvironment()
     return env;
 }
 
-// Starts program as a child of this process, the leader of a new session and process
-// group. Returns its pid, or 0 with the system error number in *error.
-pid_t startInNewSession(const QString &program, const QStringList &arguments, int *error)
+// The argv of an exec: program then its arguments, held in storage, ended by null.
+std::vector<char *> argumentVector(const QString &program, const QStringList &arguments,
+                                   QList<QByteArray> &storage)
 {
-    QList<QByteArray> storage;
     storage << QFile::encodeName(program);
     for (const QString &a : arguments)
         storage << a.toLocal8Bit();
@@ -110,6 +109,15 @@ pid_t startInNewSession(const QString &program, const QStringList &arguments, in
     for (QByteArray &s : storage)
         argv.push_back(s.data());
     argv.push_back(nullptr);
+    return argv;
+}
+
+// Starts program as a child of this process, the leader of a new session and process
+// group. Returns its pid, or 0 with the system error number in *error.
+pid_t startInNewSession(const QString &program, const QStringList &arguments, int *error)
+{
+    QList<QByteArray> storage;
+    std::vector<char *> argv = argumentVector(program, arguments, storage);
     std::vector<QByteArray> envStorage = consoleEnvironment();
     std::vector<char *> envp;
     for (QByteArray &e : envStorage)
@@ -203,13 +211,7 @@ QString FindProgramCommand(const QString &name, const QString &ownFolder)
 qint64 StartChild(const QString &program, const QStringList &arguments, QString *error)
 {
     QList<QByteArray> storage;
-    storage << QFile::encodeName(program);
-    for (const QString &a : arguments)
-        storage << a.toLocal8Bit();
-    std::vector<char *> argv;
-    for (QByteArray &s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
+    std::vector<char *> argv = argumentVector(program, arguments, storage);
     pid_t pid = 0;
     const int result = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
     if (result != 0) {

@@ -274,14 +274,8 @@ void ScanPanel::StartScan()
 
     // The targets.
     const TargetTable table = list->gatherScanTargets();
-    if (table.unresolvedCount() > 0) {
-        QString failed = table.unresolvedText();
-        if (table.unresolvedCount() > 9)
-            failed = failed.left(20) + u"  ........"_qs;
-        MsgBox(u"Cannot find the IP address for the following "_qs
-                   + QString::number(table.unresolvedCount()) + u" host:\r\n"_qs + failed,
-               BoxIcon::Information);
-    }
+    if (const QString message = table.unresolvedMessage(); !message.isEmpty())
+        MsgBox(message, BoxIcon::Information);
     if (table.targetCount() == 0) {
         m_tally.expected = 0;
         m_timerS1->stop();
