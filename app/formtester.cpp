@@ -128,6 +128,9 @@ FormTester::FormTester(QWidget *parent)
         },
     });
     connect(m_schedulePanel, &SchedulePanel::startDue, this, &FormTester::ScheduledStart);
+    m_pingPanel->installEventFilter(this);
+    for (QLabel *row : m_pingPanel->findChildren<QLabel *>())
+        row->installEventFilter(this);
     connect(m_tracertPanel->run(), &TraceRun::stopDue, this, &FormTester::CommandStop_Click);
     connect(m_tracertPanel->run(), &TraceRun::stopFinished, this, &FormTester::traceFinished);
     m_tracertPanel->setFocusReturn([this] { m_text4->setFocus(); });
@@ -622,6 +625,22 @@ void FormTester::mousePressEvent(QMouseEvent *event)
     if (auto *traceIP = findChild<QWidget *>(u"TraceIP"_qs))
         traceIP->hide();
     QMainWindow::mousePressEvent(event);
+}
+
+bool FormTester::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on the ping panel or one of its rows closes what floats over it (the
+    // picker, the list's detail panel, the trace jump list) and gives the focus back.
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()
+        && (watched == m_pingPanel || m_pingPanel->isAncestorOf(static_cast<QWidget *>(watched)))
+        && (qobject_cast<QLabel *>(watched) || watched == m_pingPanel)) {
+        m_schedulePanel->hidePicker();
+        for (const QString &name : {u"PictureShowIP"_qs, u"TraceIP"_qs})
+            if (auto *floating = findChild<QWidget *>(name))
+                floating->hide();
+        m_text4->setFocus();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void FormTester::ScheduledStart()

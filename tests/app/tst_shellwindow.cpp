@@ -190,10 +190,15 @@ void TestShellWindow::scheduleFiresAtItsMinute()
         pick(u"ComboFrom"_qs, 12, 31, 2026, 23, 59);
         QCOMPARE(child<QComboBox>(u"ComboFrom"_qs)->currentText(), u"12/31/2026 23:59:00"_qs);
         QCOMPARE(caption(), u"Ping Test will auto run at:  12/31/2026 23:59:00  to  01/01/2027 07:00:00"_qs);
-        // A click on the window closes an open picker without a change.
+        // A click on the window, or on a row of the ping panel, closes an open picker
+        // without a change.
         QTest::mouseClick(child(u"ComboTo"_qs), Qt::LeftButton);
         QTest::mouseClick(m_window.get(), Qt::LeftButton, {}, QPoint(2, m_window->height() - 2));
         QVERIFY(!child(u"FrameTime"_qs)->isVisible());
+        QTest::mouseClick(child(u"ComboTo"_qs), Qt::LeftButton);
+        QTest::mouseClick(child(u"sIP_3"_qs), Qt::LeftButton);
+        QVERIFY(!child(u"FrameTime"_qs)->isVisible());
+        QVERIFY(child(u"Text4"_qs)->hasFocus());
         m_ui->clear();
     }
     if (beforeDue.isValid()) {
