@@ -39,8 +39,13 @@ SingleInstance::~SingleInstance()
 
 bool SingleInstance::claim()
 {
-    if (!m_lock.tryLock(0))
-        return false;
+    if (!m_lock.tryLock(0)) {
+        // Only a lock held by a running program means another one runs; a folder where
+        // no lock can be written does not stop this one.
+        if (m_lock.error() == QLockFile::LockFailedError)
+            return false;
+        return true;
+    }
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // We hold the lock: a socket file left behind belongs to a program that died.

@@ -20,7 +20,8 @@ public:
     ~SingleInstance() override;
 
     // True when this process is the one that runs: it now holds the lock (a lock left
-    // by a program that has died is taken over) and answers later starts.
+    // by a program that has died is taken over) and answers later starts. Also true,
+    // without that guard, when no lock can be written in the data folder.
     bool claim();
     // Asks the running program to show its window; false when it cannot be reached.
     bool askRunningToShow();
