@@ -21,6 +21,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -33,6 +34,7 @@ class TestShellWindow : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void menusReachEveryFunction();
     void closeOrExitDuringTest_data();
     void closeOrExitDuringTest();
     void scheduleFiresAtItsMinute_data();
@@ -109,6 +111,30 @@ void TestShellWindow::cleanup()
     m_window.reset();
     m_ui.reset();
     m_folders.reset();
+}
+
+void TestShellWindow::menusReachEveryFunction()
+{
+    const std::pair<const char *, const char *> items[] = {
+        {"mnuExit", "E&xit"}, {"mnuStart", "Ping"}, {"mnuTracert", "Tracert"},
+        {"mnuIpscanner", "Scan IP"}, {"mnuStop", "S&top"}, {"mnuExport", "&Export"},
+        {"mnuOpen", "O&pen"}, {"mnuCopy", "&Copy Screen"}, {"mnuReport", "Open Summary Report"},
+        {"mnuSelectPing", "Ping Function"}, {"mnuSelectTracert", "Traceroute Function"},
+        {"mnuAddS", "Add a single IP or URL"}, {"mnuEdit", "Edit the seleted item"},
+        {"mnuDelete", "Detete the seleted item"}, {"mnuReset", "Reset all checked Checkbox"},
+        {"mnuScanLocalIP", "Scan local subnet and save the ip addresses"},
+        {"mnuDos", "DOS Commands"}, {"mnuCloseAllDOS", "Close All Opening DOS Forms"},
+        {"mnuHowTo", "&How to Use ?"}, {"mnuAbout", "&About"}};
+    for (const auto &[name, caption] : items) {
+        auto *action = m_window->findChild<QAction *>(QString::fromLatin1(name));
+        QVERIFY2(action, name);
+        QCOMPARE(action->text(), QString::fromLatin1(caption));
+        QVERIFY2(action->isEnabled(), name);
+    }
+    // The Function button offers the same choice.
+    QTest::mouseClick(child(u"CommandSelectFun_0"_qs), Qt::LeftButton);
+    QTRY_VERIFY(child<QMenu>(u"mnuFunction"_qs)->isVisible());
+    child<QMenu>(u"mnuFunction"_qs)->hide();
 }
 
 void TestShellWindow::closeOrExitDuringTest_data()
