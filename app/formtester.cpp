@@ -9,6 +9,7 @@
 #include "iplist/iplistpanel.h"
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
+#include "ping/formlatencygraph.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
@@ -271,6 +272,7 @@ void FormTester::buildControls()
     connect(m_commandStop, &QPushButton::clicked, this, &FormTester::CommandStop_Click);
     connect(m_commandExport, &QPushButton::clicked, this, &FormTester::CommandExport_Click);
     connect(m_command8, &QPushButton::clicked, m_scanPanel, &ScanPanel::StartScan);
+    connect(m_pingPanel->graphButton(), &QPushButton::clicked, this, &FormTester::ShowLatencyGraph);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
@@ -302,6 +304,8 @@ void FormTester::buildMenus()
     m_mnuOperate->addSeparator();
     m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
                        &FormTester::CommandExport_Click);
+    m_mnuGraph = item(m_mnuOperate, u"Latency &Graph"_qs, u"mnuGraph"_qs,
+                      &FormTester::ShowLatencyGraph);
     item(m_mnuOperate, u"O&pen"_qs, u"mnuOpen"_qs, &FormTester::Command1_Click);
     item(m_mnuOperate, u"&Copy Screen"_qs, u"mnuCopy"_qs, &FormTester::Command2_Click);
     QAction *report = m_mnuOperate->addAction(u"Open Summary Report"_qs);
@@ -908,7 +912,9 @@ void FormTester::CommandExport_Click()
     const QString choice = m_dialogExport->ask(kind);
     if (choice.isEmpty())
         return;
-    const QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
+    if (kind == u"Ping" && choice == u"JSON")
+        extension = u"json"_qs;
     if (kind == u"Ping")
         ExportPingResults(extension);
     else if (const auto handler = m_exportHandlers.value(kind))
@@ -929,6 +935,25 @@ void FormTester::logChanged()
     m_pingPanel->title(0)->clear();
     m_pingPanel->FollowNewestRow(0);
     ReloadPreviousPingTest();
+}
+
+void FormTester::ShowLatencyGraph()
+{
+    // A running test may have no echo yet: the graph then fills as they come.
+    if (m_pingTest->log().isEmpty() && !m_busy) {
+        MsgBox(u"No ping test results to show."_qs, BoxIcon::Information);
+        return;
+    }
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    if (!m_formGraph)
+        m_formGraph = new FormLatencyGraph(*m_pingTest, this);
+    m_formGraph->refresh();
+    m_formGraph->show();
+    m_formGraph->raise();
+    m_formGraph->activateWindow();
 }
 
 void FormTester::ExportPingResults(const QString &extension)
@@ -952,13 +977,14 @@ void FormTester::ExportPingResults(const QString &extension)
     for (const PingTarget &t : m_pingTest->targets())
         source.targets << t.name;
     source.repeat = m_pingTest->testRepeat();
+    source.sizeStepLength = m_pingTest->pingsPerSize();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
     const bool saved = SavePingExport(path, extension, source, &error);
     QGuiApplication::restoreOverrideCursor();
     m_text4->setFocus();
     if (!saved) {
-        MsgBox(error + (extension == u"csv" ? u"    exp ping to csv"_qs : u"    exp ping to txt"_qs));
+        MsgBox(error + u"    exp ping to "_qs + extension);
         return;
     }
     ShowFileSaved(u"Ping test result has export to file: \r\n\r\n"_qs + path);

@@ -45,6 +45,7 @@ namespace netvane {
 class ConsolePanel;
 class IpListPanel;
 class DialogExport;
+class FormLatencyGraph;
 class PingPanel;
 class PingSettingsBox;
 class DialogHelp;
@@ -91,6 +92,8 @@ public:
     void ExportPingResults(const QString &extension);
     // The export of another kind of results, given the extension "txt" or "csv".
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
+    // The latency graph of the current or reloaded ping test, read again from its log.
+    void ShowLatencyGraph();
     // Shows the previous ping test again from the result store (at start-up).
     void ReloadPreviousPingTest();
     // The result file changed under the program: says so and shows it again.
@@ -150,6 +153,7 @@ private:
     TracertPanel *m_tracertPanel = nullptr;
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
+    FormLatencyGraph *m_formGraph = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
 
     // Places the other parts of the window fill.
@@ -179,6 +183,7 @@ private:
     DialogHelp *m_dialogHelp = nullptr;
     QPushButton *m_commandSelectFun = nullptr;
     QAction *m_mnuTracert = nullptr;
+    QAction *m_mnuGraph = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;

@@ -14,6 +14,7 @@ DialogExport::DialogExport(QWidget *parent)
       m_label1(new QLabel(this)),
       m_option1(new QRadioButton(u"Text"_qs, this)),
       m_option2(new QRadioButton(u"CSV / Excel"_qs, this)),
+      m_option3(new QRadioButton(u"JSON"_qs, this)),
       m_okButton(new QPushButton(u"OK"_qs, this)),
       m_cancelButton(new QPushButton(u"Cancel"_qs, this))
 {
@@ -23,6 +24,7 @@ DialogExport::DialogExport(QWidget *parent)
     m_label1->setObjectName(u"Label1"_qs);
     m_option1->setObjectName(u"Option1"_qs);
     m_option2->setObjectName(u"Option2"_qs);
+    m_option3->setObjectName(u"Option3"_qs);
     m_okButton->setObjectName(u"OKButton"_qs);
     m_cancelButton->setObjectName(u"CancelButton"_qs);
     m_option1->setChecked(true);
@@ -32,6 +34,7 @@ DialogExport::DialogExport(QWidget *parent)
     layout->addWidget(m_label1);
     layout->addWidget(m_option1);
     layout->addWidget(m_option2);
+    layout->addWidget(m_option3);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_okButton);
@@ -55,6 +58,10 @@ QString DialogExport::ask(const QString &kind)
         m_label1->setText(u"Export the traceroute log to the"_qs);
     else
         m_label1->setText(u"Export the ip scan test results to the"_qs);
+    // Only ping results have a JSON layout; a JSON choice left from them falls back.
+    m_option3->setVisible(kind == u"Ping");
+    if (kind != u"Ping" && m_option3->isChecked())
+        m_option1->setChecked(true);
     m_choice.clear();
     exec();
     return m_choice;
@@ -66,6 +73,8 @@ void DialogExport::okClicked()
         m_choice = u"Text"_qs;
     else if (m_option2->isChecked())
         m_choice = u"CSV"_qs;
+    else if (m_option3->isChecked() && m_option3->isVisibleTo(this))
+        m_choice = u"JSON"_qs;
     hide();
 }
 

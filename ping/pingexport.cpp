@@ -1,10 +1,13 @@
 #include "ping/pingexport.h"
 
 #include "platform/textfile.h"
+#include "ping/latencystats.h"
 #include "ping/resultreload.h"
 #include "probe/echoprobe.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <charconv>
 #include <vector>
@@ -195,6 +198,136 @@ bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
     return !cursor.failed();
 }
 
+namespace {
+
+QString jsonString(const QString &text)
+{
+    // The document writer escapes quotes, back-slashes and control characters.
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+void appendJsonTime(QString &s, const PingReplyRecord &r)
+{
+    s += u'"';
+    appendDigits(s, r.year, 4);
+    s += u'-';
+    appendDigits(s, r.month, 2);
+    s += u'-';
+    appendDigits(s, r.day, 2);
+    s += u'T';
+    appendDigits(s, r.hour, 2);
+    s += u':';
+    appendDigits(s, r.minute, 2);
+    s += u':';
+    appendDigits(s, r.second, 2);
+    s += u'"';
+}
+
+QString jsonTime(const PingReplyRecord &r)
+{
+    QString s;
+    appendJsonTime(s, r);
+    return s;
+}
+
+QString jsonMs(qint32 ms)
+{
+    return ms < 0 ? u"null"_qs : QString::number(ms);
+}
+
+QString jsonDecimal(double value)
+{
+    return value < 0 ? u"null"_qs : QString::number(value, 'f', 2);
+}
+
+} // namespace
+
+bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &sink, QString *error)
+{
+    const PingReplyLog empty;
+    const PingReplyLog &log = source.log ? *source.log : empty;
+    const qsizetype targetCount = source.targets.size();
+    // First pass: the figures of every target, which the document gives before its echoes.
+    QList<LatencyStatistics> figures;
+    QString readError;
+    if (!ComputeLatencyStatistics(log, targetCount, source.repeat, 0, log.size(), figures,
+                                  &readError)) {
+        if (error)
+            *error = readError;
+        return false;
+    }
+    sink(u"{"_qs);
+    sink(u"  \"test\": {"_qs);
+    sink(u"    \"first\": "_qs + (log.isEmpty() ? u"null"_qs : jsonTime(log.at(0))) + u","_qs);
+    sink(u"    \"last\": "_qs + (log.isEmpty() ? u"null"_qs : jsonTime(log.last())) + u","_qs);
+    sink(u"    \"echoes\": "_qs + QString::number(log.size()) + u","_qs);
+    sink(u"    \"targets\": "_qs + QString::number(targetCount) + u","_qs);
+    sink(u"    \"repeatPerTarget\": "_qs + QString::number(source.repeat) + u","_qs);
+    sink(u"    \"sizeStepLength\": "_qs + QString::number(source.sizeStepLength));
+    sink(u"  },"_qs);
+    sink(u"  \"targets\": ["_qs);
+
+    EchoCursor cursor(log, true);
+    PingReplyRecord r;
+    QString address;
+    for (qsizetype k = 0; k < targetCount; ++k) {
+        const LatencyStatistics &f = figures.at(k);
+        const double lossRate = f.sent() ? 100.0 * double(f.lost()) / double(f.sent()) : 0.0;
+        const PingReplyRecord &runStart = f.longestLossStart();
+        sink(u"    {"_qs);
+        sink(u"      \"target\": "_qs + jsonString(source.targets.at(k)) + u","_qs);
+        sink(u"      \"sent\": "_qs + QString::number(f.sent()) + u","_qs);
+        sink(u"      \"received\": "_qs + QString::number(f.answered()) + u","_qs);
+        sink(u"      \"lost\": "_qs + QString::number(f.lost()) + u","_qs);
+        sink(u"      \"lossRatePercent\": "_qs + QString::number(lossRate, 'f', 2) + u","_qs);
+        sink(u"      \"minMs\": "_qs + jsonMs(f.minimum()) + u","_qs);
+        sink(u"      \"avgMs\": "_qs + jsonDecimal(f.average()) + u","_qs);
+        sink(u"      \"maxMs\": "_qs + jsonMs(f.maximum()) + u","_qs);
+        sink(u"      \"p50Ms\": "_qs + jsonMs(f.percentile(50)) + u","_qs);
+        sink(u"      \"p95Ms\": "_qs + jsonMs(f.percentile(95)) + u","_qs);
+        sink(u"      \"p99Ms\": "_qs + jsonMs(f.percentile(99)) + u","_qs);
+        sink(u"      \"jitterMs\": "_qs + QString::number(f.jitter(), 'f', 2) + u","_qs);
+        sink(u"      \"longestLossRun\": "_qs + QString::number(f.longestLossRun()) + u","_qs);
+        sink(u"      \"longestLossRunStart\": "_qs
+             + (f.longestLossRun() ? jsonTime(runStart) : u"null"_qs) + u","_qs);
+        sink(u"      \"echoes\": ["_qs);
+        // Each row waits for the next to know whether a comma follows it.
+        QString row;
+        bool pending = false;
+        ForEachEchoOfTarget(log.size(), targetCount, source.repeat, k, [&](qsizetype i) {
+            cursor.seek(i);
+            if (!cursor.next(r, address))
+                return;
+            if (pending)
+                sink(row + u',');
+            row.resize(0);
+            row += u"        ["_qs;
+            appendJsonTime(row, r);
+            row += u',';
+            if (r.answered())
+                appendNumber(row, r.time);
+            else
+                row += u"null"_qs;
+            row += u',';
+            appendNumber(row, r.ttl);
+            row += u',';
+            appendNumber(row, r.status);
+            row += u']';
+            pending = true;
+        });
+        if (pending)
+            sink(row);
+        sink(u"      ]"_qs);
+        sink(k + 1 < targetCount ? u"    },"_qs : u"    }"_qs);
+    }
+    sink(u"  ]"_qs);
+    sink(u"}"_qs);
+    if (cursor.failed() && error)
+        *error = cursor.errorString();
+    return !cursor.failed();
+}
+
 QStringList PingTextExportLines(const PingExportSource &source)
 {
     QStringList lines;
@@ -240,8 +373,12 @@ bool SavePingExport(const QString &path, const QString &extension, const PingExp
     QString readError;
     bool read = true;
     if (ok) {
-        read = extension == u"csv" ? WritePingCsvExport(source, sink, &readError)
-                                   : WritePingTextExport(source, sink, &readError);
+        if (extension == u"csv")
+            read = WritePingCsvExport(source, sink, &readError);
+        else if (extension == u"json")
+            read = WritePingJsonExport(source, sink, &readError);
+        else
+            read = WritePingTextExport(source, sink, &readError);
         flush();
         // An export whose log could not be read whole is not committed: the older
         // file of that name stays.

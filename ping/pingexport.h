@@ -22,6 +22,7 @@ struct PingExportSource {
     PingSessionStats stats; // a copy: the export raises times of 0 to 1 in its own
     QStringList targets;    // target names, in test order
     int repeat = 1;
+    int sizeStepLength = 1; // echoes that use one send size before the next is taken
 };
 
 using ExportLineSink = std::function<void(const QString &line)>;
@@ -32,6 +33,12 @@ bool WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
                          QString *error = nullptr);
 bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &sink,
                         QString *error = nullptr);
+// One JSON document: the test's settings and, per target, its figures (sent, lost,
+// loss rate, min/avg/max, percentiles, jitter, longest loss run) and its echoes as
+// [time, rtt_ms or null, ttl, status]. Written line by line as the log is read, one
+// echo a line, never held whole in memory.
+bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &sink,
+                         QString *error = nullptr);
 QStringList PingTextExportLines(const PingExportSource &source);
 QStringList PingCsvExportLines(const PingExportSource &source);
 
@@ -42,7 +49,7 @@ void ForEachEchoOfTarget(qsizetype logSize, qsizetype targetCount, int repeat, q
 // "Ping_Test_Log_" + month, day, hour and minute of the last reply line.
 QString PingExportFileName(const PingSessionStats &stats);
 
-// Writes the text ("txt") or CSV ("csv") layout to path, lines ended by CR LF.
+// Writes the text ("txt"), CSV ("csv") or JSON ("json") layout to path, lines ended by CR LF.
 // The file is replaced whole or not at all: false with the system's reason when it
 // cannot be written, or with the reason the log cannot be read, and an older file of
 // that name stays as it was.

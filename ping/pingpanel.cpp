@@ -27,7 +27,8 @@ QLabel *makeLabel(QWidget *parent, const QString &name)
 } // namespace
 
 PingPanel::PingPanel(QWidget *parent)
-    : QFrame(parent), m_scroll(new QScrollBar(Qt::Vertical, this)), m_report(new QPushButton(this))
+    : QFrame(parent), m_scroll(new QScrollBar(Qt::Vertical, this)), m_report(new QPushButton(this)),
+      m_graph(new QPushButton(this))
 {
     setObjectName(u"Picture2"_qs);
     setFrameShape(QFrame::StyledPanel);
@@ -91,6 +92,10 @@ PingPanel::PingPanel(QWidget *parent)
     // Over two empty rows of the statistics column, so the log rows beside it keep
     // one height.
     grid->addWidget(m_report, 11, 4, 2, 1);
+    m_graph->setObjectName(u"PingGraph"_qs);
+    m_graph->setText(u"Graph"_qs);
+    m_graph->setToolTip(u"Show the round-trip times of this test over time"_qs);
+    grid->addWidget(m_graph, 13, 4, 2, 1);
     // The statistics captions and the report button keep their room while hidden.
     std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
     keepRoom.push_back(m_report);

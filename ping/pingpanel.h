@@ -24,6 +24,8 @@ public:
 
     QLabel *title(int index) const { return m_title[size_t(index)]; }
     QPushButton *reportButton() const { return m_report; }
+    // Opens the latency graph; beside the report's button.
+    QPushButton *graphButton() const { return m_graph; }
     QScrollBar *scrollBar() const { return m_scroll; }
 
     // Black while a test runs, grey otherwise.
@@ -61,6 +63,7 @@ private:
     std::array<QLabel *, LogRows> m_value{};
     QScrollBar *m_scroll;
     QPushButton *m_report;
+    QPushButton *m_graph;
     const PingReplyLog *m_pagingLog = nullptr;
     int m_top = 0;
     int m_previousValue = 0;

@@ -1,0 +1,194 @@
+// Jitter, percentiles and loss runs against figures worked out by hand, the bucket
+// summary the graph draws from, and the JSON export read back field by field.
+
+#include "ping/latencystats.h"
+#include "ping/latencysummary.h"
+#include "ping/pingexport.h"
+#include "ping/sessionstats.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace netvane;
+
+namespace {
+
+PingReplyRecord echo(int time, int second = 0)
+{
+    PingReplyRecord r;
+    r.year = 2026;
+    r.month = 12;
+    r.day = 7;
+    r.hour = 21;
+    r.minute = 5 + second / 60;
+    r.second = quint8(second % 60);
+    r.time = time;
+    r.ttl = time < 0 ? 0 : 64;
+    r.status = time < 0 ? 11010 : 0;
+    return r;
+}
+
+} // namespace
+
+class TestLatency : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void statistics_data();
+    void statistics();
+    void summaryMergesBuckets();
+    void jsonExport();
+};
+
+void TestLatency::statistics_data()
+{
+    QTest::addColumn<QList<int>>("times"); // -1: lost
+    QTest::addColumn<double>("jitter");
+    QTest::addColumn<int>("p50");
+    QTest::addColumn<int>("p95");
+    QTest::addColumn<int>("p99");
+    QTest::addColumn<int>("longestRun");
+    QTest::addColumn<int>("runStart"); // index of the run's first echo, -1 for none
+
+    QTest::newRow("none answered") << QList<int>{-1, -1} << 0.0 << -1 << -1 << -1 << 2 << 0;
+    QTest::newRow("one answer") << QList<int>{7} << 0.0 << 7 << 7 << 7 << 0 << -1;
+    // |20-10| + |15-20| + |30-15| = 30 over 3; sorted 10 15 20 30: rank 2 is 15.
+    QTest::newRow("four") << QList<int>{10, 20, 15, 30} << 10.0 << 15 << 30 << 30 << 0 << -1;
+    // Losses are skipped for jitter: 5 -> 9 -> 0 gives (4 + 9) / 2; runs 1 and 2: the
+    // later, longer one counts.
+    QTest::newRow("losses between") << QList<int>{5, -1, 9, -1, -1, 0} << 6.5 << 5 << 9 << 9 << 2 << 3;
+    // Equal runs: the first one is kept.
+    QTest::newRow("equal runs") << QList<int>{-1, 1, -1, 1} << 0.0 << 1 << 1 << 1 << 1 << 0;
+    // 1..100: the 95th smallest is 95, the 99th 99, the 50th 50; every step is 1.
+    QList<int> hundred;
+    for (int i = 100; i >= 1; --i)
+        hundred << i;
+    QTest::newRow("one to hundred") << hundred << 1.0 << 50 << 95 << 99 << 0 << -1;
+    // A time beyond the table still ranks.
+    QTest::newRow("huge") << QList<int>{1, 2, 500000} << 249999.5 << 2 << 500000 << 500000 << 0 << -1;
+}
+
+void TestLatency::statistics()
+{
+    QFETCH(QList<int>, times);
+    QFETCH(double, jitter);
+    QFETCH(int, p50);
+    QFETCH(int, p95);
+    QFETCH(int, p99);
+    QFETCH(int, longestRun);
+    QFETCH(int, runStart);
+
+    LatencyStatistics s;
+    for (int i = 0; i < times.size(); ++i)
+        s.add(echo(times[i], i));
+    QCOMPARE(s.sent(), times.size());
+    QCOMPARE(s.lost(), times.count(-1));
+    QCOMPARE(s.jitter(), jitter);
+    QCOMPARE(s.percentile(50), p50);
+    QCOMPARE(s.percentile(95), p95);
+    QCOMPARE(s.percentile(99), p99);
+    QCOMPARE(s.longestLossRun(), longestRun);
+    if (runStart >= 0)
+        QCOMPARE(EchoSeconds(s.longestLossStart()), EchoSeconds(echo(-1, runStart)));
+}
+
+void TestLatency::summaryMergesBuckets()
+{
+    // Eight buckets for 2 targets; 40 seconds of one echo per target a second forces
+    // the buckets to 8 seconds each. Target 1 loses seconds 20 to 24.
+    LatencySummary summary(8);
+    summary.clear(2);
+    const qint64 start = EchoSeconds(echo(0));
+    QCOMPARE(start, QDateTime(QDate(2026, 12, 7), QTime(21, 5, 0), Qt::UTC).toSecsSinceEpoch());
+    qsizetype row = 0;
+    for (int s = 0; s < 40; ++s)
+        for (int k = 0; k < 2; ++k, ++row) {
+            const bool lost = k == 1 && s >= 20 && s < 25;
+            summary.add(row, k, start + s, echo(lost ? -1 : 10 * k + s, s));
+        }
+    QCOMPARE(summary.bucketSeconds(), 8);
+    QCOMPARE(summary.endSecond(), start + 40);
+    const LatencyBucket all = summary.range(0, double(start), double(start + 40));
+    QCOMPARE(all.min, 0);
+    QCOMPARE(all.max, 39);
+    QCOMPARE(all.answered, 40u);
+    // Seconds 16..23 and 24..31: the buckets holding the losses.
+    const LatencyBucket burst = summary.range(1, double(start + 16), double(start + 32));
+    QCOMPARE(burst.lost, 5u);
+    QCOMPARE(burst.answered, 11u);
+    QCOMPARE(summary.range(1, double(start), double(start + 16)).lost, 0u);
+    // The rows of seconds 16..31, and nothing before them.
+    QCOMPARE(summary.rowsOf(double(start + 17), double(start + 30)), std::make_pair(qsizetype(32), qsizetype(64)));
+}
+
+void TestLatency::jsonExport()
+{
+    // Two targets, repeat 2, three passes; "b" loses its second pass.
+    PingReplyLog log;
+    PingExportSource source;
+    source.log = &log;
+    source.targets = {u"a"_qs, u"b \"quoted\"\\"_qs};
+    source.repeat = 2;
+    source.sizeStepLength = 4;
+    const QList<int> times{3, 0, 10, 20, 5, 4, -1, -1, 7, 9, 30, 10};
+    const QDateTime start(QDate(2026, 12, 7), QTime(21, 5, 9));
+    for (int i = 0; i < times.size(); ++i) {
+        EchoReply reply;
+        reply.roundTripTime = quint32(qMax(times[i], 0));
+        reply.ttl = 64;
+        RecordReply(source.stats, log, start.addSecs(i), u"127.0.0.1"_qs, 32,
+                    times[i] < 0 ? 11010 : 0, reply);
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"export.json"_qs);
+    QString error;
+    QVERIFY2(SavePingExport(path, u"json"_qs, source, &error), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QJsonParseError parse;
+    const QJsonObject doc = QJsonDocument::fromJson(file.readAll(), &parse).object();
+    QCOMPARE(parse.error, QJsonParseError::NoError);
+
+    const QJsonObject test = doc[u"test"].toObject();
+    QCOMPARE(test[u"first"].toString(), u"2026-12-07T21:05:09"_qs);
+    QCOMPARE(test[u"last"].toString(), u"2026-12-07T21:05:20"_qs);
+    QCOMPARE(test[u"echoes"].toInt(), 12);
+    QCOMPARE(test[u"targets"].toInt(), 2);
+    QCOMPARE(test[u"repeatPerTarget"].toInt(), 2);
+    QCOMPARE(test[u"sizeStepLength"].toInt(), 4);
+
+    const QJsonArray targets = doc[u"targets"].toArray();
+    QCOMPARE(targets.size(), 2);
+    // a: 3 0 5 4 7 9 -> sorted 0 3 4 5 7 9; jitter (3+5+1+3+2)/5 = 2.8.
+    const QJsonObject a = targets[0].toObject();
+    QCOMPARE(a[u"target"].toString(), u"a"_qs);
+    QCOMPARE(a[u"sent"].toInt(), 6);
+    QCOMPARE(a[u"lost"].toInt(), 0);
+    QCOMPARE(a[u"minMs"].toInt(), 0);
+    QCOMPARE(a[u"maxMs"].toInt(), 9);
+    QCOMPARE(a[u"avgMs"].toDouble(), 4.67);
+    QCOMPARE(a[u"p50Ms"].toInt(), 4);
+    QCOMPARE(a[u"p95Ms"].toInt(), 9);
+    QCOMPARE(a[u"jitterMs"].toDouble(), 2.8);
+    QVERIFY(a[u"longestLossRunStart"].isNull());
+    // b: 10 20 - - 30 10 -> jitter (10+10+20)/3.
+    const QJsonObject b = targets[1].toObject();
+    QCOMPARE(b[u"target"].toString(), source.targets[1]);
+    QCOMPARE(b[u"lost"].toInt(), 2);
+    QCOMPARE(b[u"lossRatePercent"].toDouble(), 33.33);
+    QCOMPARE(b[u"p99Ms"].toInt(), 30);
+    QCOMPARE(b[u"jitterMs"].toDouble(), 13.33);
+    QCOMPARE(b[u"longestLossRun"].toInt(), 2);
+    QCOMPARE(b[u"longestLossRunStart"].toString(), u"2026-12-07T21:05:15"_qs);
+    const QJsonArray echoes = b[u"echoes"].toArray();
+    QCOMPARE(echoes.size(), 6);
+    QCOMPARE(echoes[0].toArray(), (QJsonArray{u"2026-12-07T21:05:11"_qs, 10, 64, 0}));
+    QCOMPARE(echoes[2].toArray(), (QJsonArray{u"2026-12-07T21:05:15"_qs, QJsonValue(), 0, 11010}));
+    QCOMPARE(targets[0].toObject()[u"echoes"].toArray()[1].toArray()[1].toInt(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestLatency)
+#include "tst_latency.moc"
