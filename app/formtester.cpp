@@ -1,5 +1,9 @@
 #include "app/formtester.h"
 
+#include "app/dialoghelp.h"
+#include "app/openlogfile.h"
+#include "app/schedulepanel.h"
+
 #include "console/consolepanel.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistpanel.h"
@@ -11,15 +15,18 @@
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
 #include "report/dialogrpt.h"
+#include "platform/clipboard.h"
 #include "platform/datafolder.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
+#include "platform/texteditor.h"
 #include "traceroute/tracerun.h"
 #include "traceroute/tracertpanel.h"
 #include "scanner/scanpanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -33,6 +40,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
@@ -107,6 +115,24 @@ FormTester::FormTester(QWidget *parent)
     });
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
+    m_schedulePanel->setHooks({
+        [this] { return m_mode; },
+        [this] { return m_busy; },
+        [this] { return m_pingPanel->title(0); },
+        [this] {
+            m_consolePanel->hide();
+            if (auto *scan = findChild<QWidget *>(u"Picture3"_qs))
+                scan->hide();
+            if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
+                detail->hide();
+            m_pingPanel->show();
+            m_pingPanel->reportButton()->hide();
+        },
+    });
+    connect(m_schedulePanel, &SchedulePanel::startDue, this, &FormTester::ScheduledStart);
+    m_pingPanel->installEventFilter(this);
+    for (QLabel *row : m_pingPanel->findChildren<QLabel *>())
+        row->installEventFilter(this);
     connect(m_tracertPanel->run(), &TraceRun::stopDue, this, &FormTester::CommandStop_Click);
     connect(m_tracertPanel->run(), &TraceRun::stopFinished, this, &FormTester::traceFinished);
     m_tracertPanel->setFocusReturn([this] { m_text4->setFocus(); });
@@ -135,10 +161,11 @@ FormTester::FormTester(QWidget *parent)
     applySettings();
     if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
         m_mode = u"Ping"_qs;
+        showFunctionFrame();
         ReloadPreviousPingTest();
     } else {
         m_mode = u"Tracert"_qs;
-        m_tracertPanel->frame()->show();
+        showFunctionFrame();
         m_pingPanel->setPagingSource(nullptr);
         m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName),
                                m_settings.value(AppSettings::IPQty),
@@ -162,6 +189,8 @@ void FormTester::buildControls()
     m_settingsBox = new PingSettingsBox(m_settingsFrame);
     settingsGrid->addWidget(m_settingsBox, 0, 0);
     top->addWidget(m_settingsFrame, 1);
+    m_schedulePanel = new SchedulePanel(this, central);
+    top->addWidget(m_schedulePanel);
     outer->addLayout(top);
 
     m_commandRow = new QHBoxLayout;
@@ -191,10 +220,25 @@ void FormTester::buildControls()
     command11->setObjectName(u"Command11"_qs);
     command11->setToolTip(u"DOS Commands"_qs);
     m_commandRow->addWidget(command11);
+    m_commandSelectFun = new QPushButton(u"Function"_qs, central);
+    m_commandSelectFun->setObjectName(u"CommandSelectFun_0"_qs);
+    m_commandSelectFun->setToolTip(u"Choose the function Start runs: ping test or traceroute"_qs);
+    m_commandRow->insertWidget(0, m_commandSelectFun);
+    auto *command1 = new QPushButton(u"Open Log"_qs, central);
+    command1->setObjectName(u"Command1"_qs);
+    command1->setToolTip(u"Open a log or export file"_qs);
+    auto *command2 = new QPushButton(u"Copy Screen"_qs, central);
+    command2->setObjectName(u"Command2"_qs);
+    command2->setToolTip(u"Copy the result panel to the clipboard as a picture"_qs);
+    m_commandRow->addWidget(command1);
+    m_commandRow->addWidget(command2);
+    connect(command1, &QPushButton::clicked, this, &FormTester::Command1_Click);
+    connect(command2, &QPushButton::clicked, this, &FormTester::Command2_Click);
+    connect(m_commandSelectFun, &QPushButton::clicked, this, [this] { CommandSelectFun_Click(0); });
     m_command8 = new QPushButton(u"Scan"_qs, central);
     m_command8->setObjectName(u"Command8"_qs);
     m_command8->setToolTip(u"Quickly scan the ip addresses of the selected items."_qs);
-    m_commandRow->addWidget(m_command8);
+    m_commandRow->insertWidget(m_commandRow->indexOf(command11), m_command8);
 
     // Body: the target column and the result panels.
     auto *body = new QHBoxLayout;
@@ -239,41 +283,42 @@ void FormTester::buildControls()
 
 void FormTester::buildMenus()
 {
+    const auto item = [this](QMenu *menu, const QString &caption, const QString &name,
+                             void (FormTester::*slot)()) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
     m_mnuFile = menuBar()->addMenu(u"&File"_qs);
     m_mnuFile->setObjectName(u"mnuFile"_qs);
-    QAction *exit = m_mnuFile->addAction(u"E&xit"_qs);
-    exit->setObjectName(u"mnuExit"_qs);
-    connect(exit, &QAction::triggered, this, [this] {
-        if (!refuseWhileBusy())
-            close();
-    });
+    QAction *exit = item(m_mnuFile, u"E&xit"_qs, u"mnuExit"_qs, &FormTester::mnuExit_Click);
 
     m_mnuOperate = menuBar()->addMenu(u"&Operate"_qs);
     m_mnuOperate->setObjectName(u"mnuOperate"_qs);
-    m_mnuStart = m_mnuOperate->addAction(u"Ping"_qs);
-    m_mnuStart->setObjectName(u"mnuStart"_qs);
-    connect(m_mnuStart, &QAction::triggered, this, &FormTester::CommandStart_Click);
+    m_mnuStart = item(m_mnuOperate, u"Ping"_qs, u"mnuStart"_qs, &FormTester::CommandStart_Click);
+    m_mnuTracert = item(m_mnuOperate, u"Tracert"_qs, u"mnuTracert"_qs,
+                        &FormTester::CommandTracert_Click);
     m_mnuIpscanner = m_mnuOperate->addAction(u"Scan IP"_qs);
     m_mnuIpscanner->setObjectName(u"mnuIpscanner"_qs);
     connect(m_mnuIpscanner, &QAction::triggered, m_scanPanel, &ScanPanel::StartScan);
-    m_mnuStop = m_mnuOperate->addAction(u"S&top"_qs);
-    m_mnuStop->setObjectName(u"mnuStop"_qs);
-    connect(m_mnuStop, &QAction::triggered, this, &FormTester::CommandStop_Click);
-    QAction *selectTracert = m_mnuOperate->addAction(u"Traceroute Function"_qs);
-    selectTracert->setObjectName(u"mnuSelectTracert"_qs);
-    connect(selectTracert, &QAction::triggered, this, &FormTester::mnuSelectTracert_Click);
-    m_mnuTracert = m_mnuOperate->addAction(u"Tracert"_qs);
-    m_mnuTracert->setObjectName(u"mnuTracert"_qs);
-    connect(m_mnuTracert, &QAction::triggered, this, &FormTester::CommandTracert_Click);
-    m_mnuExport = m_mnuOperate->addAction(u"&Export"_qs);
-    m_mnuExport->setObjectName(u"mnuExport"_qs);
-    connect(m_mnuExport, &QAction::triggered, this, &FormTester::CommandExport_Click);
-    m_mnuGraph = m_mnuOperate->addAction(u"Latency &Graph"_qs);
-    m_mnuGraph->setObjectName(u"mnuGraph"_qs);
-    connect(m_mnuGraph, &QAction::triggered, this, &FormTester::ShowLatencyGraph);
-    QAction *report = m_mnuOperate->addAction(u"Summary &Report"_qs);
-    report->setObjectName(u"mnuReport"_qs);
-    connect(report, &QAction::triggered, this, &FormTester::ShowSummaryReport);
+    m_mnuStop = item(m_mnuOperate, u"S&top"_qs, u"mnuStop"_qs, &FormTester::CommandStop_Click);
+    m_mnuOperate->addSeparator();
+    m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
+                       &FormTester::CommandExport_Click);
+    m_mnuGraph = item(m_mnuOperate, u"Latency &Graph"_qs, u"mnuGraph"_qs,
+                      &FormTester::ShowLatencyGraph);
+    item(m_mnuOperate, u"O&pen"_qs, u"mnuOpen"_qs, &FormTester::Command1_Click);
+    item(m_mnuOperate, u"&Copy Screen"_qs, u"mnuCopy"_qs, &FormTester::Command2_Click);
+    // The same as the report button of the ping panel, also when a reloaded test
+    // leaves that button hidden.
+    item(m_mnuOperate, u"Open Summary Report"_qs, u"mnuReport"_qs, &FormTester::ShowSummaryReport);
+
+    m_mnuFunction = menuBar()->addMenu(u"&Function"_qs);
+    m_mnuFunction->setObjectName(u"mnuFunction"_qs);
+    item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs, &FormTester::mnuSelectPing_Click);
+    item(m_mnuFunction, u"Traceroute Function"_qs, u"mnuSelectTracert"_qs,
+         &FormTester::mnuSelectTracert_Click);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -284,13 +329,8 @@ void FormTester::buildMenus()
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
     m_mnuHelp = menuBar()->addMenu(u"&Help"_qs);
     m_mnuHelp->setObjectName(u"mnuHelp"_qs);
-    QAction *about = m_mnuHelp->addAction(u"&About"_qs);
-    about->setObjectName(u"mnuAbout"_qs);
-    connect(about, &QAction::triggered, this, [] {
-        MsgBox(u"Netvane 9.10\n\nTests and logs network connectivity: ping tests, traceroutes, "
-               u"IP range scans and network commands."_qs,
-               BoxIcon::Information, BoxButtons::Ok, u"About Netvane"_qs);
-    });
+    item(m_mnuHelp, u"&How to Use ?"_qs, u"mnuHowTo"_qs, &FormTester::mnuHowTo_Click);
+    item(m_mnuHelp, u"&About"_qs, u"mnuAbout"_qs, &FormTester::mnuAbout_Click);
 }
 
 void FormTester::EnterBusy()
@@ -319,14 +359,26 @@ void FormTester::LeaveBusy()
 
 void FormTester::CommandStart_Click()
 {
+    startPing(false);
+}
+
+void FormTester::startPing(bool bySchedule)
+{
     if (!m_settingsBox->ValidateAll()) {
         // A dialog's Ping refused here must not stay behind for the next Start.
         m_ipListPanel->clearManualTargets();
         return;
     }
     // A running test keeps the plan it started with.
-    if (!m_busy)
+    if (!m_busy) {
         ApplyPingSettings(m_settingsBox->settings(), *m_pingTest);
+        // Only a test the schedule started stops at the schedule's end.
+        m_scheduledRun = bySchedule;
+        m_pingTest->setScheduledStop(bySchedule ? std::optional(m_schedulePanel->end())
+                                                : std::nullopt,
+                                     m_schedulePanel->clock());
+    }
+    m_schedulePanel->selectImmediately();
     StartPingTest();
 }
 
@@ -459,21 +511,34 @@ void FormTester::pingTestFinished()
         m_pingPanel->reportButton()->show();
 }
 
+void FormTester::showFunctionFrame(bool tracert)
+{
+    // The settings of the chosen function take the one place for them.
+    m_settingsFrame->setVisible(!tracert);
+    m_tracertPanel->frame()->setVisible(tracert);
+}
+
+void FormTester::showFunctionFrame()
+{
+    showFunctionFrame(m_mode == u"Tracert");
+}
+
 void FormTester::mnuSelectTracert_Click()
 {
-    m_tracertPanel->frame()->show();
+    showFunctionFrame(true);
     m_tracertPanel->commandTracert()->raise();
     // The mode also tells Stop which activity owns the window: a running test keeps it.
-    if (!m_busy)
+    if (!m_busy) {
         m_mode = u"Tracert"_qs;
+        functionChanged();
+    }
 }
 
 void FormTester::CommandTracert_Click()
 {
     if (m_busy || !m_tracertPanel->BuildTracertOptions())
         return;
-    if (auto *now = findChild<QAbstractButton *>(u"OptionSch_0"_qs))
-        now->setChecked(true);
+    m_schedulePanel->selectImmediately();
     StartTrace();
 }
 
@@ -529,7 +594,184 @@ void FormTester::closeEvent(QCloseEvent *event)
         return;
     }
     saveSettings();
+    // The program's other windows (the help, dialogs left open) go with it.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
     event->accept();
+}
+
+void FormTester::mnuExit_Click()
+{
+    // Through the close: a refusal while busy, otherwise the settings are kept.
+    if (!refuseWhileBusy())
+        close();
+}
+
+void FormTester::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_schedulePanel->hidePicker();
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Centred once, when first shown; later the window stays where the user put it.
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(qMax(area.left(), area.left() + (area.width() - frameGeometry().width()) / 2),
+             qMax(area.top(), area.top() + (area.height() - frameGeometry().height()) / 2 - 7));
+    }
+    m_text4->setFocus();
+}
+
+void FormTester::mousePressEvent(QMouseEvent *event)
+{
+    m_schedulePanel->hidePicker();
+    if (auto *traceIP = findChild<QWidget *>(u"TraceIP"_qs))
+        traceIP->hide();
+    QMainWindow::mousePressEvent(event);
+}
+
+bool FormTester::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on the ping panel or one of its rows closes what floats over it (the
+    // picker, the list's detail panel, the trace jump list) and gives the focus back.
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()
+        && (watched == m_pingPanel || m_pingPanel->isAncestorOf(static_cast<QWidget *>(watched)))
+        && (qobject_cast<QLabel *>(watched) || watched == m_pingPanel)) {
+        m_schedulePanel->hidePicker();
+        for (const QString &name : {u"PictureShowIP"_qs, u"TraceIP"_qs})
+            if (auto *floating = findChild<QWidget *>(name))
+                floating->hide();
+        m_text4->setFocus();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FormTester::ScheduledStart()
+{
+    m_scheduledRun = true;
+    if (m_mode == u"Tracert")
+        CommandTracert_Click();
+    else
+        startPing(true);
+    // A start refused at the scheduled moment (its message was shown) must not leave
+    // the caption promising a run that will not come.
+    if (!m_busy)
+        m_schedulePanel->selectImmediately();
+}
+
+void FormTester::mnuSelectPing_Click()
+{
+    showFunctionFrame(false);
+    // As for the traceroute: a running activity keeps its mode.
+    if (m_busy)
+        return;
+    m_mode = u"Ping"_qs;
+    functionChanged();
+}
+
+void FormTester::functionChanged()
+{
+    // The end box is for ping tests only; an armed schedule says what it will run.
+    m_schedulePanel->commandTypeChanged();
+    if (m_schedulePanel->scheduleChosen())
+        m_schedulePanel->ShowScheduleCaption();
+}
+
+void FormTester::CommandSelectFun_Click(int index)
+{
+    if (index != 0)
+        return;
+    if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
+        detail->hide();
+    m_text4->setFocus();
+    m_mnuFunction->popup(m_commandSelectFun->mapToGlobal(QPoint(0, m_commandSelectFun->height())));
+}
+
+void FormTester::Command2_Click()
+{
+    // Nothing visible to copy leaves the clipboard as the user had it.
+    if (m_pingPanel->isVisibleTo(this))
+        CopyPictureToClipboard(m_pingPanel);
+    else if (auto *scan = findChild<QWidget *>(u"Picture3"_qs); scan && scan->isVisibleTo(this))
+        CopyPictureToClipboard(scan);
+    m_text4->setFocus();
+}
+
+void FormTester::Command1_Click()
+{
+    m_text4->setFocus();
+    const QString path = ChooseLogFile();
+    if (path.isEmpty())
+        return;
+    const bool opened = ViewerFor(path) == LogViewer::Associated ? OpenWithAssociatedProgram(path)
+                                                                 : OpenInTextEditor(path);
+    if (!opened)
+        MsgBox(u"No program could be started to open "_qs + path + u"    Command1_Click"_qs,
+               BoxIcon::Exclamation);
+}
+
+QPixmap FormTester::helpPicture(int page)
+{
+    // A panel not on show is put in the place of the one that is, drawn as the user
+    // would see it, and the window is put back as it was.
+    const auto grabInPlaceOf = [this](QWidget *panel, QWidget *shown) {
+        if (!panel)
+            return QPixmap();
+        if (panel->isVisibleTo(this) || !shown)
+            return panel->grab();
+        const QSize before = size();
+        const bool shownWasVisible = shown->isVisibleTo(this);
+        setUpdatesEnabled(false);
+        shown->hide();
+        panel->show();
+        centralWidget()->layout()->activate();
+        const QPixmap picture = panel->grab();
+        panel->hide();
+        shown->setVisible(shownWasVisible);
+        centralWidget()->layout()->activate();
+        resize(before);
+        setUpdatesEnabled(true);
+        return picture;
+    };
+    QWidget *settings = m_settingsFrame->isVisibleTo(this) ? m_settingsFrame : m_tracertPanel->frame();
+    QWidget *center = m_pingPanel;
+    for (QWidget *panel : {static_cast<QWidget *>(m_scanPanel), static_cast<QWidget *>(m_consolePanel)})
+        if (!m_pingPanel->isVisibleTo(this) && panel->isVisibleTo(this))
+            center = panel;
+    switch (page) {
+    case 1: return grab();
+    case 2: return grabInPlaceOf(m_pingPanel, center);
+    case 3: return grabInPlaceOf(m_tracertPanel->frame(), settings);
+    case 4: return grabInPlaceOf(m_scanPanel, center);
+    case 5: return grabInPlaceOf(m_consolePanel, center);
+    case 6: return grabInPlaceOf(m_pingPanel, center);
+    case 7: {
+        DialogExport dialog(this);
+        dialog.adjustSize();
+        return dialog.grab();
+    }
+    case 8: return m_schedulePanel->grab();
+    default: return {};
+    }
+}
+
+void FormTester::mnuHowTo_Click()
+{
+    if (!m_dialogHelp)
+        m_dialogHelp = new DialogHelp([this](int page) { return helpPicture(page); }, this);
+    m_dialogHelp->Form_Load();
+    m_dialogHelp->show();
+    m_dialogHelp->raise();
+}
+
+void FormTester::mnuAbout_Click()
+{
+    MsgBox(u"Netvane 9.10\n\nTests and logs network connectivity: timed ping tests against a list "
+           u"of hosts, groups and address ranges with statistics, kept results and exports; "
+           u"traceroutes; IP range scans; network commands; summary reports; scheduled starts."_qs,
+           BoxIcon::Information, BoxButtons::Ok, u"About Netvane"_qs);
 }
 
 void FormTester::applySettings()

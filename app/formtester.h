@@ -16,6 +16,11 @@
 // previous ping test again from the result store; the settings are saved again when
 // a test starts and when the window closes. Export writes the results on show.
 //
+// The shell: the start choice (SchedulePanel) starts a test or trace at a chosen
+// minute through the same Start; copy screen puts the visible panel on the
+// clipboard; open log file shows a written file in its viewer; the help pages are
+// pictures of this window's own panels.
+//
 // The window takes its data folder and settings from the XDG folders, so a test
 // isolates it with temporary ones.
 
@@ -44,6 +49,8 @@ class FormLatencyGraph;
 class DialogRpt;
 class PingPanel;
 class PingSettingsBox;
+class DialogHelp;
+class SchedulePanel;
 class TracertPanel;
 class ScanPanel;
 
@@ -59,6 +66,20 @@ public:
     void CommandStart_Click();
     void StartPingTest();
     void CommandStop_Click();
+    // The scheduled moment has come: the task of the current command type starts,
+    // a ping test with the schedule's end as its stop time.
+    void ScheduledStart();
+    void mnuSelectPing_Click();
+    // Shows the Function menu beside the function button.
+    void CommandSelectFun_Click(int index);
+    // Copy screen: a picture of the visible result panel onto the clipboard.
+    void Command2_Click();
+    // Open log file: the chooser, then the file's viewer.
+    void Command1_Click();
+    void mnuHowTo_Click();
+    void mnuAbout_Click();
+    // Exit from the menu: refused while busy, else the window closes.
+    void mnuExit_Click();
     // Traceroute: checks the options, then traces every target now.
     void CommandTracert_Click();
     void StartTrace();
@@ -97,10 +118,16 @@ public:
     ConsolePanel *consolePanel() const { return m_consolePanel; }
     PingSettingsBox *settingsBox() const { return m_settingsBox; }
     IpListPanel *ipListPanel() const { return m_ipListPanel; }
+    SchedulePanel *schedulePanel() const { return m_schedulePanel; }
+    DialogHelp *dialogHelp() const { return m_dialogHelp; }
+    bool scheduledRun() const { return m_scheduledRun; }
     TracertPanel *tracertPanel() const { return m_tracertPanel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
@@ -111,6 +138,13 @@ private:
     void pingTestFinished();
     void traceFinished();
     bool refuseWhileBusy();
+    void startPing(bool bySchedule);
+    // The function Start runs changed: the schedule controls follow.
+    void functionChanged();
+    void showFunctionFrame(bool tracert);
+    void showFunctionFrame(); // the current mode's
+    // The picture of a help page, from the live window.
+    QPixmap helpPicture(int page);
     void collectSettings();
 
     QString m_dataFolder;
@@ -149,11 +183,17 @@ private:
     QAction *m_mnuStop = nullptr;
     QAction *m_mnuIpscanner = nullptr;
     QAction *m_mnuExport = nullptr;
+    QMenu *m_mnuFunction = nullptr;
+    SchedulePanel *m_schedulePanel = nullptr;
+    DialogHelp *m_dialogHelp = nullptr;
+    QPushButton *m_commandSelectFun = nullptr;
     QAction *m_mnuTracert = nullptr;
     QAction *m_mnuGraph = nullptr;
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;
+    bool m_scheduledRun = false; // the running test was started by the schedule
+    bool m_shown = false;
 };
 
 } // namespace netvane

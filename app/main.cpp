@@ -1,16 +1,39 @@
 #include "app/formtester.h"
+#include "platform/datafolder.h"
+#include "platform/singleinstance.h"
 #include "platform/widgetdialogs.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Netvane"_qs);
+    QGuiApplication::setDesktopFileName(u"netvane"_qs);
+    QApplication::setWindowIcon(QIcon(u":/netvane.svg"_qs));
+
+    // One program per user and data folder: a second start shows the first window.
+    netvane::platform::SingleInstance instance(netvane::DataFolder());
+    if (!instance.claim()) {
+        if (instance.askRunningToShow())
+            std::fputs("Netvane is already running; its window was brought to the front.\n", stderr);
+        else
+            std::fputs("Netvane is already running for this user and data folder.\n", stderr);
+        return 0;
+    }
+
     // The window's start-up may already ask (a large previous result file).
     netvane::installWidgetDialogs(nullptr);
     netvane::FormTester window;
     netvane::installWidgetDialogs(&window);
+    QObject::connect(&instance, &netvane::platform::SingleInstance::showRequested, &window, [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     window.show();
     return app.exec();
 }

@@ -167,7 +167,9 @@ void PingTest::PingTick()
     const qint64 perPass = qint64(repeatPerTarget) * m_targets.size();
     const bool countReached = testTimes > 0 && perPass > 0 && m_stats.sent / perPass >= testTimes;
     m_inTick = false;
-    if (countReached && !m_stopRequested)
+    // The same rule as the scheduled start: due from the end minute on.
+    const bool endReached = m_stopAt && ScheduleDue(m_stopClock(), *m_stopAt);
+    if ((countReached || endReached) && !m_stopRequested)
         Q_EMIT stopDue();
 }
 
@@ -198,9 +200,16 @@ void PingTest::Ping_IP(const QString &address)
         Q_EMIT failed(u"Cannot write the result file: "_qs + m_store->errorString());
 }
 
+void PingTest::setScheduledStop(std::optional<ScheduleMinute> end, Clock clock)
+{
+    m_stopAt = end;
+    m_stopClock = clock ? std::move(clock) : Clock(SystemClock);
+}
+
 void PingTest::requestStop()
 {
     m_stopRequested = true;
+    m_stopAt.reset();
     m_timer1->stop();
     if (intervalSequence.active()) {
         intervalSequence.currentInterval = intervalSequence.from;

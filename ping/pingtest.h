@@ -9,6 +9,7 @@
 // tick that comes due while the previous one is still pinging is dropped, so no reply
 // record is overwritten or lost and the row indexes stay unique and dense.
 
+#include "app/schedule.h"
 #include "ping/replyrecord.h"
 #include "ping/resultstore.h"
 #include "ping/sequences.h"
@@ -59,6 +60,11 @@ public:
                  int pingsPerSize, int repeat);
     // Asks the test to stop; the ping in progress finishes, Timer2 ends the test.
     void requestStop();
+    // A test started by the schedule stops by itself once its end minute has come
+    // (checked after every tick on the given clock). Set before begin(); a stop
+    // request disarms it.
+    void setScheduledStop(std::optional<ScheduleMinute> end, Clock clock = SystemClock);
+    bool scheduledStopArmed() const { return m_stopAt.has_value(); }
 
     // Runs one tick now (Timer1's slot).
     void PingTick();
@@ -123,6 +129,8 @@ private:
     qint64 m_due = 0; // when the current tick was due, on m_clock
     QElapsedTimer m_clock;
     PingResultStore *m_store = nullptr;
+    std::optional<ScheduleMinute> m_stopAt;
+    Clock m_stopClock = SystemClock;
 };
 
 } // namespace netvane

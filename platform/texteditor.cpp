@@ -10,4 +10,9 @@ bool OpenInTextEditor(const QString &path)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+bool OpenWithAssociatedProgram(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 } // namespace netvane

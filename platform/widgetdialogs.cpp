@@ -38,9 +38,13 @@ void installWidgetDialogs(QWidget *owner)
         }
     });
     setFileDialogResponder([parent](const FileDialogRequest &request) {
-        const QString filter = request.filterName.isEmpty()
-                                   ? QString()
-                                   : request.filterName + u";;All Files (*)"_qs;
+        // The dialog reads the patterns of a filter apart by blanks ("*.txt;*.csv" is two).
+        QString filterName = request.filterName;
+        if (!request.filterPattern.isEmpty())
+            filterName.replace(request.filterPattern,
+                               QString(request.filterPattern).replace(u';', u' '));
+        const QString filter = filterName.isEmpty() ? QString()
+                                                    : filterName + u";;All Files (*)"_qs;
         QString start = request.initialFolder;
         if (!request.defaultName.isEmpty())
             start = QDir(start).filePath(request.defaultName);

@@ -3,9 +3,11 @@
 set -eu
 # The console's built-in commands and default history need iproute2 (ip, ss),
 # iputils-ping, iputils-tracepath, procps, util-linux (findmnt), hostname and systemd
-# (hostnamectl); the scanner's MAC vendor names come from ieee-data.
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev iproute2 util-linux procps
-          iputils-ping iputils-tracepath hostname systemd ieee-data)
+# (hostnamectl); the scanner's MAC vendor names come from ieee-data. libqt6svg6 draws
+# the program's icon; libcap2-bin (setcap) lets the install give the echo programs
+# cap_net_raw.
+packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev iproute2 util-linux procps
+          iputils-ping iputils-tracepath hostname systemd ieee-data libcap2-bin)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,39 @@
+#pragma once
+// One running program per user and data folder: the first start holds a lock file in
+// the data folder and listens on a local socket that only its user may reach; a later
+// start finds the lock held, asks the running program to bring its window to the
+// front, and ends, so two programs never write the same result file.
+
+#include <QLockFile>
+#include <QObject>
+
+class QLocalServer;
+
+namespace netvane::platform {
+
+class SingleInstance final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SingleInstance)
+public:
+    explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this process is the one that runs: it now holds the lock (a lock left
+    // by a program that has died is taken over) and answers later starts. Also true,
+    // without that guard, when no lock can be written in the data folder.
+    bool claim();
+    // Asks the running program to show its window; false when it cannot be reached.
+    bool askRunningToShow();
+
+Q_SIGNALS:
+    // A later start asked for the window.
+    void showRequested();
+
+private:
+    QLockFile m_lock;
+    QString m_serverName;
+    QLocalServer *m_server = nullptr;
+};
+
+} // namespace netvane::platform
