@@ -5,7 +5,8 @@ set -eu
 # iputils-ping, iputils-tracepath, procps, util-linux (findmnt), hostname and systemd
 # (hostnamectl); the scanner's MAC vendor names come from ieee-data.
 packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev iproute2 util-linux procps
-          iputils-ping iputils-tracepath hostname systemd ieee-data)
+          iputils-ping iputils-tracepath hostname systemd ieee-data
+          clang)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
