@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray contents = fuzzinput::bytes(data, size);
     const netvane::ReloadedPingTest test = netvane::ParseResultFile(contents);
     netvane::ResultFileHeader header;
-    netvane::ParseResultHeader(QByteArrayView(contents).left(contents.indexOf('\n') + 1), header);
+    netvane::ParseResultHeader(contents.left(contents.indexOf('\n') + 1), header);
     (void)test;
     return 0;
 }
