@@ -89,12 +89,12 @@ int main(int argc, char *argv[])
         const QByteArray out = ping.readAllStandardOutput() + ping.readAllStandardError();
         std::printf("ping -i 0.001 -c %d: %.3f s (process start to exit)\n%s", echoes, pingSeconds,
                     out.constData());
-        peer = ping.exitCode() == 0 ? bench::Cell("%.0f /s (ping -i 0.001)", double(echoes - 1) / pingSeconds)
-                                    : bench::Cell("ping failed (exit %d)", ping.exitCode());
+        peer = ping.exitCode() == 0 ? netvane::bench::Cell("%.0f /s (ping -i 0.001)", double(echoes - 1) / pingSeconds)
+                                    : netvane::bench::Cell("ping failed (exit %d)", ping.exitCode());
     }
-    bench::TableRow("echo cadence at 1 ms, 127.0.0.1", bench::Cell("%.0f /s", double(sent - 1) / seconds),
+    netvane::bench::TableRow("echo cadence at 1 ms, 127.0.0.1", netvane::bench::Cell("%.0f /s", double(sent - 1) / seconds),
                     ">= 990 /s", peer);
-    bench::TableRow("longest event-loop stall, 1 ms test", bench::Cell("%.2f ms", longestStall / 1e6),
+    netvane::bench::TableRow("longest event-loop stall, 1 ms test", netvane::bench::Cell("%.2f ms", longestStall / 1e6),
                     "-", "-");
     return 0;
 }

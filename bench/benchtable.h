@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-namespace bench {
+namespace netvane::bench {
 
 // printf-style text for one cell.
 inline std::string Cell(const char *format, ...)
@@ -27,4 +27,4 @@ inline void TableRow(const std::string &figure, const std::string &ours, const s
     std::fflush(stdout);
 }
 
-} // namespace bench
+} // namespace netvane::bench
