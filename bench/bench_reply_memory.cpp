@@ -2,6 +2,7 @@
 // the result file, written echo by echo as the run loop writes it (target: 2 bytes
 // or fewer), and kept in memory as for a test without a result file.
 
+#include "bench/benchtable.h"
 #include "ping/replyrecord.h"
 #include "ping/resultstore.h"
 #include "ping/sessionstats.h"
@@ -46,6 +47,8 @@ int main()
                 "recording and writing an echo takes %.2f us\n",
                 double(after - before) * 1024.0 / Records, double(stored.memoryBytes()) / Records,
                 qlonglong(stored.storedEchoes().rows), stored.memoryRecords().size(), perEcho);
+    bench::TableRow("resident bytes per stored echo (result file)",
+                    bench::Cell("%.3f", double(after - before) * 1024.0 / Records), "<= 2", "-");
     store.close();
 
     before = bench::ResidentKiB();

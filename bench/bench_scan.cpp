@@ -6,6 +6,7 @@
 // Beside it, fping on the same range (default pacing and -i 1) when installed, and
 // the probe program's start-to-exit time for one answering address.
 
+#include "bench/benchtable.h"
 #include "app/formtester.h"
 #include "iplist/iplistpanel.h"
 #include "platform/dialogs.h"
@@ -42,7 +43,7 @@ bool run(const QString &program, const QStringList &args)
     return ok;
 }
 
-void scanRange(FormTester &window, const QString &label, const QString &first,
+double scanRange(FormTester &window, const QString &label, const QString &first,
                const QString &last, bool silent)
 {
     ScanPanel *scan = window.scanPanel();
@@ -77,14 +78,17 @@ void scanRange(FormTester &window, const QString &label, const QString &first,
                 lastAnswer / 1000.0, floor, lastAnswer / 1000.0 / floor,
                 lastAnswer / 1000.0 - floor);
     std::printf("  result buttons          %.3f s\n", buttonsAt / 1000.0);
+    return lastAnswer / 1000.0;
 }
 
-void fping(const QString &range)
+// fping -g over the range at its default pacing and with -i 1: "A s / B s".
+std::string fping(const QString &range)
 {
     if (QStandardPaths::findExecutable(u"fping"_qs).isEmpty()) {
         std::printf("  fping: not installed\n");
-        return;
+        return "fping not installed";
     }
+    std::string cell;
     for (const QStringList &extra : {QStringList{}, QStringList{u"-i"_qs, u"1"_qs}}) {
         QProcess p;
         QElapsedTimer clock;
@@ -94,7 +98,9 @@ void fping(const QString &range)
         std::printf("  fping -g %s %s   %.3f s\n", qPrintable(range),
                     qPrintable(extra.isEmpty() ? u"(default pacing)"_qs : extra.join(u' ')),
                     clock.elapsed() / 1000.0);
+        cell += bench::Cell(cell.empty() ? "%.3f s (fping -g)" : " / %.3f s (-i 1)", clock.elapsed() / 1000.0);
     }
+    return cell;
 }
 
 void probeStart(const QString &probe, const QString &handle)
@@ -137,9 +143,10 @@ int main(int argc, char *argv[])
     FormTester window;
     window.show();
 
-    scanRange(window, u"answering 127.0.0.1-127.0.0.254"_qs, u"127.0.0.1"_qs,
-              u"127.0.0.254"_qs, false);
-    fping(u"127.0.0.0/24"_qs);
+    const double answering = scanRange(window, u"answering 127.0.0.1-127.0.0.254"_qs,
+                                       u"127.0.0.1"_qs, u"127.0.0.254"_qs, false);
+    bench::TableRow("/24 scan, answering (127.0.0.0/24)", bench::Cell("%.3f s", answering),
+                    "-", fping(u"127.0.0.0/24"_qs));
 
     if (::geteuid() == 0
         && run(u"ip"_qs, {u"link"_qs, u"add"_qs, u"nvb0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs,
@@ -147,9 +154,10 @@ int main(int argc, char *argv[])
         && run(u"ip"_qs, {u"addr"_qs, u"add"_qs, u"10.231.6.1/24"_qs, u"dev"_qs, u"nvb0"_qs})
         && run(u"ip"_qs, {u"link"_qs, u"set"_qs, u"nvb0"_qs, u"up"_qs})
         && run(u"ip"_qs, {u"link"_qs, u"set"_qs, u"nvb1"_qs, u"up"_qs})) {
-        scanRange(window, u"silent 10.231.6.2-10.231.6.255"_qs, u"10.231.6.2"_qs,
-                  u"10.231.6.255"_qs, true);
-        fping(u"10.231.6.0/24"_qs);
+        const double silent = scanRange(window, u"silent 10.231.6.2-10.231.6.255"_qs,
+                                        u"10.231.6.2"_qs, u"10.231.6.255"_qs, true);
+        bench::TableRow("/24 scan, silent (namespace veth)", bench::Cell("%.3f s", silent), "-",
+                        fping(u"10.231.6.0/24"_qs));
         run(u"ip"_qs, {u"link"_qs, u"del"_qs, u"nvb0"_qs});
     } else {
         std::printf("silent range: skipped (needs root inside a private network namespace)\n");

@@ -4,6 +4,7 @@
 // namespaces (client, router, target) by our tracert and by Debian's `traceroute -I`.
 // Needs root for the namespaces; everything stays inside namespaces it creates.
 
+#include "bench/benchtable.h"
 #include "support/testenv.h"
 #include "traceroute/tracerun.h"
 
@@ -122,6 +123,8 @@ int main(int argc, char **argv)
     std::printf("  floor (5 x 0.2 s + 1 s poll): %.3f s, ratio %.2f (target <= 1.20)\n", floor,
                 seconds / floor);
     std::printf("  caption: %s\n", qPrintable(run.caption()));
+    bench::TableRow("64 silent traces, -h 5 -w 200", bench::Cell("%.2f x floor", seconds / floor),
+                    "<= 1.20 x floor", "-");
 
     // One trace along the routed path, ours beside Debian's traceroute -I.
     double ours = 0;
@@ -132,6 +135,8 @@ int main(int argc, char **argv)
     const QString theirsProgram = QStandardPaths::findExecutable(u"traceroute"_qs);
     if (theirsProgram.isEmpty()) {
         std::printf("traceroute is not installed (scripts/run-bench.sh installs it): no comparison\n");
+        bench::TableRow("trace of a namespace path", bench::Cell("%.3f s", ours), "-",
+                        "traceroute not installed");
         return 0;
     }
     double theirs = 0;
@@ -143,5 +148,7 @@ int main(int argc, char **argv)
     const QStringList b = hopAddresses(theirOutput);
     std::printf("\nhops, ours: %s\nhops, traceroute -I: %s\nsame hops: %s\n",
                 qPrintable(a.join(u' ')), qPrintable(b.join(u' ')), a == b ? "yes" : "NO");
+    bench::TableRow("trace of a namespace path", bench::Cell("%.3f s, %s hops", ours, a == b ? "same" : "OTHER"),
+                    "-", bench::Cell("%.3f s (traceroute -I)", theirs));
     return 0;
 }

@@ -18,12 +18,35 @@ if ! command -v fping >/dev/null 2>&1; then
              && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q fping >/dev/null 2>&1; } \
         || echo "fping could not be installed; its figures are left out"
 fi
+# Every bench prints its figures; rows of the closing table come as "@row" lines
+# (figure, ours, target, peer), gathered here and printed together at the end.
+rows=$(mktemp)
+trap 'rm -f "$rows"' EXIT
+isolated() {
+    if [ "$(id -u)" = 0 ]; then
+        unshare -n sh -c 'ip link set lo up && exec "$0" "$@"' "$@"
+    else
+        unshare -r -n sh -c 'ip link set lo up && exec "$0" "$@"' "$@"
+    fi
+}
+run_bench() {
+    echo "== $(basename "$1") ${*:2}"
+    isolated "$@" | while IFS= read -r line; do
+        case "$line" in
+            @row*) printf '%s\n' "$line" >>"$rows" ;;
+            *) printf '%s\n' "$line" ;;
+        esac
+    done
+}
 for b in "$build"/bench/bench_*; do
     [ -f "$b" ] && [ -x "$b" ] || continue
-    echo "== $(basename "$b")"
-    if [ "$(id -u)" = 0 ]; then
-        unshare -n sh -c 'ip link set lo up && exec "$0"' "$b"
-    else
-        unshare -r -n sh -c 'ip link set lo up && exec "$0"' "$b"
-    fi
+    run_bench "$b"
+    # The big log is measured at one million echoes as well as at its ten million.
+    [ "$(basename "$b")" = bench_biglog ] && run_bench "$b" 1000000
 done
+echo
+echo "== figures, targets and peers (same run, loopback or a test namespace)"
+{
+    printf 'figure\tnetvane\ttarget\tpeer\n'
+    cut -f2- "$rows"
+} | column -t -s "$(printf '\t')"

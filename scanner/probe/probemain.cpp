@@ -17,36 +17,6 @@ using namespace netvane;
 
 namespace {
 
-std::vector<std::string> splitFields(const std::string &line)
-{
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    for (;;) {
-        const auto comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string::npos ? std::string::npos
-                                                                       : comma - start));
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    fields.resize(std::max<std::size_t>(fields.size(), 8));
-    return fields;
-}
-
-// The leading whole number of a text; 0 when there is none ("A(7)" counts as 0).
-long pacingCount(const std::string &text)
-{
-    long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            break;
-        value = value * 10 + (c - '0');
-        if (value > 100000)
-            break;
-    }
-    return value;
-}
-
 void send(const std::string &channel, const std::string &text)
 {
     probesys::sendToChannel(channel, scanmsg::encode(scanmsg::AnswerKind, text));
@@ -99,13 +69,13 @@ int main(int argc, char **argv)
 {
     if (argc < 2)
         return 2;
-    const std::vector<std::string> f = splitFields(argv[1]);
+    const std::vector<std::string> f = scanmsg::splitProbeLine(argv[1]);
     if (f[0].empty() || f[0].find_first_not_of("0123456789") != std::string::npos)
         return 2;
     const std::string channel = scanmsg::channelName(f[0]);
     for (int i = 0; i < 10; ++i)
         probesys::yieldOnce();
-    const long pacing = pacingCount(f[7]);
+    const long pacing = scanmsg::pacingCount(f[7]);
     for (int pair = 0; pair < 3; ++pair) {
         if (pair > 0 && f[std::size_t(1 + 2 * pair)].empty())
             break;

@@ -8,10 +8,12 @@
 // is a 4-byte kind (3 for a scan answer, in host order) followed by the text and
 // its closing NUL, at most 257 bytes. Plain C++: the probe program links no Qt.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace netvane::scanmsg {
 
@@ -86,6 +88,39 @@ inline std::string answeredText(std::string_view index, unsigned time, unsigned 
 inline std::string deadText(std::string_view index)
 {
     return std::string(index) + ",Dead";
+}
+
+// The probe program's command line "HANDLE,ADDRESS,INDEX,ADDRESS2,INDEX2,ADDRESS3,
+// INDEX3,PACING" split at its commas; always at least eight fields (missing ones empty).
+inline std::vector<std::string> splitProbeLine(const std::string &line)
+{
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma == std::string::npos ? std::string::npos
+                                                                       : comma - start));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    fields.resize(std::max<std::size_t>(fields.size(), 8));
+    return fields;
+}
+
+// The leading whole number of the pacing field; 0 when there is none ("A(7)" counts
+// as 0). Reading stops once it passes 100000.
+inline long pacingCount(const std::string &text)
+{
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+        if (value > 100000)
+            break;
+    }
+    return value;
 }
 
 } // namespace netvane::scanmsg

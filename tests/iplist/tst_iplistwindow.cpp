@@ -567,7 +567,8 @@ void TestIpListWindow::refusedPingLeavesNoTargetBehind()
 
     m_listIP->item(1)->setSelected(true);
     QStringList targets;
-    for (const TargetRow &row : m_panel->gatherTargets().rows())
+    const TargetTable table = m_panel->gatherTargets(); // the rows live as long as the table
+    for (const TargetRow &row : table.rows())
         targets << row.address;
     QCOMPARE(targets, (QStringList{u"127.0.0.5"_qs, u"127.0.0.6"_qs}));
 }

@@ -1,0 +1,106 @@
+// The program killed with SIGKILL while a ping test, a traceroute or a scan runs loses
+// nothing it has shown: the next start shows the ping test's echoes, the trace's lines
+// and, after a scan, the ping test that was on show before it.
+
+#include "app/formtester.h"
+#include "ping/pingtest.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "traceroute/tracertpanel.h"
+#include "traceroute/tracerun.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+using namespace netvane;
+
+class TestKilledRuns : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void nextStartShowsWhatWasShown_data();
+    void nextStartShowsWhatWasShown();
+};
+
+void TestKilledRuns::nextStartShowsWhatWasShown_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QByteArray>("shownKind"); // lines counted before the kill
+    QTest::addColumn<int>("shownBeforeKill");
+    QTest::newRow("ping test at 1 ms") << u"ping"_qs << QByteArray("echo ") << 300;
+    QTest::newRow("traceroute of 200 hosts") << u"trace"_qs << QByteArray("trace ") << 100;
+    QTest::newRow("scan of a /24") << u"scan"_qs << QByteArray("scan ") << 20;
+}
+
+void TestKilledRuns::nextStartShowsWhatWasShown()
+{
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, shownKind);
+    QFETCH(int, shownBeforeKill);
+    test::IsolatedFolders folders; // the child inherits the same folders
+    test::ScriptedUi ui;
+
+    QProcess child;
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.start(QStringLiteral(KILLCHILD_PATH), {mode});
+    QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+    QByteArray printed;
+    QElapsedTimer waited;
+    waited.start();
+    while (printed.count("\n" + shownKind) < shownBeforeKill && waited.elapsed() < 60000
+           && child.state() == QProcess::Running) {
+        child.waitForReadyRead(100);
+        printed += child.readAllStandardOutput();
+    }
+    child.kill(); // SIGKILL: nothing closed, flushed or saved
+    QVERIFY(child.waitForFinished(10000));
+    printed += child.readAllStandardOutput();
+    QVERIFY2(printed.count("\n" + shownKind) >= shownBeforeKill,
+             (printed.right(2000) + child.readAllStandardError()).constData());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QVERIFY2(!printed.contains("\nbox "), printed.constData());
+
+    // What was shown, whole lines only (a line cut by the kill does not count).
+    QList<QByteArray> lines = printed.split('\n');
+    lines.removeLast();
+
+    FormTester next; // the next start
+    if (mode == u"ping") {
+        qsizetype echoes = 0;
+        for (const QByteArray &line : std::as_const(lines))
+            if (line.startsWith("echo "))
+                QCOMPARE(line.mid(5).toLongLong(), echoes++);
+        QVERIFY2(next.pingTest()->log().size() >= echoes,
+                 qPrintable(u"%1 echoes shown again, %2 shown"_qs.arg(next.pingTest()->log().size()).arg(echoes)));
+        QVERIFY(next.pingTest()->log().size() <= echoes + 1);
+    } else if (mode == u"trace") {
+        const QList<TraceHost> &hosts = next.tracertPanel()->run()->hosts();
+        QCOMPARE(hosts.size(), 200);
+        for (const QByteArray &line : std::as_const(lines)) {
+            if (!line.startsWith("trace "))
+                continue;
+            const QList<QByteArray> f = line.split(' ');
+            const int host = f.at(1).toInt();
+            const int j = f.at(2).toInt();
+            const QString shown = QString::fromUtf8(line.mid(f.at(0).size() + f.at(1).size() + f.at(2).size() + 3));
+            if (shown.contains(u"Tracing route to"_qs))
+                QVERIFY2(shown.contains(u"Tracing route to 127.0.1."_qs), qPrintable(shown));
+            const QString again = hosts.at(host).lines.entry(j);
+            // A finished trace's last line carries its times only while the run is on show.
+            QVERIFY2(again == shown || (shown.startsWith(again + u"      From  "_qs) && !again.isEmpty()),
+                     qPrintable(u"host %1 line %2: shown \"%3\", now \"%4\""_qs.arg(host).arg(j).arg(shown, again)));
+        }
+    } else {
+        qsizetype before = -1;
+        for (const QByteArray &line : std::as_const(lines))
+            if (line.startsWith("ready "))
+                before = line.mid(6).toLongLong();
+        QCOMPARE(before, 20);
+        QCOMPARE(next.pingTest()->log().size(), before);
+        QCOMPARE(next.pingTest()->stats().lost, 0);
+    }
+}
+
+QTEST_MAIN(TestKilledRuns)
+#include "tst_killedruns.moc"
