@@ -6,6 +6,7 @@
 // Targets: drawing <= 100 ms, a zoom step <= 50 ms, percentiles <= 0.5 s,
 // following a 1 ms test < 1 % of its time. The echo count can be given as argument.
 
+#include "bench/benchtable.h"
 #include "ping/formlatencygraph.h"
 #include "ping/pingexport.h"
 #include "ping/resultreload.h"
@@ -67,6 +68,8 @@ int main(int argc, char *argv[])
     std::printf("figures of every target (one pass): %.3f s, percentiles %.6f s (p99 %d ms), "
                 "+%ld KiB resident\n",
                 statsSeconds, t.nsecsElapsed() / 1e9, p99, bench::ResidentKiB() - before);
+    bench::TableRow("percentiles and jitter, 10M echoes (with the read)", bench::Cell("%.3f s", statsSeconds),
+                    "<= 0.5 s");
 
     LatencyGraphData data;
     data.attach(&test.log, targets, 2);
@@ -83,6 +86,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 3; ++i)
         best = qMin(best, drawSeconds(graph));
     std::printf("draw the whole test (900 x 480): %.1f ms\n", best * 1e3);
+    bench::TableRow("latency graph, draw 10M echoes", bench::Cell("%.1f ms", best * 1e3), "<= 100 ms");
     double worst = 0;
     int steps = 0;
     const int x = graph.plotRect().center().x();
@@ -97,6 +101,7 @@ int main(int argc, char *argv[])
     }
     std::printf("zoom in %d steps of 0.8 down to %.0f s: slowest step (range read and draw) %.1f ms\n",
                 steps, graph.viewTo() - graph.viewFrom(), worst * 1e3);
+    bench::TableRow("latency graph, slowest zoom step", bench::Cell("%.1f ms", worst * 1e3), "<= 50 ms");
 
     // Following a live test: one echo at a time into a log in memory, and the redraw
     // a live graph makes once a second.

@@ -4,6 +4,7 @@
 // seconds, and the resident memory the report adds.
 // Usage: bench_report [millions...]   (default: 1 10)
 
+#include "bench/benchtable.h"
 #include "ping/resultreload.h"
 #include "report/dialogrpt.h"
 #include "resultfile.h"
@@ -34,7 +35,7 @@ double wcSeconds(const QString &path)
     return t.nsecsElapsed() / 1e9;
 }
 
-void reportOnce(DialogRpt &dialog, bool bySize, qint64 echoes)
+void reportOnce(DialogRpt &dialog, bool bySize, qint64 echoes, double wcLines)
 {
     dialog.findChild<QRadioButton *>(bySize ? u"Option1_1"_qs : u"Option1_0"_qs)->setChecked(true);
     dialog.comboGroupBy()->setEditText(u"10"_qs);
@@ -51,6 +52,10 @@ void reportOnce(DialogRpt &dialog, bool bySize, qint64 echoes)
     std::printf("  by %-5s %7.3f s  (%.3f s per million)  %6lld groups  resident +%ld KiB\n",
                 bySize ? "size" : "time", seconds, seconds * 1e6 / double(echoes),
                 qlonglong(groups), after - before);
+    bench::TableRow(bench::Cell("summary report by %s, %lldM echoes", bySize ? "size" : "time",
+                                qlonglong(echoes / 1000000)),
+                    bench::Cell("%.3f s", seconds), bench::Cell("<= %.1f s", 0.3 * double(echoes) / 1e6),
+                    bench::Cell("wc -l %.3f s", wcLines));
 }
 
 } // namespace
@@ -75,8 +80,9 @@ int main(int argc, char *argv[])
             return 1;
         }
         const ReloadedPingTest test = ReadResultFile(path);
+        const double wcLines = wcSeconds(path);
         std::printf("%lld echoes, %.0f MB; wc -l %.3f s\n", qlonglong(test.log.size()),
-                    QFileInfo(path).size() / 1e6, wcSeconds(path));
+                    QFileInfo(path).size() / 1e6, wcLines);
         DialogRpt dialog;
         ReportSource source;
         source.log = &test.log;
@@ -88,7 +94,7 @@ int main(int argc, char *argv[])
         dialog.setSource(source);
         dialog.show();
         for (const bool bySize : {false, true})
-            reportOnce(dialog, bySize, echoes);
+            reportOnce(dialog, bySize, echoes, wcLines);
         QFile::remove(path);
     }
     return 0;
