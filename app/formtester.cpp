@@ -476,6 +476,8 @@ void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
     m_pingPanel->ShowReplyRow(row, texts);
     m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));
     m_pingPanel->FollowNewestRow(row);
+    if (row == 0) // the graph has something to show from the first echo on
+        m_pingPanel->graphButton()->show();
 }
 
 void FormTester::CommandStop_Click()
@@ -885,6 +887,7 @@ void FormTester::ReloadPreviousPingTest()
                      return true;
                  });
     m_pingPanel->FollowNewestRow(qMax(count - 1, 0));
+    m_pingPanel->graphButton()->setVisible(count > 0);
     title->setText(u"Previous Ping Test Result"_qs);
     m_pingPanel->showStatisticsCaptions(true);
     m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));

@@ -95,10 +95,12 @@ PingPanel::PingPanel(QWidget *parent)
     m_graph->setObjectName(u"PingGraph"_qs);
     m_graph->setText(u"Graph"_qs);
     m_graph->setToolTip(u"Show the round-trip times of this test over time"_qs);
+    m_graph->hide(); // until there is an echo to draw
     grid->addWidget(m_graph, 13, 4, 2, 1);
-    // The statistics captions and the report button keep their room while hidden.
+    // The statistics captions and the buttons keep their room while hidden.
     std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
     keepRoom.push_back(m_report);
+    keepRoom.push_back(m_graph);
     for (QWidget *w : keepRoom) {
         QSizePolicy policy = w->sizePolicy();
         policy.setRetainSizeWhenHidden(true);

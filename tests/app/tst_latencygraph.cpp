@@ -87,11 +87,17 @@ void TestLatencyGraph::lossBurstShowsInItsRange()
 {
     IsolatedFolders folders;
     ScriptedUi ui;
+    {
+        FormTester empty; // no test yet: nothing to draw, no Graph button
+        QVERIFY(empty.findChild<QPushButton *>(u"PingGraph"_qs)->isHidden());
+    }
     WriteFileBytes(folders.dataFolder() + ResultFileName, burstFile());
     WriteFileBytes(folders.dataFolder() + TargetFileName, "a\r\nb\r\n");
     FormTester window;
     QCOMPARE(window.pingTest()->log().size(), 3600);
     QVERIFY(window.findChild<QAction *>(u"mnuGraph"_qs));
+    // A reloaded test offers its graph; a window with no test shows no Graph button.
+    QVERIFY(!window.findChild<QPushButton *>(u"PingGraph"_qs)->isHidden());
     window.findChild<QPushButton *>(u"PingGraph"_qs)->click();
     auto *form = window.findChild<FormLatencyGraph *>(u"FormGraph"_qs);
     QVERIFY(form);
