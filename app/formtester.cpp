@@ -887,6 +887,9 @@ void FormTester::ReloadPreviousPingTest()
                      return true;
                  });
     m_pingPanel->FollowNewestRow(qMax(count - 1, 0));
+    // The report and the graph read the reloaded test from its file as they would a
+    // finished one, so the "Report:" caption gets its button.
+    m_pingPanel->reportButton()->setVisible(count > 0);
     m_pingPanel->graphButton()->setVisible(count > 0);
     title->setText(u"Previous Ping Test Result"_qs);
     m_pingPanel->showStatisticsCaptions(true);

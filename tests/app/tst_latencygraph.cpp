@@ -96,7 +96,9 @@ void TestLatencyGraph::lossBurstShowsInItsRange()
     FormTester window;
     QCOMPARE(window.pingTest()->log().size(), 3600);
     QVERIFY(window.findChild<QAction *>(u"mnuGraph"_qs));
-    // A reloaded test offers its graph; a window with no test shows no Graph button.
+    // A reloaded test offers its report and its graph; a window with no test shows
+    // no Graph button.
+    QVERIFY(!window.findChild<QPushButton *>(u"PingReport"_qs)->isHidden());
     QVERIFY(!window.findChild<QPushButton *>(u"PingGraph"_qs)->isHidden());
     window.findChild<QPushButton *>(u"PingGraph"_qs)->click();
     auto *form = window.findChild<FormLatencyGraph *>(u"FormGraph"_qs);
