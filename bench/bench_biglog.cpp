@@ -28,22 +28,6 @@
 
 using namespace netvane;
 
-namespace {
-
-double wcSeconds(const QString &path, QByteArray *output)
-{
-    QElapsedTimer t;
-    t.start();
-    QProcess wc;
-    wc.start(u"wc"_qs, {u"-l"_qs, path});
-    wc.waitForFinished(300000);
-    const double s = t.nsecsElapsed() / 1e9;
-    *output = wc.readAllStandardOutput().trimmed();
-    return s;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -74,7 +58,7 @@ int main(int argc, char *argv[])
     QByteArray wcOut;
     double wc = 1e9;
     for (int i = 0; i < 3; ++i)
-        wc = std::min(wc, wcSeconds(path, &wcOut));
+        wc = std::min(wc, bench::WcSeconds(path, &wcOut));
     std::printf("result file: %lld echoes, %.1f MB, synthesized in %.1f s; wc -l says %s\n",
                 qlonglong(echoes), megabytes, written, wcOut.constData());
     std::printf("wc -l, best of 3:                 %.3f s\n", wc);

@@ -25,16 +25,6 @@ using namespace netvane;
 
 namespace {
 
-double wcSeconds(const QString &path)
-{
-    QElapsedTimer t;
-    t.start();
-    QProcess wc;
-    wc.start(u"wc"_qs, {u"-l"_qs, path});
-    wc.waitForFinished(-1);
-    return t.nsecsElapsed() / 1e9;
-}
-
 void reportOnce(DialogRpt &dialog, bool bySize, qint64 echoes, double wcLines)
 {
     dialog.findChild<QRadioButton *>(bySize ? u"Option1_1"_qs : u"Option1_0"_qs)->setChecked(true);
@@ -80,7 +70,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         const ReloadedPingTest test = ReadResultFile(path);
-        const double wcLines = wcSeconds(path);
+        const double wcLines = bench::WcSeconds(path);
         std::printf("%lld echoes, %.0f MB; wc -l %.3f s\n", qlonglong(test.log.size()),
                     QFileInfo(path).size() / 1e6, wcLines);
         DialogRpt dialog;

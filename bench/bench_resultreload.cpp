@@ -22,22 +22,6 @@
 
 using namespace netvane;
 
-namespace {
-
-double wcSeconds(const QString &path, QByteArray *output)
-{
-    QElapsedTimer t;
-    t.start();
-    QProcess wc;
-    wc.start(u"wc"_qs, {u"-l"_qs, path});
-    wc.waitForFinished(60000);
-    const double s = t.nsecsElapsed() / 1e9;
-    *output = wc.readAllStandardOutput().trimmed();
-    return s;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -58,7 +42,7 @@ int main(int argc, char *argv[])
     QByteArray wcOut;
     double wc = 1e9;
     for (int i = 0; i < 3; ++i)
-        wc = std::min(wc, wcSeconds(path, &wcOut));
+        wc = std::min(wc, bench::WcSeconds(path, &wcOut));
 
     // The first read meets fresh memory for the records, as the start-up does; later
     // ones may reuse what the previous one freed.
@@ -128,7 +112,7 @@ int main(int argc, char *argv[])
     }
     wc = 1e9;
     for (int i = 0; i < 3; ++i)
-        wc = std::min(wc, wcSeconds(path, &wcOut));
+        wc = std::min(wc, bench::WcSeconds(path, &wcOut));
     std::printf("one echo a second: reader best of 3 %.3f s (%.1f x wc -l at %.3f s)\n", slow,
                 slow / wc, wc);
     std::printf("log memory: %.1f MB\n", window.pingTest()->log().memoryBytes() / 1e6);

@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 
 #include <cstdio>
 #include <cstring>
@@ -77,6 +79,21 @@ inline long ResidentKiB(const char *field = "VmRSS:")
         if (line.startsWith(field))
             return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+// Seconds `wc -l` takes over path, the floor the readers are measured against; its
+// output goes to *output when asked for.
+inline double WcSeconds(const QString &path, QByteArray *output = nullptr)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess wc;
+    wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+    wc.waitForFinished(-1);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    if (output)
+        *output = wc.readAllStandardOutput().trimmed();
+    return seconds;
 }
 
 } // namespace netvane::bench
