@@ -74,8 +74,7 @@ bool LatencyGraphData::catchUp(QString *error)
     EchoCursor cursor(*m_log, true);
     cursor.seek(done);
     PingReplyRecord r;
-    QString address;
-    for (qsizetype row = done; row < size && cursor.next(r, address); ++row)
+    for (qsizetype row = done; row < size && cursor.next(r); ++row)
         addEcho(row, r);
     if (cursor.failed() && error)
         *error = cursor.errorString();
@@ -102,8 +101,7 @@ void LatencyGraphData::setRange(double from, double to, int columns)
     EchoCursor cursor(*m_log, true);
     cursor.seek(first);
     PingReplyRecord r;
-    QString address;
-    for (qsizetype row = first; row < end && cursor.next(r, address); ++row) {
+    for (qsizetype row = first; row < end && cursor.next(r); ++row) {
         const qint64 s = EchoSeconds(r);
         if (double(s) < std::floor(from) || double(s) >= to)
             continue;
@@ -128,10 +126,9 @@ GraphEcho LatencyGraphData::echoNear(double from, double to, qsizetype target, d
     EchoCursor cursor(*m_log, false);
     cursor.seek(first);
     PingReplyRecord r;
-    QString address;
     double bestDistance = 0;
     const qsizetype stop = qMin(end, first + DetailRowLimit);
-    for (qsizetype row = first; row < stop && cursor.next(r, address); ++row) {
+    for (qsizetype row = first; row < stop && cursor.next(r); ++row) {
         const qint64 s = EchoSeconds(r);
         if (double(s) < std::floor(from) || double(s) >= std::ceil(to))
             continue;
@@ -140,7 +137,7 @@ GraphEcho LatencyGraphData::echoNear(double from, double to, qsizetype target, d
             continue;
         const double distance = std::abs(double(r.answered() ? r.time : -1) - rtt);
         if (best.target < 0 || distance < bestDistance) {
-            best = {r, address, k};
+            best = {r, cursor.address(), k};
             bestDistance = distance;
         }
     }

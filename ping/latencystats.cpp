@@ -96,9 +96,8 @@ bool ComputeLatencyStatistics(const PingReplyLog &log, qsizetype targetCount, in
     EchoCursor cursor(log, true);
     cursor.seek(first);
     PingReplyRecord r;
-    QString address;
     const qsizetype end = qMin(log.size(), first + count);
-    for (qsizetype row = first; row < end && cursor.next(r, address); ++row)
+    for (qsizetype row = first; row < end && cursor.next(r); ++row)
         out[TargetOfRow(row, targetCount, repeat)].add(r);
     if (cursor.failed() && error)
         *error = cursor.errorString();

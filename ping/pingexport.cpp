@@ -122,7 +122,6 @@ bool WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
     EchoCursor cursor(source.log ? *source.log : empty, true);
     const qsizetype logSize = source.log ? source.log->size() : 0;
     PingReplyRecord r;
-    QString address;
     for (qsizetype k = 0; k < source.targets.size(); ++k) {
         sink(TwoBlanks);
         sink(TwoBlanks);
@@ -132,14 +131,14 @@ bool WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
         QString row;
         ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
             cursor.seek(i);
-            if (!cursor.next(r, address))
+            if (!cursor.next(r))
                 return;
             row.resize(0);
             appendNumber(row, ++n);
             row += u". "_qs;
             row += stamp(r);
             row += u"   Reply from "_qs;
-            row += address.trimmed();
+            row += cursor.address().trimmed();
             row += u"  "_qs;
             row += ReplyTail(r);
             sink(row);
@@ -162,14 +161,13 @@ bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
     EchoCursor cursor(source.log ? *source.log : empty, true);
     const qsizetype logSize = source.log ? source.log->size() : 0;
     PingReplyRecord r;
-    QString address;
     for (qsizetype k = 0; k < source.targets.size(); ++k) {
         const QString target = u',' + source.targets.at(k) + u',';
         qint64 n = 0;
         QString row;
         ForEachEchoOfTarget(logSize, source.targets.size(), source.repeat, k, [&](qsizetype i) {
             cursor.seek(i);
-            if (!cursor.next(r, address))
+            if (!cursor.next(r))
                 return;
             row.resize(0);
             appendNumber(row, ++n);
@@ -270,7 +268,6 @@ bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &s
 
     EchoCursor cursor(log, true);
     PingReplyRecord r;
-    QString address;
     for (qsizetype k = 0; k < targetCount; ++k) {
         const LatencyStatistics &f = figures.at(k);
         const double lossRate = f.sent() ? 100.0 * double(f.lost()) / double(f.sent()) : 0.0;
@@ -297,7 +294,7 @@ bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &s
         bool pending = false;
         ForEachEchoOfTarget(log.size(), targetCount, source.repeat, k, [&](qsizetype i) {
             cursor.seek(i);
-            if (!cursor.next(r, address))
+            if (!cursor.next(r))
                 return;
             if (pending)
                 sink(row + u',');

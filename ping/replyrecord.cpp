@@ -131,11 +131,10 @@ bool PingReplyLog::readRows(qsizetype first, qsizetype count,
     EchoCursor cursor(*this);
     cursor.seek(first);
     PingReplyRecord r;
-    QString address;
     for (qsizetype row = first; row < first + count && row < size(); ++row) {
-        if (!cursor.next(r, address))
+        if (!cursor.next(r))
             return false;
-        if (!f(row, r, address))
+        if (!f(row, r, cursor.address()))
             break;
     }
     return true;

@@ -91,9 +91,9 @@ int splitFields(QByteArrayView line, QByteArrayView *fields, int max)
     }
 }
 
-// Reads one field of plain decimal digits (led by '-' when `low` is negative) that
-// ends at a comma, or at the line's end for the last field; p moves past the comma.
-Q_ALWAYS_INLINE bool readNumber(const char *&p, const char *end, bool last, qint64 low, qint64 high, qint64 &out)
+// Reads plain decimal digits (led by '-' when `low` is negative) within [low, high];
+// p moves past them, to what must end the field.
+Q_ALWAYS_INLINE bool readDigits(const char *&p, const char *end, qint64 low, qint64 high, qint64 &out)
 {
     bool negative = false;
     if (low < 0 && p < end && *p == '-') {
@@ -106,14 +106,18 @@ Q_ALWAYS_INLINE bool readNumber(const char *&p, const char *end, bool last, qint
         value = value * 10 + (*p++ - '0');
     if (p == first)
         return false;
-    if (last ? p != end : (p == end || *p++ != ','))
-        return false;
     if (negative)
         value = -value;
     if (value < low || value > high)
         return false;
     out = value;
     return true;
+}
+
+// One field of digits that ends at a comma, p moving past the comma.
+Q_ALWAYS_INLINE bool readNumber(const char *&p, const char *end, qint64 low, qint64 high, qint64 &out)
+{
+    return readDigits(p, end, low, high, out) && p < end && *p++ == ',';
 }
 
 } // namespace
@@ -153,29 +157,62 @@ public:
         if (line.size() < 20 + 9)
             return false;
         // Echoes of one second share them; check and convert them once a second.
-        if (!m_hasStamp || std::memcmp(p, m_stampText, 20) != 0) {
+        if (!m_hasStamp || !sameStamp(p)) {
             if (!readStamp(p))
                 return false;
         }
-        r.year = m_stamp.year;
-        r.month = m_stamp.month;
-        r.day = m_stamp.day;
-        r.hour = m_stamp.hour;
-        r.minute = m_stamp.minute;
-        r.second = m_stamp.second;
+        r = m_stamp; // the date and time; every other field is set below
         p += 20;
 
-        const char *const addressStart = p;
-        while (p < end && *p != ',' && p - addressStart <= 15)
+        if (!recentAddress(p, end, r.address)) {
+            const char *const addressStart = p;
+            const void *comma = std::memchr(p, ',', size_t(std::min<qsizetype>(end - p, MaxRecordedAddress + 1)));
+            if (!comma)
+                return false;
+            p = static_cast<const char *>(comma);
+            if (!address(QByteArrayView(addressStart, p), r.address))
+                return false;
             ++p;
-        if (p == end || *p != ',' || !address(QByteArrayView(addressStart, p), r.address))
-            return false;
-        ++p;
+        }
 
+        // The status ends the line.
+        return numbers(p, end, r) && p == end;
+    }
+
+    // The common line, read where it lies in a buffer: a recent address, then the
+    // numbers and "\r\n" or "\n". Returns where the next line begins; null when the
+    // line is not of this shape or not wholly in [p, end), and then read() takes it
+    // with every rule.
+    Q_ALWAYS_INLINE const char *readCommon(const char *p, const char *end, PingReplyRecord &r)
+    {
+        if (end - p < 20 + 9)
+            return nullptr;
+        if (!m_hasStamp || !sameStamp(p)) {
+            if (!readStamp(p))
+                return nullptr;
+        }
+        p += 20;
+        quint32 index;
+        if (!recentAddress(p, end, index))
+            return nullptr;
+        r = m_stamp;
+        r.address = index;
+        if (!numbers(p, end, r))
+            return nullptr;
+        if (p < end && *p == '\n')
+            return p + 1;
+        if (end - p >= 2 && p[0] == '\r' && p[1] == '\n')
+            return p + 2;
+        return nullptr;
+    }
+
+private:
+    // "size,time,ttl,status" as the store writes them; p stops after the status.
+    Q_ALWAYS_INLINE static bool numbers(const char *&p, const char *end, PingReplyRecord &r)
+    {
         qint64 size = 0, time = 0, ttl = 0, status = 0;
-        if (!readNumber(p, end, false, 0, 65535, size) || !readNumber(p, end, false, -1, INT_MAX, time)
-            || !readNumber(p, end, false, 0, 255, ttl)
-            || !readNumber(p, end, true, INT_MIN, INT_MAX, status))
+        if (!readNumber(p, end, 0, 65535, size) || !readNumber(p, end, -1, INT_MAX, time)
+            || !readNumber(p, end, 0, 255, ttl) || !readDigits(p, end, INT_MIN, INT_MAX, status))
             return false;
         // The store writes a time and TTL only for an answer, and only status 0 answers.
         const bool answered = IsAnswered(qint32(status));
@@ -188,10 +225,49 @@ public:
         return true;
     }
 
-private:
+    // The 20 characters of the date and time are those of the last stamp read.
+    bool sameStamp(const char *p) const
+    {
+        quint64 a1, a2, b1, b2;
+        quint32 a3, b3;
+        std::memcpy(&a1, p, 8);
+        std::memcpy(&a2, p + 8, 8);
+        std::memcpy(&a3, p + 16, 4);
+        std::memcpy(&b1, m_stampText, 8);
+        std::memcpy(&b2, m_stampText + 8, 8);
+        std::memcpy(&b3, m_stampText + 16, 4);
+        return ((a1 ^ b1) | (a2 ^ b2) | (a3 ^ b3)) == 0;
+    }
+
+    // An address field at p that is one of the recent ones, comma and all: its index,
+    // and p moves past the comma. A recent address holds no comma, so a match is the
+    // whole field.
+    bool recentAddress(const char *&p, const char *end, quint32 &index) const
+    {
+        for (int i = 0; i < m_recentCount; ++i) {
+            const RecentAddress &recent = m_recent[size_t(i)];
+            const qsizetype n = recent.size;
+            if (end - p > n && p[n] == ',' && sameShortText(recent.text, p, n)) {
+                index = recent.index;
+                p += n + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
     // "yyyy,mm,dd,hh,mm,ss," with every digit and comma in its place and a real date.
     bool readStamp(const char *p)
     {
+        // Within a minute only the seconds change.
+        if (m_hasStamp && std::memcmp(p, m_stampText, 17) == 0) {
+            const unsigned tens = unsigned(p[17] - '0'), ones = unsigned(p[18] - '0');
+            if (tens > 5 || ones > 9 || p[19] != ',')
+                return false;
+            m_stamp.second = quint8(tens * 10 + ones);
+            std::memcpy(m_stampText + 17, p + 17, 3);
+            return true;
+        }
         static constexpr int Commas[] = {4, 7, 10, 13, 16, 19};
         unsigned bad = 0;
         for (int i : Commas)
@@ -221,18 +297,11 @@ private:
         return true;
     }
 
+    // An address that is not a recent one; it becomes the newest recent one.
     bool address(QByteArrayView a, quint32 &index)
     {
         if (a.isEmpty() || a.size() > 15)
             return false;
-        // A test pings few addresses many times: most lines repeat a recent one.
-        for (int i = 0; i < m_recentCount; ++i) {
-            const RecentAddress &recent = m_recent[size_t(i)];
-            if (recent.size == a.size() && sameShortText(recent.text, a.data(), a.size())) {
-                index = recent.index;
-                return true;
-            }
-        }
         for (char c : a)
             if (c <= ' ' || c > '~')
                 return false;
@@ -320,8 +389,42 @@ public:
         }
         if (!m_reader.read(text, r))
             return stopBad();
+        take(m_consumed - raw.size() - 1, r);
+        return true;
+    }
+
+    // Takes the common lines from `pos` on (see EchoLineReader::readCommon) and returns
+    // where the first other one begins: line() takes that one.
+    const char *commonLines(const char *pos, const char *end)
+    {
+        if (m_lineNumber == 0)
+            return pos; // the header comes first
+        for (;;) {
+            PingReplyRecord &r = m_fileBacked ? m_pair[m_slot] : m_one;
+            const char *const next = m_reader.readCommon(pos, end, r);
+            if (!next)
+                return pos;
+            ++m_lineNumber;
+            const qint64 offset = m_consumed;
+            m_consumed += next - pos;
+            take(offset, r);
+            pos = next;
+        }
+    }
+
+    // A line longer than any well-formed one, met before its end was read.
+    void overlongLine()
+    {
+        ++m_lineNumber;
+        stopBad();
+    }
+
+private:
+    // An echo read from the line at `offset`.
+    Q_ALWAYS_INLINE void take(qint64 offset, const PingReplyRecord &r)
+    {
         if (m_fileBacked)
-            storeIndexed(m_consumed - raw.size() - 1, r);
+            storeIndexed(offset, r);
         else
             m_test.log.appendRecord(r);
         if (r.time < 0) {
@@ -337,16 +440,9 @@ public:
             const qint64 left = std::max<qint64>(m_totalBytes - m_consumed, 0);
             m_progress(qsizetype(left * m_test.log.size() / std::max<qint64>(m_consumed, 1)));
         }
-        return true;
     }
 
-    // A line longer than any well-formed one, met before its end was read.
-    void overlongLine()
-    {
-        ++m_lineNumber;
-        stopBad();
-    }
-
+public:
     ReloadedPingTest finish()
     {
         if (m_fileBacked && !m_test.log.isEmpty()) {
@@ -386,7 +482,7 @@ private:
 
     // r's address is in the reader's own table; the log keeps the first and last
     // echo's in its table.
-    void storeIndexed(qint64 offset, const PingReplyRecord &r)
+    Q_ALWAYS_INLINE void storeIndexed(qint64 offset, const PingReplyRecord &r)
     {
         if (m_echoes == 0) {
             PingReplyRecord first = r;
@@ -466,7 +562,7 @@ ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &
     ResultFileConverter converter(contents.size(), progress);
     const char *pos = contents.data();
     const char *const end = pos + contents.size();
-    while (pos < end && converter.line(nextLine(pos, end))) {
+    while ((pos = converter.commonLines(pos, end)) < end && converter.line(nextLine(pos, end))) {
     }
     return converter.finish();
 }
@@ -479,25 +575,28 @@ ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progr
     // The file as it is read; any later change shows as a different stamp.
     const FileStamp stamp = file.stamp();
     ResultFileConverter converter(stamp.size, progress, path, stamp);
-    // Read in pieces into one buffer: the file may be far larger than what is kept.
-    constexpr qsizetype Piece = 1 << 20;
-    QByteArray buffer(Piece + MaxLineLength + 1, Qt::Uninitialized);
-    qsizetype carried = 0; // the start of a line whose end is not read yet
-    qint64 offset = 0;
-    bool reading = true;
-    while (reading) {
-        const qint64 got = file.read(offset, buffer.data() + carried, Piece);
+    // Read in pieces, the next ones while this one is converted: the file may be far
+    // larger than what is kept. A line a piece cuts is carried to the front of the next.
+    ReadAheadFile pieces(file, 1 << 18, MaxLineLength + 1);
+    char carry[MaxLineLength + 1];
+    qsizetype carried = 0;
+    for (;;) {
+        char *piece = nullptr;
+        const qint64 got = pieces.next(piece);
         if (got < 0)
             break; // a read error ends the file; a line it cut is not taken
-        offset += got;
         if (got == 0) {
             if (carried > 0) // the last line, without a line end
-                converter.line(QByteArrayView(buffer.constData(), carried));
+                converter.line(QByteArrayView(carry, carried));
             break;
         }
-        const char *pos = buffer.constData();
-        const char *const end = pos + carried + got;
+        char *const start = piece - carried;
+        std::memcpy(start, carry, size_t(carried));
+        const char *pos = start;
+        const char *const end = piece + got;
+        bool reading = true;
         for (;;) {
+            pos = converter.commonLines(pos, end);
             const void *nl = std::memchr(pos, '\n', size_t(end - pos));
             if (!nl)
                 break;
@@ -515,7 +614,7 @@ ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progr
             converter.overlongLine();
             break;
         }
-        std::memmove(buffer.data(), pos, size_t(carried));
+        std::memcpy(carry, pos, size_t(carried));
     }
     return converter.finish();
 }
@@ -579,12 +678,20 @@ bool EchoCursor::fail(const QString &error)
 
 bool EchoCursor::next(PingReplyRecord &record, QString &address)
 {
+    if (!next(record))
+        return false;
+    address = *m_address;
+    return true;
+}
+
+bool EchoCursor::next(PingReplyRecord &record)
+{
     if (m_failed || m_wanted < 0 || m_wanted >= m_log.size())
         return false;
     const StoredEchoIndex &stored = m_log.storedEchoes();
     if (m_wanted >= stored.rows) {
         record = m_log.memoryRecords()[size_t(m_wanted - stored.rows)];
-        address = m_log.address(record);
+        m_address = &m_log.address(record);
         ++m_wanted;
         return true;
     }
@@ -603,17 +710,25 @@ bool EchoCursor::next(PingReplyRecord &record, QString &address)
         m_row = slot * StoredEchoIndex::Stride;
     }
     QByteArrayView line;
-    for (; m_row <= m_wanted; ++m_row)
+    for (; m_row < m_wanted; ++m_row)
         if (!nextLine(line))
             return false;
-    if (m_addresses.addressCount() > MaxAddresses) {
-        m_lines->forget();
-        m_addresses.clear();
+    const char *const base = m_buffer.constData();
+    if (const char *after = m_lines->readCommon(base + m_pos, base + m_fill, record)) {
+        m_pos = after - base;
+    } else {
+        if (!nextLine(line))
+            return false;
+        if (m_addresses.addressCount() > MaxAddresses) {
+            m_lines->forget();
+            m_addresses.clear();
+        }
+        if (line.size() > MaxLineLength || !m_lines->read(trimmed(line), record))
+            return fail(ChangedText);
     }
-    if (line.size() > MaxLineLength || !m_lines->read(trimmed(line), record))
-        return fail(ChangedText);
-    address = m_addresses.address(record);
-    record.address = quint32(-1); // the log's table does not hold it: use `address`
+    ++m_row;
+    m_address = &m_addresses.address(record);
+    record.address = quint32(-1); // the log's table does not hold it: use address()
     ++m_wanted;
     return true;
 }

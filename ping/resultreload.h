@@ -76,9 +76,13 @@ public:
     // The next echo read is `row`.
     void seek(qsizetype row) { m_wanted = row; }
     qsizetype row() const { return m_wanted; }
-    // The echo at the position and its address (a record read from the file holds no
-    // index into the log's address table); the position moves to the next row. False
-    // after the last row, or when it cannot be read (failed()).
+    // The echo at the position; the position moves to the next row. False after the
+    // last row, or when it cannot be read (failed()). A record read from the file holds
+    // no index into the log's address table: its address is address().
+    bool next(PingReplyRecord &record);
+    // The address of the echo the last next() gave, until the next call.
+    const QString &address() const { return *m_address; }
+    // next() with a copy of the address.
     bool next(PingReplyRecord &record, QString &address);
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
@@ -99,6 +103,8 @@ private:
     qsizetype m_row = -1;      // the row whose line begins at m_pos; -1: nowhere yet
     PingReplyLog m_addresses;  // the addresses met, for the line reader
     std::unique_ptr<EchoLineReader> m_lines;
+    const QString *m_address = &m_noAddress;
+    QString m_noAddress;
     bool m_failed = false;
     QString m_error;
 };

@@ -117,15 +117,14 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
 
     EchoCursor cursor(log, true);
     PingReplyRecord r;
-    QString address;
     qint64 row = 0;
-    for (; cursor.next(r, address); ++row) {
+    for (; cursor.next(r); ++row) {
         const qsizetype h = qsizetype((row / repeat) % hostCount);
         ReportHost &host = built.hosts[h];
         if (row == 0)
             built.testStart = r;
         if (host.address.isEmpty())
-            host.address = address.left(MaxRecordedAddress);
+            host.address = cursor.address().left(MaxRecordedAddress);
         if (grouping == ReportGrouping::TimePeriod) {
             if (host.groups.isEmpty()
                 || MinutesBetween(host.groups.last().first, r) >= groupMinutes) {

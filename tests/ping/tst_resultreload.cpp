@@ -37,6 +37,8 @@ private Q_SLOTS:
     void validLines();
     void malformed_data();
     void malformed();
+    void quickAndFullReadAlike_data();
+    void quickAndFullReadAlike();
     void statistics_data();
     void statistics();
     void progressCountsDown();
@@ -173,6 +175,70 @@ void TestResultReload::malformed()
         // The statistics describe exactly the records kept.
         QCOMPARE(t.stats.sent, records);
         QVERIFY(t.stats.lost <= t.stats.sent);
+    }
+}
+
+void TestResultReload::quickAndFullReadAlike_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("valid");
+    const QByteArray stamp = "2026,12,07,21,05,09,";
+    const QByteArray echo = stamp + "127.0.0.1,32,";
+    QTest::newRow("same second") << echo + "5,64,0" << true;
+    QTest::newRow("next second") << QByteArray("2026,12,07,21,05,10,127.0.0.1,32,5,64,0") << true;
+    QTest::newRow("next minute") << QByteArray("2026,12,07,21,06,00,127.0.0.1,32,5,64,0") << true;
+    QTest::newRow("next day") << QByteArray("2026,12,08,00,00,00,127.0.0.1,32,5,64,0") << true;
+    QTest::newRow("lost") << echo + "-1,0,11010" << true;
+    QTest::newRow("time -0") << echo + "-0,64,0" << true;
+    QTest::newRow("11 digits") << stamp + "127.0.0.1,00000065535,5,64,0" << true;
+    QTest::newRow("lowest status") << echo + "-1,0,-2147483648" << true;
+    QTest::newRow("two CRs") << echo + "5,64,0\r\r" << true;
+    QTest::newRow("trailing blank") << echo + "5,64,0 " << true;
+    QTest::newRow("longer address") << stamp + "127.0.0.10,32,5,64,0" << true;
+    QTest::newRow("shorter address") << stamp + "127.0.0.,32,5,64,0" << true;
+    QTest::newRow("12 digits") << stamp + "127.0.0.1,000000000032,5,64,0" << false;
+    QTest::newRow("size 65536") << stamp + "127.0.0.1,65536,5,64,0" << false;
+    QTest::newRow("minus size") << stamp + "127.0.0.1,-32,5,64,0" << false;
+    QTest::newRow("plus time") << echo + "+5,64,0" << false;
+    QTest::newRow("time -2") << echo + "-2,0,11010" << false;
+    QTest::newRow("ttl 256") << echo + "5,256,0" << false;
+    QTest::newRow("lost with a time") << echo + "5,64,11010" << false;
+    QTest::newRow("answer without a time") << echo + "-1,0,0" << false;
+    QTest::newRow("status above int") << echo + "-1,0,2147483648" << false;
+    QTest::newRow("three numbers") << echo + "5,64" << false;
+    QTest::newRow("five numbers") << echo + "5,64,0,0" << false;
+    QTest::newRow("second 60") << QByteArray("2026,12,07,21,05,60,127.0.0.1,32,5,64,0") << false;
+    QTest::newRow("second 1a") << QByteArray("2026,12,07,21,05,1a,127.0.0.1,32,5,64,0") << false;
+    QTest::newRow("blank in address") << stamp + "127.0.0.1 ,32,5,64,0" << false;
+    QTest::newRow("CR inside") << echo + "5,64,0\rX" << false;
+    QTest::newRow("NUL after status") << echo + QByteArray("5,64,0\0", 7) << false;
+}
+
+void TestResultReload::quickAndFullReadAlike()
+{
+    // After an echo of the same second and address a line is read the quick way;
+    // alone after the header, the full way. Both take or refuse it alike, from memory
+    // and from a file, and a page read of it gives the same echo.
+    QFETCH(QByteArray, line);
+    QFETCH(bool, valid);
+    const ReloadedPingTest alone = ParseResultFile(Header + line + "\n");
+    QCOMPARE(alone.log.size(), valid ? 1 : 0);
+    const QByteArray file = Header + Answered + Answered + line + "\n" + Answered;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
+    writeFile(path, file);
+    for (const ReloadedPingTest &t : {ParseResultFile(file), ReadResultFile(path)}) {
+        QCOMPARE(t.log.size(), valid ? 4 : 2);
+        QCOMPARE(t.badLine, valid ? 0 : 4);
+        if (!valid)
+            continue;
+        const PingReplyRecord a = alone.log.at(0);
+        QStringList read;
+        QVERIFY(t.log.readRows(2, 1, [&](qsizetype, const PingReplyRecord &r, const QString &address) {
+            read << ReplyLine(r, address);
+            return true;
+        }));
+        QCOMPARE(read, QStringList{ReplyLine(a, alone.log.address(a))});
     }
 }
 
@@ -365,6 +431,7 @@ void TestResultReload::fileBackedLogReadsAsInMemory_data()
     QTest::newRow("2 x 40, no final line end") << 2 << 40 << 777 << QByteArray("\n");
     QTest::newRow("one target, cut mid-line") << 1 << 1 << 129 << QByteArray("2026,12,07,21,0");
     QTest::newRow("5 x 1, cut after CR") << 5 << 1 << 64 << QByteArray("2026,12,07,21,05,09,127.0.0.1,32\r");
+    QTest::newRow("3 x 2, read in several pieces") << 3 << 2 << 30000 << QByteArray();
 }
 
 void TestResultReload::fileBackedLogReadsAsInMemory()
