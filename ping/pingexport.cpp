@@ -20,13 +20,6 @@ const QString OneBlank = QStringLiteral(" ");
 const QString TwoBlanks = QStringLiteral("  ");
 
 // Rows are built by appending into one reused text: a long test has millions.
-void appendNumber(QString &s, qint64 value)
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    s.append(QLatin1StringView(digits, end - digits));
-}
-
 void appendDigits(QString &s, int value, int width)
 {
     char digits[8];
@@ -43,18 +36,28 @@ class StampTexts
 public:
     QString operator()(const PingReplyRecord &r)
     {
+        QString text;
+        appendTo(text, r);
+        return text;
+    }
+
+    void appendTo(QString &out, const PingReplyRecord &r)
+    {
         const QDate date(r.year, r.month, r.day);
         if (date != m_date) {
             m_date = date;
             m_dateText = ReplyDateText(date) + u' ';
         }
+        out += m_dateText;
         const int second = (r.hour * 60 + r.minute) * 60 + r.second;
-        if (second < 0 || second >= 86400)
-            return m_dateText + ReplyTimeText(QTime(r.hour, r.minute, r.second));
+        if (second < 0 || second >= 86400) {
+            out += ReplyTimeText(QTime(r.hour, r.minute, r.second));
+            return;
+        }
         QString &time = m_times[size_t(second)];
         if (time.isNull())
             time = ReplyTimeText(QTime(r.hour, r.minute, r.second));
-        return m_dateText + time;
+        out += time;
     }
 
 private:
@@ -134,13 +137,13 @@ bool WritePingTextExport(const PingExportSource &source, const ExportLineSink &s
             if (!cursor.next(r))
                 return;
             row.resize(0);
-            appendNumber(row, ++n);
+            AppendNumber(row, ++n);
             row += u". "_qs;
-            row += stamp(r);
-            row += u"   Reply from "_qs;
-            row += cursor.address().trimmed();
-            row += u"  "_qs;
-            row += ReplyTail(r);
+            stamp.appendTo(row, r);
+            row += u"   Reply from ";
+            row += QStringView(cursor.address()).trimmed();
+            row += u"  ";
+            AppendReplyTail(row, r);
             sink(row);
         });
         sink(TwoBlanks);
@@ -170,7 +173,7 @@ bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
             if (!cursor.next(r))
                 return;
             row.resize(0);
-            appendNumber(row, ++n);
+            AppendNumber(row, ++n);
             row += u".,"_qs;
             appendDigits(row, r.year, 4);
             for (const int part : {int(r.month), int(r.day), int(r.hour), int(r.minute), int(r.second)}) {
@@ -178,12 +181,12 @@ bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
                 appendDigits(row, part, 2);
             }
             row += target;
-            appendNumber(row, r.size);
+            AppendNumber(row, r.size);
             row += u',';
             if (r.time >= 0) // the time stays empty for an echo that got no reply
-                appendNumber(row, r.time);
+                AppendNumber(row, r.time);
             row += u',';
-            appendNumber(row, r.ttl);
+            AppendNumber(row, r.ttl);
             row += u',';
             row += EchoStatusText(r.status);
             sink(row);
@@ -303,13 +306,13 @@ bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &s
             appendJsonTime(row, r);
             row += u',';
             if (r.answered())
-                appendNumber(row, r.time);
+                AppendNumber(row, r.time);
             else
                 row += u"null"_qs;
             row += u',';
-            appendNumber(row, r.ttl);
+            AppendNumber(row, r.ttl);
             row += u',';
-            appendNumber(row, r.status);
+            AppendNumber(row, r.status);
             row += u']';
             pending = true;
         });

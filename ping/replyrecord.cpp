@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <charconv>
+
 namespace netvane {
 
 namespace {
@@ -155,13 +157,39 @@ QString ReplyStamp(const PingReplyRecord &r)
            + twoDigits(r.minute) + u':' + twoDigits(r.second);
 }
 
+void AppendNumber(QString &out, qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(QLatin1StringView(digits, end - digits));
+}
+
+void AppendReplyTail(QString &out, const PingReplyRecord &r)
+{
+    out += u"bytes=";
+    AppendNumber(out, r.size);
+    if (r.time < 0) { // no reply: the status text says why
+        out += u"  ";
+        out += EchoStatusText(r.status);
+        return;
+    }
+    out += u"  time";
+    if (r.time == 0) {
+        out += u"<1";
+    } else {
+        out += u'=';
+        AppendNumber(out, r.time);
+    }
+    out += u"ms  TTL=";
+    AppendNumber(out, r.ttl);
+    out += u"  ok";
+}
+
 QString ReplyTail(const PingReplyRecord &r)
 {
-    const QString bytes = u"bytes="_qs + QString::number(r.size);
-    if (r.time < 0) // no reply: the status text says why
-        return bytes + u"  "_qs + EchoStatusText(r.status);
-    const QString time = r.time == 0 ? u"<1"_qs : u'=' + QString::number(r.time);
-    return bytes + u"  time"_qs + time + u"ms  TTL="_qs + QString::number(r.ttl) + u"  ok"_qs;
+    QString tail;
+    AppendReplyTail(tail, r);
+    return tail;
 }
 
 ReplyRowTexts FormatReplyRow(const PingReplyRecord &r, const QString &address)

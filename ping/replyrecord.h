@@ -123,6 +123,10 @@ struct ReplyRowTexts {
 QString ReplyStamp(const PingReplyRecord &r);
 // The right-hand text: the reply's size, time and TTL, or the status text.
 QString ReplyTail(const PingReplyRecord &r);
+// The same appended to `out`, for rows built in one reused text (an export has millions).
+void AppendReplyTail(QString &out, const PingReplyRecord &r);
+// A number in decimal digits appended to `out`.
+void AppendNumber(QString &out, qint64 value);
 // The two texts of a row of the 20-row log.
 ReplyRowTexts FormatReplyRow(const PingReplyRecord &r, const QString &address);
 // As FormatReplyRow, with the date and time in the user's locale.
