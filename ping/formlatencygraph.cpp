@@ -368,10 +368,12 @@ void FormLatencyGraph::echoRecorded(int row)
 
 void FormLatencyGraph::redraw()
 {
-    if (m_graph->showsWholeTest())
+    if (m_graph->showsWholeTest()) {
         m_graph->showWholeTest();
-    else
+    } else {
         m_graph->update();
+        showLegend(); // the shown range's figures take its new echoes too
+    }
 }
 
 void FormLatencyGraph::showLegend()

@@ -46,9 +46,19 @@ void LatencyGraphData::reset()
 void LatencyGraphData::addEcho(qsizetype row, const PingReplyRecord &r)
 {
     const qsizetype k = TargetOfRow(row, m_targets.size(), m_repeat);
-    m_whole.add(row, k, EchoSeconds(r), r);
+    const qint64 s = EchoSeconds(r);
+    m_whole.add(row, k, s, r);
     if (k < m_wholeFigures.size())
         m_wholeFigures[k].add(r);
+    // A zoomed range follows the test too.
+    if (m_hasRangeFigures && double(s) >= m_rangeFrom && double(s) < m_rangeTo) {
+        if (m_finer) {
+            m_detail.add(row, k, s, r);
+            m_hasDetail = true;
+        }
+        if (k < m_rangeFigures.size())
+            m_rangeFigures[k].add(r);
+    }
 }
 
 bool LatencyGraphData::catchUp(QString *error)
@@ -97,6 +107,9 @@ void LatencyGraphData::setRange(double from, double to, int columns)
     const bool finer = double(m_whole.bucketSeconds()) > (to - from) / qMax(columns, 1);
     if (finer)
         m_detail.clear(m_targets.size());
+    m_finer = finer;
+    m_rangeFrom = std::floor(from);
+    m_rangeTo = to;
     m_rangeFigures = QList<LatencyStatistics>(m_targets.size());
     EchoCursor cursor(*m_log, true);
     cursor.seek(first);

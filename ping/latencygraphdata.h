@@ -41,7 +41,8 @@ public:
     // Prepares the range [from, to) of `columns` pixel columns: when the whole test's
     // buckets are wider than a column and the range holds at most DetailRowLimit
     // echoes, a summary of its own (at one-second buckets); with at most that many
-    // echoes also the range's figures. Call with the whole test to drop both.
+    // echoes also the range's figures. Call with the whole test to drop both. Echoes
+    // that catchUp() reads later go into both when they fall in the range.
     void setRange(double from, double to, int columns);
     // The summary to draw [from, to) from: the range's when it has one.
     const LatencySummary &summaryFor() const { return m_hasDetail ? m_detail : m_whole; }
@@ -65,6 +66,8 @@ private:
     QList<LatencyStatistics> m_wholeFigures;
     LatencySummary m_detail;
     bool m_hasDetail = false;
+    bool m_finer = false;                  // the range has a summary of its own
+    double m_rangeFrom = 0, m_rangeTo = 0; // the range last set, in echo seconds
     QList<LatencyStatistics> m_rangeFigures;
     bool m_hasRangeFigures = false;
 };

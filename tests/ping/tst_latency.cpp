@@ -1,6 +1,7 @@
 // Jitter, percentiles and loss runs against figures worked out by hand, the bucket
 // summary the graph draws from, and the JSON export read back field by field.
 
+#include "ping/latencygraphdata.h"
 #include "ping/latencystats.h"
 #include "ping/latencysummary.h"
 #include "ping/pingexport.h"
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void statistics_data();
     void statistics();
     void summaryMergesBuckets();
+    void zoomedRangeFollowsTheTest();
     void jsonExport();
 };
 
@@ -122,6 +124,42 @@ void TestLatency::summaryMergesBuckets()
     QCOMPARE(summary.range(1, double(start), double(start + 16)).lost, 0u);
     // The rows of seconds 16..31, and nothing before them.
     QCOMPARE(summary.rowsOf(double(start + 17), double(start + 30)), std::make_pair(qsizetype(32), qsizetype(64)));
+}
+
+void TestLatency::zoomedRangeFollowsTheTest()
+{
+    // One target, one echo a second; the graph is zoomed to seconds 50 to 199 while
+    // the test runs on: the echoes that fall in that range join its figures and its
+    // summary, the others only the whole test's.
+    PingReplyLog log;
+    const QDateTime start(QDate(2026, 12, 7), QTime(21, 5, 0));
+    const auto add = [&](int second, int time) {
+        log.append(start.addSecs(second), u"127.0.0.1"_qs, 32, time, time < 0 ? 0 : 64, time < 0 ? 11010 : 0);
+    };
+    for (int s = 0; s < 100; ++s)
+        add(s, 5);
+    LatencyGraphData data;
+    data.attach(&log, {u"a"_qs}, 1);
+    QVERIFY(data.catchUp());
+    const double zero = double(EchoSeconds(log.at(0)));
+    data.setRange(zero + 50, zero + 200, 600);
+    QVERIFY(data.hasRangeFigures());
+    QCOMPARE(data.rangeFigures().at(0).sent(), 50);
+    for (int s = 100; s < 130; ++s) {
+        add(s, s < 110 ? -1 : 9);
+        QVERIFY(data.catchUp());
+    }
+    QCOMPARE(data.wholeFigures().at(0).sent(), 130);
+    QCOMPARE(data.rangeFigures().at(0).sent(), 80);
+    QCOMPARE(data.rangeFigures().at(0).lost(), 10);
+    QCOMPARE(data.rangeFigures().at(0).maximum(), 9);
+    QCOMPARE(data.summaryFor().rows(), 80);
+
+    data.setRange(zero + 10, zero + 20, 600);
+    add(130, 7);
+    QVERIFY(data.catchUp());
+    QCOMPARE(data.rangeFigures().at(0).sent(), 10);
+    QCOMPARE(data.summaryFor().rows(), 10);
 }
 
 void TestLatency::jsonExport()
