@@ -119,17 +119,8 @@ bool quotesOurRequest(const unsigned char *quoted, size_t length, quint16 id, qu
 bool readDatagramReply(const Socket &s, quint16 seq, Clock::time_point sent, EchoResult &result)
 {
     unsigned char buffer[65536];
-    unsigned char control[512];
-    sockaddr_in from{};
-    iovec iov{buffer, sizeof buffer};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(s.fd, &msg, 0);
+    const platform::IcmpDatagram got = platform::ReceiveIcmp(s.fd, buffer, sizeof buffer);
+    const ssize_t n = got.size;
     if (n < ssize_t(sizeof(icmphdr)))
         return false;
     const auto *icmp = reinterpret_cast<const icmphdr *>(buffer);
@@ -137,15 +128,10 @@ bool readDatagramReply(const Socket &s, quint16 seq, Clock::time_point sent, Ech
         return false;
     result.status = 0;
     result.roundTripMs = elapsedMs(sent);
-    result.replyAddress = from.sin_addr.s_addr;
+    result.replyAddress = got.from.sin_addr.s_addr;
     result.dataSize = quint16(n - ssize_t(sizeof(icmphdr)));
-    for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-            int ttl = 0;
-            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-            result.ttl = quint8(ttl);
-        }
-    }
+    if (got.ttl >= 0)
+        result.ttl = quint8(got.ttl);
     return true;
 }
 

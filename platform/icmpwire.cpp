@@ -1,5 +1,8 @@
 #include "platform/icmpwire.h"
 
+#include <cstring>
+#include <sys/socket.h>
+
 namespace netvane::platform {
 
 uint16_t IcmpChecksum(const unsigned char *data, size_t length)
@@ -48,6 +51,28 @@ std::string DottedQuadString(uint32_t hostOrder)
 {
     return std::to_string(hostOrder >> 24) + '.' + std::to_string(hostOrder >> 16 & 255) + '.'
            + std::to_string(hostOrder >> 8 & 255) + '.' + std::to_string(hostOrder & 255);
+}
+
+IcmpDatagram ReceiveIcmp(int fd, unsigned char *buffer, size_t size)
+{
+    IcmpDatagram d;
+    unsigned char control[256];
+    iovec iov{buffer, size};
+    msghdr msg{};
+    msg.msg_name = &d.from;
+    msg.msg_namelen = sizeof d.from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    d.size = ::recvmsg(fd, &msg, 0);
+    if (d.size < 0)
+        return d;
+    for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL)
+            std::memcpy(&d.ttl, CMSG_DATA(c), sizeof d.ttl);
+    }
+    return d;
 }
 
 } // namespace netvane::platform

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include <netinet/in.h>
+#include <sys/types.h>
+
 namespace netvane::platform {
 
 // The Internet checksum of an ICMP message (the checksum field zeroed).
@@ -21,5 +24,15 @@ bool ParseDottedQuadText(std::string_view text, uint32_t &hostOrder);
 
 // The plain dotted form: "10.0.0.1".
 std::string DottedQuadString(uint32_t hostOrder);
+
+// One datagram read from an ICMP socket into `buffer`: its size (-1 on an error,
+// with errno), who sent it, and the TTL the system gave beside it (IP_RECVTTL), -1
+// when it gave none.
+struct IcmpDatagram {
+    ssize_t size = -1;
+    sockaddr_in from{};
+    int ttl = -1;
+};
+IcmpDatagram ReceiveIcmp(int fd, unsigned char *buffer, size_t size);
 
 } // namespace netvane::platform

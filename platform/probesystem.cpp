@@ -83,7 +83,6 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
 
     const auto deadline = sent + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     unsigned char buffer[2048];
-    unsigned char control[256];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - Clock::now()).count();
@@ -97,21 +96,12 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
             return echo;
         if (!(p.revents & POLLIN))
             return echo; // an error report: no answer
-        sockaddr_in from{};
-        iovec iov{buffer, sizeof buffer};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = ::recvmsg(s.fd, &msg, 0);
-        if (n <= 0)
+        const platform::IcmpDatagram got = platform::ReceiveIcmp(s.fd, buffer, sizeof buffer);
+        if (got.size <= 0)
             continue;
         const unsigned char *reply = buffer;
-        size_t length = size_t(n);
-        unsigned ttl = 0;
+        size_t length = size_t(got.size);
+        unsigned ttl = datagram && got.ttl >= 0 ? unsigned(got.ttl) : 0;
         if (!datagram) {
             const auto *ip = reinterpret_cast<const iphdr *>(buffer);
             const size_t ipLength = size_t(ip->ihl) * 4;
@@ -127,15 +117,6 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
         if (r->type != ICMP_ECHOREPLY || ntohs(r->un.echo.sequence) != seq
             || (!datagram && ntohs(r->un.echo.id) != id))
             continue;
-        if (datagram) {
-            for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-                    int value = 0;
-                    std::memcpy(&value, CMSG_DATA(c), sizeof value);
-                    ttl = unsigned(value);
-                }
-            }
-        }
         echo.answered = true;
         echo.ttl = ttl;
         echo.timeMs = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
