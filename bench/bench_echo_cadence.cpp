@@ -6,6 +6,7 @@
 
 #include "app/formtester.h"
 #include "bench/benchtable.h"
+#include "bench/stallprobe.h"
 #include "platform/dialogs.h"
 
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -43,32 +43,22 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     qint64 firstEchoAt = -1;
     qint64 lastEchoAt = -1;
+    netvane::bench::StallProbe stall;
     QObject::connect(test, &netvane::PingTest::replyRecorded, &app, [&](int row, const auto &) {
-        if (row == 0)
+        if (row == 0) {
             firstEchoAt = clock.nsecsElapsed();
+            stall.arm(); // the stall while echoes come
+        }
         lastEchoAt = clock.nsecsElapsed();
     });
     QObject::connect(test, &netvane::PingTest::finished, &app, &QApplication::quit);
-    // A zero timer fires at every turn of the event loop: the longest gap between two
-    // firings while echoes come is the longest stall the window has.
-    qint64 lastTurn = -1;
-    qint64 longestStall = 0;
-    QTimer turn;
-    turn.setInterval(0);
-    QObject::connect(&turn, &QTimer::timeout, &app, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastTurn >= 0 && firstEchoAt >= 0)
-            longestStall = std::max(longestStall, now - lastTurn);
-        lastTurn = now;
-    });
     clock.start();
-    turn.start();
     window.CommandStart_Click();
     // BENCH_GRAPH=1: the latency graph follows the test from its start.
     if (qEnvironmentVariableIsSet("BENCH_GRAPH"))
         window.ShowLatencyGraph();
     app.exec();
-    turn.stop();
+    stall.disarm();
     // From the first echo to the last; the finishing timer's half second after it is not counted.
     const double seconds = double(lastEchoAt - firstEchoAt) / 1e9;
     const qsizetype sent = test->log().size();
@@ -78,7 +68,7 @@ int main(int argc, char *argv[])
                 static_cast<long long>(test->stats().lost),
                 static_cast<long long>(test->log().storedEchoes().rows),
                 test->log().memoryRecords().size());
-    std::printf("longest event-loop stall during the test: %.2f ms\n", longestStall / 1e6);
+    std::printf("longest event-loop stall during the test: %.2f ms\n", stall.longestMs());
 
     // The peer: iputils ping at the same interval and count, from its first to its last echo.
     std::string peer = "ping not installed";
@@ -98,7 +88,7 @@ int main(int argc, char *argv[])
     }
     netvane::bench::TableRow("echo cadence at 1 ms, 127.0.0.1", netvane::bench::Cell("%.0f /s", double(sent - 1) / seconds),
                     ">= 990 /s", peer);
-    netvane::bench::TableRow("longest event-loop stall, 1 ms test", netvane::bench::Cell("%.2f ms", longestStall / 1e6),
+    netvane::bench::TableRow("longest event-loop stall, 1 ms test", netvane::bench::Cell("%.2f ms", stall.longestMs()),
                     "-", "-");
     return 0;
 }
