@@ -8,7 +8,7 @@ qint32 PingTimeout = 500;
 
 qint32 SendEcho(const QString &address, const QByteArray &data, EchoReply &reply)
 {
-    const auto target = platform::ParseDottedQuad(address);
+    const auto target = platform::ParseEchoAddress(address);
     if (!target)
         return -1;
     const platform::EchoResult r = platform::IcmpEcho(*target, data, PingTimeout);
