@@ -367,10 +367,11 @@ bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
 
 // ---- targets
 
-TargetTable IpListPanel::gatherTargets()
+TargetTable IpListPanel::gatherTargets(TargetTable::Progress progress)
 {
     m_pictureShowIP->hide();
     TargetTable table({}, &askLargeRange);
+    table.setProgress(std::move(progress));
     if (!m_state.manualTarget[1].isEmpty()) {
         table.ExpandListItem(u"A"_qs + m_state.manualTarget[1]);
         m_state.manualTarget[1].clear();

@@ -62,8 +62,9 @@ public:
 
     // The targets of a ping test: a pending single entry or group from the
     // dialogs' Ping buttons, else TextPing when no list entry is current, else the
-    // selected items (or the current one). Unresolved names are in the table.
-    TargetTable gatherTargets();
+    // selected items (or the current one). Unresolved names are in the table; the
+    // expansion reports to `progress` and stops when it says so.
+    TargetTable gatherTargets(TargetTable::Progress progress = {});
     // Empties the dialogs' pending test targets (slots 1 and 2) when a start does
     // not happen, so the next Start tests what the window shows.
     void clearManualTargets();

@@ -5,7 +5,13 @@
 #include "probe/netlookup.h"
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace netvane {
 
@@ -33,9 +39,56 @@ TargetTable::TargetTable(Resolver resolver, LargeRangeQuestion ask)
 
 void TargetTable::clear()
 {
-    m_rows.clear();
+    m_targets = {};
     m_unresolvedCount = 0;
     m_unresolvedText.clear();
+    m_cancelled = false;
+}
+
+TargetList TargetTable::takeTargets()
+{
+    TargetList taken = std::move(m_targets);
+    m_targets = {};
+    return taken;
+}
+
+bool TargetTable::report()
+{
+    if (m_progress && !m_cancelled && !m_progress(m_targets.size()))
+        m_cancelled = true;
+    return !m_cancelled;
+}
+
+QString TargetTable::resolve(const QString &name)
+{
+    if (!m_catchUp)
+        return m_resolver(name);
+    // The look-up may wait seconds for a name server: it runs aside while the window
+    // keeps turning, and a stop leaves it behind to finish on its own.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        QString address;
+    };
+    const auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, resolver = m_resolver, name] {
+        QString address = resolver(name);
+        const std::lock_guard lock(lookup->mutex);
+        lookup->address = std::move(address);
+        lookup->finished = true;
+        lookup->done.notify_one();
+    }).detach();
+    for (;;) {
+        {
+            std::unique_lock lock(lookup->mutex);
+            if (lookup->done.wait_for(lock, std::chrono::milliseconds(10), [&] { return lookup->finished; }))
+                return lookup->address;
+        }
+        LetWindowCatchUp();
+        if (!report())
+            return {};
+    }
 }
 
 void TargetTable::addUnresolved(const QString &name)
@@ -46,20 +99,25 @@ void TargetTable::addUnresolved(const QString &name)
 
 void TargetTable::ExpandListItem(const QString &item)
 {
+    if (m_cancelled)
+        return;
     const QChar kind = ItemKind(item);
     const QString payload = ItemPayload(item).trimmed();
     if (kind == u'A') {
-        if (AddTarget(payload).isEmpty())
+        if (AddTarget(payload).isEmpty() && !m_cancelled)
             addUnresolved(payload);
+        report();
     } else if (kind == u'B') {
         const QStringList parts = payload.split(u',');
         for (qsizetype i = 1; i < parts.size(); ++i) {
             if (StripHostAnnotation(parts[i]).trimmed().isEmpty())
                 continue; // an empty member in a hand-edited file is no target
-            if (AddTarget(parts[i]).isEmpty())
+            if (AddTarget(parts[i]).isEmpty() && !m_cancelled)
                 addUnresolved(parts[i]);
             if (m_catchUp)
                 LetWindowCatchUp();
+            if (!report())
+                return;
         }
     } else if (kind == u'C') {
         const QStringList parts = payload.split(u',');
@@ -80,13 +138,13 @@ QString TargetTable::AddTarget(const QString &text)
         // the echo reports it as a bad address.
         const QString address = classified.kind == AddressClass::Address ? classified.text
                                                                          : classified.stripped;
-        m_rows.append({address, address, address});
+        m_targets.append(address, address, address);
         return address;
     }
-    const QString address = m_resolver(entry);
-    if (address.isEmpty())
+    const QString address = resolve(entry);
+    if (address.isEmpty() || m_cancelled)
         return {};
-    m_rows.append({address, entry + u" / "_qs + address, entry});
+    m_targets.append(address, entry + u" / "_qs + address, entry);
     return address;
 }
 
@@ -98,31 +156,13 @@ void TargetTable::ExpandAddressRange(const QString &first, const QString &last)
     const qint64 count = RangeAddressCount(first, last);
     if (count > LargeRange && m_ask && !m_ask(first.trimmed(), last.trimmed(), count))
         return;
-    std::array<int, 4> step {};
-    for (int i = 0; i < 4; ++i)
-        step[i] = b[i] >= a[i] ? 1 : -1;
-    for (int o0 = a[0];; o0 += step[0]) {
-        for (int o1 = a[1];; o1 += step[1]) {
-            for (int o2 = a[2];; o2 += step[2]) {
-                for (int o3 = a[3];; o3 += step[3]) {
-                    const QString address = QString::number(o0) + u'.' + QString::number(o1)
-                                            + u'.' + QString::number(o2) + u'.'
-                                            + QString::number(o3);
-                    m_rows.append({address, address, address});
-                    if (m_catchUp)
-                        LetWindowCatchUp();
-                    if (o3 == b[3])
-                        break;
-                }
-                if (o2 == b[2])
-                    break;
-            }
-            if (o1 == b[1])
-                break;
-        }
-        if (o0 == b[0])
-            break;
-    }
+    // The table counts its targets in 32 bits, as the result file does.
+    if (count > std::numeric_limits<int>::max() - m_targets.size())
+        return;
+    m_targets.appendRange(a, b);
+    if (m_catchUp)
+        LetWindowCatchUp();
+    report();
 }
 
 qint64 RangeAddressCount(const QString &first, const QString &last)

@@ -1,19 +1,17 @@
 #pragma once
 // The targets of a ping test or a scan, expanded from list items: single entries
-// (host names resolved), group members, and every address of a range. Host names
-// that do not resolve give no row; they are collected for the caller to report.
+// (host names resolved), group members, and every address of a range (held as its
+// two ends, TargetList). Host names that do not resolve give no row; they are
+// collected for the caller to report. A long expansion reports its progress and
+// stops when asked to.
+
+#include "iplist/targetlist.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 namespace netvane {
-
-struct TargetRow {
-    QString address; // what the echo is sent to
-    QString label;   // the address, or "name / address"
-    QString source;  // the entry as listed, annotation removed
-};
 
 class TargetTable final
 {
@@ -23,6 +21,9 @@ public:
     using LargeRangeQuestion = std::function<bool(const QString &first, const QString &last,
                                                   qint64 count)>;
     static constexpr qint64 LargeRange = 65536;
+    // Told the number of targets so far after each target, range and group member;
+    // false stops the expansion there.
+    using Progress = std::function<bool(qsizetype targets)>;
 
     // Resolver defaults to ResolveHostAddress; a missing question expands every range.
     explicit TargetTable(Resolver resolver = {}, LargeRangeQuestion ask = {});
@@ -33,8 +34,11 @@ public:
     void ExpandAddressRange(const QString &first, const QString &last);
 
     void clear();
-    const QList<TargetRow> &rows() const { return m_rows; }
-    int targetCount() const { return int(m_rows.size()); }
+    TargetRows rows() const { return TargetRows(m_targets); }
+    const TargetList &targets() const { return m_targets; }
+    // Hands the targets over; the table is empty afterwards.
+    TargetList takeTargets();
+    int targetCount() const { return int(m_targets.size()); }
     int unresolvedCount() const { return m_unresolvedCount; }
     // Each unresolved name as CR LF, seven blanks and the name.
     QString unresolvedText() const { return m_unresolvedText; }
@@ -46,11 +50,19 @@ public:
     // Whether events run between members and addresses (the window stays alive
     // during a long expansion); off for plain computations.
     void setLetWindowCatchUp(bool on) { m_catchUp = on; }
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+    // True once the progress asked to stop: later items add nothing.
+    bool cancelled() const { return m_cancelled; }
 
 private:
+    bool report();
+    QString resolve(const QString &name);
+
     Resolver m_resolver;
     LargeRangeQuestion m_ask;
-    QList<TargetRow> m_rows;
+    Progress m_progress;
+    TargetList m_targets;
+    bool m_cancelled = false;
     int m_unresolvedCount = 0;
     QString m_unresolvedText;
     bool m_catchUp = true;

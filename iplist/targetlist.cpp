@@ -1,0 +1,142 @@
+#include "iplist/targetlist.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace netvane {
+
+namespace {
+
+int digits(int value)
+{
+    return value >= 100 ? 3 : value >= 10 ? 2 : 1;
+}
+
+} // namespace
+
+TargetList::TargetList(const QList<PingTarget> &targets)
+{
+    for (const PingTarget &t : targets)
+        append(t);
+}
+
+TargetList::TargetList(std::initializer_list<PingTarget> targets)
+{
+    for (const PingTarget &t : targets)
+        append(t);
+}
+
+void TargetList::append(const QString &address, const QString &label, const QString &source)
+{
+    if (m_pieces.empty() || m_pieces.back().range)
+        m_pieces.push_back({m_size, 0, qsizetype(m_texts.size()), false});
+    Text t{address, label, source.isEmpty() ? address : source, {}};
+    platform::ParseIpAddress(address.toStdString(), t.echo);
+    m_texts.push_back(std::move(t));
+    ++m_pieces.back().count;
+    ++m_size;
+    m_widest = std::max(m_widest, int(address.size()));
+}
+
+void TargetList::appendRange(const std::array<int, 4> &first, const std::array<int, 4> &last)
+{
+    Range r;
+    qsizetype count = 1;
+    int widest = 3;
+    for (int k = 0; k < 4; ++k) {
+        r.first[k] = quint8(first[k]);
+        r.step[k] = last[k] >= first[k] ? 1 : -1;
+        r.span[k] = quint16(std::abs(last[k] - first[k]) + 1);
+        count *= r.span[k];
+        widest += digits(std::max(first[k], last[k]));
+    }
+    m_pieces.push_back({m_size, count, qsizetype(m_ranges.size()), true});
+    m_ranges.push_back(r);
+    m_size += count;
+    m_widest = std::max(m_widest, widest);
+}
+
+const TargetList::Piece &TargetList::pieceOf(qsizetype i) const
+{
+    // The last piece that starts at or before i.
+    const auto it = std::upper_bound(m_pieces.begin(), m_pieces.end(), i,
+                                     [](qsizetype index, const Piece &p) { return index < p.start; });
+    return *(it - 1);
+}
+
+quint32 TargetList::rangeAddress(const Piece &piece, qsizetype i) const
+{
+    const Range &r = m_ranges[size_t(piece.index)];
+    qsizetype offset = i - piece.start;
+    quint32 address = 0;
+    std::array<int, 4> octet{};
+    for (int k = 3; k >= 0; --k) { // the last octet walks fastest
+        octet[k] = r.first[k] + r.step[k] * int(offset % r.span[k]);
+        offset /= r.span[k];
+    }
+    for (int k = 0; k < 4; ++k)
+        address = address << 8 | quint32(octet[k]);
+    return address;
+}
+
+QString TargetList::address(qsizetype i) const
+{
+    const Piece &p = pieceOf(i);
+    if (!p.range)
+        return m_texts[size_t(p.index + i - p.start)].address;
+    const quint32 a = rangeAddress(p, i);
+    QString text;
+    text.reserve(15);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += QString::number(a >> shift & 255);
+        if (shift)
+            text += u'.';
+    }
+    return text;
+}
+
+QString TargetList::label(qsizetype i) const
+{
+    const Piece &p = pieceOf(i);
+    return p.range ? address(i) : m_texts[size_t(p.index + i - p.start)].label;
+}
+
+TargetRow TargetList::row(qsizetype i) const
+{
+    const Piece &p = pieceOf(i);
+    if (p.range) {
+        const QString a = address(i);
+        return {a, a, a};
+    }
+    const Text &t = m_texts[size_t(p.index + i - p.start)];
+    return {t.address, t.label, t.source};
+}
+
+platform::IpAddress TargetList::echoAddress(qsizetype i) const
+{
+    const Piece &p = pieceOf(i);
+    if (p.range)
+        return platform::IpAddress::v4(rangeAddress(p, i));
+    return m_texts[size_t(p.index + i - p.start)].echo;
+}
+
+qsizetype TargetList::memoryBytes() const
+{
+    qsizetype bytes = sizeof *this + qsizetype(m_pieces.capacity() * sizeof(Piece))
+                      + qsizetype(m_ranges.capacity() * sizeof(Range))
+                      + qsizetype(m_texts.capacity() * sizeof(Text));
+    for (const Text &t : m_texts)
+        bytes += (t.address.capacity() + t.label.capacity() + t.source.capacity()) * 2;
+    return bytes;
+}
+
+QList<PingTarget> TargetList::toList() const
+{
+    QList<PingTarget> list;
+    list.reserve(m_size);
+    for (const PingTarget &t : *this)
+        list.append(t);
+    return list;
+}
+
+} // namespace netvane
