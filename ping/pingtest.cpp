@@ -1,8 +1,9 @@
 #include "ping/pingtest.h"
 
+#include "platform/icmpsocket.h"
+
 #include <QTimer>
 
-#include <algorithm>
 #include <limits>
 
 namespace netvane {
@@ -23,46 +24,61 @@ PingTest::PingTest(QObject *parent)
     setObjectName(u"PingTest"_qs);
     m_timer1->setObjectName(u"Timer1"_qs);
     m_timer1->setInterval(600);
-    // Intervals go down to 1 ms; a coarse timer would stretch them.
-    m_timer1->setTimerType(Qt::PreciseTimer);
+    m_timer1->setSingleShot(true);
     m_timer2->setObjectName(u"Timer2"_qs);
     m_timer2->setInterval(500);
     connect(m_timer1, &QTimer::timeout, this, &PingTest::timer1Fired);
     connect(m_timer2, &QTimer::timeout, this, &PingTest::FinishPingTest);
 }
 
-void PingTest::applyStartingSize()
+// The worker goes first: no echo is handed over to a test being destroyed.
+PingTest::~PingTest() = default;
+
+EchoWorker &PingTest::worker()
 {
-    if (!sizePlan.active())
-        m_sendSize = sizePlan.sizes.value(0, 32);
-    m_sendData = QByteArray(m_sendSize, ' ');
+    // Made at the first test, so that its sockets live where the tests run (a test
+    // may have moved the process into a network namespace of its own).
+    if (!m_worker) {
+        m_worker = std::make_unique<EchoWorker>([this] {
+            QMetaObject::invokeMethod(this, &PingTest::takeSettled, Qt::QueuedConnection);
+        });
+    }
+    return *m_worker;
 }
 
-void PingTest::begin(const QList<PingTarget> &targets)
+void PingTest::begin(TargetList targets)
 {
     m_timer1->stop();
     m_timer2->stop();
-    m_targets = targets;
+    m_targets = std::move(targets);
     m_log.clear();
     // The result file is the log: the echoes are read back from it.
     if (m_store && m_store->isOpen())
         m_log.useResultFile(m_store->path(), m_store->stamp());
     m_stats.reset();
-    m_stats.currentTarget = targets.isEmpty() ? QString() : targets.first().address;
+    m_stats.currentTarget = m_targets.isEmpty() ? QString() : m_targets.first().address;
     m_stopRequested = false;
-    m_pingInProgress = false;
-    m_firstTick = true;
-    m_tickCounter = 1;
-    m_sizeSlot = 0;
-    m_sizeUseCount = 0;
+    m_finishPending = false;
     // The window refuses a plan whose length does not fit before it gets here.
-    m_pingsPerSize = PingsPerSize(sizePlan, targets.size()).value_or(1);
+    m_pingsPerSize = PingsPerSize(sizePlan, m_targets.size()).value_or(1);
     m_testRepeat = repeatPerTarget;
-    applyStartingSize();
+    m_sendSize = sizePlan.active() ? m_sendSize : sizePlan.sizes.value(0, 32);
     m_savedInterval = intervalSequence.active() ? intervalSequence.currentInterval : interval;
+
+    EchoPlan plan;
+    plan.targets = m_targets;
+    plan.repeat = repeatPerTarget;
+    plan.testTimes = testTimes;
+    plan.timeoutMs = PingTimeout;
+    plan.firstPeriod = m_savedInterval;
+    plan.startSize = m_sendSize;
+    plan.pingsPerSize = m_pingsPerSize;
+    plan.sizePlan = sizePlan;
+    plan.intervalSequence = intervalSequence;
+    worker().prepare(std::move(plan));
+    m_settled.clear();
+
     m_running = true;
-    m_scheduled = false;
-    m_clock.start();
     // Whatever the interval, the first tick comes after 99 ms.
     m_timer1->setInterval(99);
     m_timer1->start();
@@ -70,133 +86,150 @@ void PingTest::begin(const QList<PingTarget> &targets)
 
 void PingTest::timer1Fired()
 {
-    // Qt delivers a millisecond timer a fraction of a millisecond late now and then,
-    // and a late delivery moves the whole schedule back: at a 1 ms interval that loses
-    // about one tick in ten. A tick delivered more than half a period late is followed
-    // at once by the one it missed. After a longer delay (a slow echo, a busy window)
-    // the schedule starts afresh rather than bursting.
-    const qint64 now = m_clock.nsecsElapsed();
-    const int interval = m_timer1->interval();
-    const qint64 period = qint64(interval) * 1000000;
-    m_due = m_scheduled ? m_due + period : now;
-    qint64 late = now - m_due;
-    if (late >= 5 * period || late <= -5 * period) {
-        m_due = now;
-        late = 0;
-    }
-    m_scheduled = true;
-    PingTick();
-    if (late > period / 2 && m_timer1->isActive() && m_timer1->interval() == interval
-        && !m_stopRequested) {
-        m_due += period;
-        PingTick();
-    }
-    // A changed interval restarts the timer's schedule; ours follows.
-    if (!m_timer1->isActive() || m_timer1->interval() != interval)
-        m_scheduled = false;
+    if (!m_running || m_stopRequested)
+        return;
+    m_timer1->setInterval(m_savedInterval);
+    worker().startTicking();
 }
 
-void PingTest::restore(PingReplyLog &&log, const PingSessionStats &stats,
-                       const QList<PingTarget> &targets, int pingsPerSize, int repeat)
+void PingTest::restore(PingReplyLog &&log, const PingSessionStats &stats, TargetList targets,
+                       int pingsPerSize, int repeat)
 {
     m_timer1->stop();
     m_timer2->stop();
+    if (m_worker)
+        m_worker->prepare({});
+    m_settled.clear();
     m_running = false;
     m_stopRequested = false;
-    m_pingInProgress = false;
+    m_finishPending = false;
     m_log = std::move(log);
     m_stats = stats;
-    m_targets = targets;
+    m_targets = std::move(targets);
     m_pingsPerSize = pingsPerSize;
     m_testRepeat = repeat;
 }
 
 int PingTest::NextSizeSlot()
 {
-    const int used = m_sizeUseCount++;
-    if (used == m_pingsPerSize) {
-        ++m_sizeSlot;
-        m_sizeUseCount = 1;
+    return worker().nextSizeSlot();
+}
+
+bool PingTest::pingInProgress() const
+{
+    return m_worker && m_worker->unsettled() > 0;
+}
+
+SchedulingSlack PingTest::schedulingSlack() const
+{
+    return m_worker ? m_worker->slack() : SchedulingSlack{};
+}
+
+void PingTest::waitFor(int kind)
+{
+    m_waitingFor = kind;
+    while (m_waitingFor >= 0) {
+        m_worker->waitForItems(100);
+        takeSettled();
     }
-    if (m_sizeSlot >= sizePlan.count)
-        m_sizeSlot = 0;
-    return m_sizeSlot;
 }
 
 void PingTest::PingTick()
 {
-    if (m_inTick)
-        return; // the previous tick is still pinging: this one is dropped
+    if (m_inTick || !m_worker || m_worker->isTicking())
+        return; // a tick is running: this one is dropped
     m_inTick = true;
-    if (m_firstTick) {
-        m_firstTick = false;
-        m_timer1->setInterval(m_savedInterval);
-    }
-    for (const PingTarget &target : std::as_const(m_targets)) {
-        if (m_stopRequested)
-            break;
-        if (sizePlan.active()) {
-            const int size = sizePlan.sizeAt(NextSizeSlot());
-            if (size != m_sendSize) {
-                m_sendSize = size;
-                m_sendData = QByteArray(size, ' ');
-            }
-        }
-        for (int r = 0; r < repeatPerTarget; ++r)
-            Ping_IP(target.address);
-    }
-
-    IntervalSequence &seq = intervalSequence;
-    if (seq.active() && seq.currentInterval != 1 && m_tickCounter == seq.repeat) {
-        // The checks refuse steps that leave the 32-bit range; the sum is kept wide anyway.
-        seq.currentInterval = int(std::clamp(qint64(seq.currentInterval) + seq.increment,
-                                             qint64(std::numeric_limits<int>::min()),
-                                             qint64(std::numeric_limits<int>::max())));
-        if ((seq.increment > 0 && seq.currentInterval >= seq.to)
-            || (seq.increment <= 0 && seq.currentInterval <= seq.to)
-            || seq.currentInterval < 1) // an end below 1 ms would stop the timer
-            seq.currentInterval = 1; // the rest of the test runs at 1 ms
-        if (m_timer1->isActive())
-            m_timer1->setInterval(seq.currentInterval);
-        else
-            m_savedInterval = seq.currentInterval;
-    }
-    if (++m_tickCounter > seq.repeat)
-        m_tickCounter = 1;
-
-    const qint64 perPass = qint64(repeatPerTarget) * m_targets.size();
-    const bool countReached = testTimes > 0 && perPass > 0 && m_stats.sent / perPass >= testTimes;
+    m_worker->runTick();
+    waitFor(SettledEcho::TickDone);
     m_inTick = false;
-    // The same rule as the scheduled start: due from the end minute on.
-    const bool endReached = m_stopAt && ScheduleDue(m_stopClock(), *m_stopAt);
-    if ((countReached || endReached) && !m_stopRequested)
-        Q_EMIT stopDue();
 }
 
 void PingTest::Ping_IP(const QString &address)
 {
-    if (m_stopRequested || !m_running)
+    if (m_stopRequested || !m_running || m_inTick)
         return;
-    m_pingInProgress = true;
-    const QString target = address.trimmed();
-    const qint32 status = SendEcho(target, m_sendData, m_reply);
+    m_inTick = true;
+    m_directAddress = address;
+    const auto to = platform::ParseEchoAddress(address.trimmed());
+    worker().runEcho(to.value_or(platform::IpAddress{}), m_sendSize);
+    waitFor(SettledEcho::EchoDone);
+    m_inTick = false;
+}
+
+void PingTest::takeSettled()
+{
+    if (!m_worker)
+        return;
+    for (SettledEcho &item : m_worker->take())
+        m_settled.push_back(std::move(item));
+    // One at a time from the front: a stop run from a record (stopDue) takes the
+    // newer items behind them, never before them.
+    while (!m_settled.empty()) {
+        const SettledEcho item = std::move(m_settled.front());
+        m_settled.pop_front();
+        process(item);
+    }
+}
+
+void PingTest::process(const SettledEcho &item)
+{
+    if (item.kind == m_waitingFor)
+        m_waitingFor = -1;
+    switch (item.kind) {
+    case SettledEcho::Echo:
+        record(item);
+        m_worker->processed();
+        finishWhenSettled();
+        break;
+    case SettledEcho::Abandoned:
+        m_worker->processed();
+        finishWhenSettled();
+        break;
+    case SettledEcho::TickDone: {
+        if (m_stopRequested)
+            break;
+        // The sequence's next interval, as the timer would have taken it.
+        if (intervalSequence.active())
+            intervalSequence.currentInterval = item.period;
+        m_timer1->setInterval(item.period);
+        // The same rule as the scheduled start: due from the end minute on.
+        const bool endReached = m_stopAt && ScheduleDue(m_stopClock(), *m_stopAt);
+        if (item.countReached || endReached)
+            Q_EMIT stopDue();
+        break;
+    }
+    case SettledEcho::EchoDone:
+        break;
+    }
+}
+
+void PingTest::record(const SettledEcho &item)
+{
+    if (!m_running)
+        return;
+    if (!m_stopRequested && item.period > 0)
+        m_timer1->setInterval(item.period);
+    m_sendSize = item.size;
+    const QString target = (item.target >= 0 ? m_targets.address(item.target) : m_directAddress).trimmed();
     // A record keeps at most 15 characters of the address, as the result file does
-    // (every address the echo takes fits; a longer text is one it refused).
+    // (every IPv4 address fits; a longer text is one the echo refused).
     const QString recorded = target.left(MaxRecordedAddress);
-    const ReplyRowTexts texts = RecordReply(m_stats, m_log, QDateTime::currentDateTime(),
-                                            recorded, m_sendSize, status, m_reply);
+    const ReplyRowTexts texts = RecordReply(m_stats, m_log, item.when, recorded, item.size,
+                                            item.status, item.reply);
     const int row = int(m_log.size()) - 1;
     // An echo that cannot be stored must not pass as logged: the test stops pinging
-    // (the timer keeps ticking until Stop) and the window says why.
+    // (the test runs on until Stop) and the owner says why, once.
     const qint64 offset = m_store ? m_store->stamp().size : 0;
     const bool stored = !m_store || m_store->append(ReplyLine(m_log.at(row), recorded));
     if (stored && m_store)
         m_log.markStored(offset, m_store->stamp());
-    if (!stored)
+    const bool firstFailure = !stored && !m_stopRequested;
+    if (firstFailure) {
         m_stopRequested = true;
-    m_pingInProgress = false;
+        m_worker->stop(platform::SteadyClock::now() + std::chrono::milliseconds(StopGraceMs));
+    }
     Q_EMIT replyRecorded(row, texts);
-    if (!stored)
+    if (firstFailure)
         Q_EMIT failed(u"Cannot write the result file: "_qs + m_store->errorString());
 }
 
@@ -215,15 +248,28 @@ void PingTest::requestStop()
         intervalSequence.currentInterval = intervalSequence.from;
         m_timer1->setInterval(intervalSequence.from);
     }
+    if (m_worker) {
+        m_worker->stop(platform::SteadyClock::now() + std::chrono::milliseconds(StopGraceMs));
+        takeSettled(); // the echoes that settled before the stop are the test's last
+    }
     if (m_running)
         m_timer2->start();
 }
 
+void PingTest::finishWhenSettled()
+{
+    if (m_finishPending && m_timer2->isActive() && !pingInProgress())
+        FinishPingTest();
+}
+
 void PingTest::FinishPingTest()
 {
-    // A ping still waiting for its echo writes its line first; the next tick retries.
-    if (m_pingInProgress)
+    // An echo still in flight is logged (or abandoned) first; the test ends then.
+    if (pingInProgress()) {
+        m_finishPending = true;
         return;
+    }
+    m_finishPending = false;
     m_timer2->stop();
     if (m_store)
         m_store->close();

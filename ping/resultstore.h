@@ -6,10 +6,13 @@
 // A new test always discards the previous files. The result file is the log of the
 // test: the reply log keeps only where its lines begin (PingReplyLog).
 
+#include "iplist/targetlist.h"
 #include "platform/textfile.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <atomic>
 
 namespace netvane {
 
@@ -25,6 +28,10 @@ public:
     // Replaces both files and leaves the result file open for appending.
     bool create(const QString &folder, int targetCount, int sizeStepLength, int repeat,
                 const QStringList &targetNames, QString *error = nullptr);
+    // Replaces the result file alone (its header line) and leaves it open for
+    // appending: the target file is written first (WriteTargetFile).
+    bool createResultFile(const QString &folder, int targetCount, int sizeStepLength, int repeat,
+                          QString *error = nullptr);
     // Appends one echo line; it is on disk when this returns.
     bool append(const QString &line);
     QString errorString() const { return m_result.isOpen() ? m_result.errorString()
@@ -41,5 +48,12 @@ private:
     QString m_path;
     FileStamp m_stamp;
 };
+
+// Replaces the target file in `folder` by the names of the targets, one a line,
+// through the checked writer, written piece by piece: `cancel` (looked at between
+// pieces) stops it and keeps the old file; `written` counts the names so far. It may
+// run on a thread of its own.
+bool WriteTargetFile(const QString &folder, const TargetList &targets, const std::atomic<bool> &cancel,
+                     std::atomic<qsizetype> &written, QString *error = nullptr);
 
 } // namespace netvane
