@@ -32,6 +32,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QGroupBox>
@@ -43,6 +44,8 @@
 #include <QScreen>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -382,15 +385,47 @@ void FormTester::startPing(bool bySchedule)
     StartPingTest();
 }
 
-QList<PingTarget> FormTester::gatherTargets()
+TargetList FormTester::gatherTargets()
 {
-    const TargetTable table = m_ipListPanel->gatherTargets();
+    TargetTable table = m_ipListPanel->gatherTargets([this](qsizetype targets) {
+        // The count shows how far a long expansion has come; Stop ends it.
+        if (m_startProgress.elapsed() >= 100) {
+            m_pingPanel->title(2)->setText(QString::number(targets));
+            m_pingPanel->title(2)->show();
+            m_startProgress.restart();
+        }
+        return !m_startStopped;
+    });
+    if (table.cancelled())
+        return {}; // a stopped start has nothing to report
     if (const QString message = table.unresolvedMessage(); !message.isEmpty())
         MsgBox(message, BoxIcon::Information);
-    QList<PingTarget> targets;
-    for (const TargetRow &row : table.rows())
-        targets.append({row.address, row.label});
-    return targets;
+    return table.takeTargets();
+}
+
+bool FormTester::writeTargetFile(const TargetList &targets, QString *error)
+{
+    // Millions of names take seconds to write and sync: they are written aside while
+    // the window turns, shows the count and takes Stop.
+    std::atomic<qsizetype> written{0};
+    bool committed = false;
+    QEventLoop loop;
+    std::unique_ptr<QThread> writer(QThread::create([&] {
+        committed = WriteTargetFile(m_dataFolder, targets, m_startStopped, written, error);
+    }));
+    connect(writer.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer progress;
+    progress.setInterval(100);
+    connect(&progress, &QTimer::timeout, this, [&] {
+        m_pingPanel->title(2)->setText(QString::number(written) + u" / "_qs
+                                       + QString::number(targets.size()));
+        m_pingPanel->title(2)->show();
+    });
+    progress.start();
+    writer->start();
+    loop.exec();
+    writer->wait();
+    return committed;
 }
 
 void FormTester::StartPingTest()
@@ -418,7 +453,15 @@ void FormTester::StartPingTest()
     m_pingPanel->FollowNewestRow(0);
     LetWindowCatchUp();
 
-    const QList<PingTarget> targets = gatherTargets();
+    m_starting = true;
+    m_startStopped = false;
+    m_startProgress.start();
+    const auto started = qScopeGuard([this] {
+        m_starting = false;
+        m_pingPanel->title(2)->clear();
+        m_pingPanel->title(2)->hide();
+    });
+    const TargetList targets = gatherTargets();
     // A start that does not happen leaves the window as it was before, ready.
     const auto refuse = [this] {
         m_pingPanel->title(0)->clear();
@@ -440,20 +483,23 @@ void FormTester::StartPingTest()
         MsgBox(u"Overflow - Inalid Send Buffer Size."_qs, BoxIcon::Critical);
         return;
     }
-    bool wide = false;
-    for (const PingTarget &t : targets)
-        wide = wide || t.address.size() > 13;
-    m_pingPanel->setWideAddresses(wide);
+    m_pingPanel->setWideAddresses(targets.widestAddress() > 13);
 
     m_mode = u"Ping"_qs;
-    QStringList names;
-    for (const PingTarget &t : targets)
-        names << t.name;
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
     saveSettings();
+    // The target file first: a stop, or a failure, while it is written leaves both
+    // files of the previous test as they were.
     QString error;
-    if (!m_resultStore.create(m_dataFolder, int(targets.size()), *pingsPerSize,
-                              m_pingTest->repeatPerTarget, names, &error)) {
+    const bool targetFileWritten = writeTargetFile(targets, &error);
+    if (!targetFileWritten || m_startStopped) {
+        refuse();
+        if (!m_startStopped)
+            MsgBox(error + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
+        return;
+    }
+    if (!m_resultStore.createResultFile(m_dataFolder, int(targets.size()), *pingsPerSize,
+                                        m_pingTest->repeatPerTarget, &error)) {
         // A test whose echoes cannot be stored does not start: it would be lost.
         refuse();
         MsgBox(error + u"   CommandStart_Click"_qs, BoxIcon::Exclamation);
@@ -469,6 +515,12 @@ void FormTester::StartPingTest()
     m_pingPanel->title(1)->setText(u"No."_qs);
     m_pingPanel->showStatisticsCaptions(true);
     m_text4->setFocus();
+    // Stop came while the files were being made: the test that now stands in them
+    // stops at once.
+    if (m_startStopped) {
+        m_starting = false;
+        CommandStop_Click();
+    }
 }
 
 void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
@@ -482,6 +534,11 @@ void FormTester::replyRecorded(int row, const ReplyRowTexts &texts)
 
 void FormTester::CommandStop_Click()
 {
+    // A start still gathering its targets or writing their file ends there.
+    if (m_starting) {
+        m_startStopped = true;
+        return;
+    }
     if (m_mode == u"Tracert" && m_tracertPanel->run()->isActive()) {
         m_commandStop->setEnabled(false);
         m_mnuStop->setEnabled(false);
@@ -556,7 +613,14 @@ void FormTester::StartTrace()
     m_pingPanel->setRunningLook(true);
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
     LetWindowCatchUp();
-    const QList<PingTarget> targets = gatherTargets();
+    m_starting = true;
+    m_startStopped = false;
+    m_startProgress.start();
+    const auto started = qScopeGuard([this] {
+        m_starting = false;
+        m_pingPanel->title(2)->hide();
+    });
+    const TargetList targets = gatherTargets();
     if (targets.isEmpty()) {
         m_pingPanel->title(0)->clear();
         LeaveBusy();
@@ -564,7 +628,7 @@ void FormTester::StartTrace()
     }
     m_mode = u"Tracert"_qs;
     m_pingPanel->setPagingSource(nullptr);
-    m_tracertPanel->start(targets, m_dataFolder);
+    m_tracertPanel->start(targets.toList(), m_dataFolder);
     // The run's files are found again at the next start.
     m_settings.setValue(AppSettings::TraceFileName, m_tracertPanel->run()->prefix());
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));

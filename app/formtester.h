@@ -28,9 +28,11 @@
 #include "ping/pingtest.h"
 #include "ping/resultstore.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 
+#include <atomic>
 #include <functional>
 
 class QGroupBox;
@@ -133,7 +135,11 @@ private:
     void buildMenus();
     void buildControls();
     // The targets of a test, in order; failed entries are reported to the user.
-    QList<PingTarget> gatherTargets();
+    // Empty when Stop ended the gathering.
+    TargetList gatherTargets();
+    // The target file of a starting test, written while the window turns; false on
+    // a failure (error) or a stop.
+    bool writeTargetFile(const TargetList &targets, QString *error);
     void replyRecorded(int row, const ReplyRowTexts &texts);
     void pingTestFinished();
     void traceFinished();
@@ -194,6 +200,10 @@ private:
     bool m_busy = false;
     bool m_scheduledRun = false; // the running test was started by the schedule
     bool m_shown = false;
+    // A start gathering its targets and writing their file; Stop ends it.
+    bool m_starting = false;
+    std::atomic<bool> m_startStopped{false};
+    QElapsedTimer m_startProgress; // since the progress count was last shown
 };
 
 } // namespace netvane
