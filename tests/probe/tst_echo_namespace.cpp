@@ -1,8 +1,11 @@
 // Echoes inside a network namespace of the test's own, with a veth link that has no
-// host behind it: time-outs, unreachable routes, both kinds of socket, a window that
-// keeps running while it waits, and the run loop's stop during a pending echo.
+// host behind it and a router namespace behind another: time-outs, unreachable
+// routes, what a router answers, both kinds of socket and both families, many echoes
+// in flight, a window that keeps running while it waits, and the run loop's stop
+// during a pending echo.
 
 #include "ping/pingtest.h"
+#include "platform/echoengine.h"
 #include "platform/icmpsocket.h"
 #include "probe/echoprobe.h"
 #include "support/testenv.h"
@@ -14,11 +17,37 @@
 using namespace netvane;
 
 namespace {
-// Addresses that exist only inside this test's namespace.
+// Addresses that exist only inside this test's namespaces.
 const QString LinkAddress = u"10.231.0.1"_qs;
 const QString SilentNeighbour = u"10.231.0.2"_qs; // on the link, nobody answers
 const QString UnreachableRoute = u"10.232.0.5"_qs; // an "unreachable" route
 const QString NoRoute = u"10.233.0.5"_qs;           // no route at all
+const QString LinkAddress6 = u"fd00:231::1"_qs;
+const QString SilentNeighbour6 = u"fd00:231::2"_qs;
+const QString UnreachableRoute6 = u"fd00:232::5"_qs;
+const QString NoRoute6 = u"fd00:233::5"_qs;
+// Behind a router namespace: its link, the network past it (10.242 / fd00:242), where
+// no neighbour answers, and networks it refuses (unreachable fd00:243, prohibited
+// fd00:244; its IPv4 route errors are rate-limited per host beyond any setting).
+const QString RouterAddress = u"10.241.0.2"_qs;
+const QString RouterAddress6 = u"fd00:241::2"_qs;
+
+platform::IpAddress ip(const QString &text)
+{
+    return *platform::ParseEchoAddress(text);
+}
+
+bool runAll(const QList<QStringList> &commands)
+{
+    for (const QStringList &args : commands) {
+        QString out;
+        if (!test::Run(args.first(), args.mid(1), &out)) {
+            qWarning("%s: %s", qPrintable(args.join(u' ')), qPrintable(out));
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 class TestEchoNamespace : public QObject
@@ -26,15 +55,21 @@ class TestEchoNamespace : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
+    void cleanupTestCase();
     void silentNeighbourTimesOut_data();
     void silentNeighbourTimesOut();
     void unreachableRoutes_data();
     void unreachableRoutes();
     void bothSocketKindsAnswer_data();
     void bothSocketKindsAnswer();
+    void engineSettlesManyAtOnce_data();
+    void engineSettlesManyAtOnce();
     void windowKeepsRunningWhileWaiting();
     void stopDuringPendingEchoLetsItFinish();
     void slowEchoesDropTicksButNeverRecords();
+
+private:
+    QString m_router; // the router namespace's name, with this process's id
 };
 
 void TestEchoNamespace::initTestCase()
@@ -42,34 +77,84 @@ void TestEchoNamespace::initTestCase()
     QString why;
     if (!test::EnterPrivateNetworkNamespace(&why))
         QSKIP(qPrintable(u"cannot make a test namespace: "_qs + why));
-    QString out;
+    // IPv6 addresses are usable at once, without duplicate address detection.
+    QVERIFY(runAll({{u"sysctl"_qs, u"-qw"_qs, u"net.ipv6.conf.all.accept_dad=0"_qs,
+                     u"net.ipv6.conf.default.accept_dad=0"_qs}}));
     const QList<QStringList> setup = {
-        {u"link"_qs, u"add"_qs, u"nvt0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvt1"_qs},
-        {u"addr"_qs, u"add"_qs, LinkAddress + u"/24"_qs, u"dev"_qs, u"nvt0"_qs},
-        {u"link"_qs, u"set"_qs, u"nvt0"_qs, u"up"_qs},
-        {u"link"_qs, u"set"_qs, u"nvt1"_qs, u"up"_qs},
-        {u"route"_qs, u"add"_qs, u"unreachable"_qs, u"10.232.0.0/24"_qs},
+        {u"ip"_qs, u"link"_qs, u"add"_qs, u"nvt0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvt1"_qs},
+        {u"ip"_qs, u"addr"_qs, u"add"_qs, LinkAddress + u"/24"_qs, u"dev"_qs, u"nvt0"_qs},
+        {u"ip"_qs, u"addr"_qs, u"add"_qs, LinkAddress6 + u"/64"_qs, u"dev"_qs, u"nvt0"_qs, u"nodad"_qs},
+        {u"ip"_qs, u"link"_qs, u"set"_qs, u"nvt0"_qs, u"up"_qs},
+        {u"ip"_qs, u"link"_qs, u"set"_qs, u"nvt1"_qs, u"up"_qs},
+        {u"ip"_qs, u"route"_qs, u"add"_qs, u"unreachable"_qs, u"10.232.0.0/24"_qs},
+        {u"ip"_qs, u"-6"_qs, u"route"_qs, u"add"_qs, u"unreachable"_qs, u"fd00:232::/64"_qs},
     };
-    for (const QStringList &args : setup)
-        QVERIFY2(test::Run(u"ip"_qs, args, &out), qPrintable(args.join(u' ') + u": "_qs + out));
+    QVERIFY(runAll(setup));
+
+    // The router: its near side on a link to us, its far side on a link of its own
+    // with a small MTU, routes that refuse, and no limit on the errors it sends.
+    m_router = u"nvr%1"_qs.arg(QCoreApplication::applicationPid());
+    const QString r = m_router;
+    const auto in = [&r](QStringList args) { return QStringList{u"ip"_qs, u"-n"_qs, r} + args; };
+    QVERIFY(runAll({
+        {u"ip"_qs, u"netns"_qs, u"add"_qs, r},
+        {u"ip"_qs, u"link"_qs, u"add"_qs, u"nva0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvb0"_qs,
+         u"netns"_qs, r},
+        {u"ip"_qs, u"netns"_qs, u"exec"_qs, r, u"sysctl"_qs, u"-qw"_qs, u"net.ipv4.ip_forward=1"_qs,
+         u"net.ipv6.conf.all.forwarding=1"_qs, u"net.ipv4.icmp_ratelimit=0"_qs, u"net.ipv6.icmp.ratelimit=0"_qs,
+         u"net.ipv6.conf.all.accept_dad=0"_qs, u"net.ipv6.conf.default.accept_dad=0"_qs},
+        {u"ip"_qs, u"addr"_qs, u"add"_qs, u"10.241.0.1/24"_qs, u"dev"_qs, u"nva0"_qs},
+        {u"ip"_qs, u"addr"_qs, u"add"_qs, u"fd00:241::1/64"_qs, u"dev"_qs, u"nva0"_qs, u"nodad"_qs},
+        {u"ip"_qs, u"link"_qs, u"set"_qs, u"nva0"_qs, u"up"_qs},
+        in({u"addr"_qs, u"add"_qs, RouterAddress + u"/24"_qs, u"dev"_qs, u"nvb0"_qs}),
+        in({u"addr"_qs, u"add"_qs, RouterAddress6 + u"/64"_qs, u"dev"_qs, u"nvb0"_qs, u"nodad"_qs}),
+        in({u"link"_qs, u"set"_qs, u"nvb0"_qs, u"up"_qs}),
+        in({u"link"_qs, u"set"_qs, u"lo"_qs, u"up"_qs}),
+        in({u"link"_qs, u"add"_qs, u"nvc0"_qs, u"mtu"_qs, u"1280"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs,
+            u"name"_qs, u"nvd0"_qs}),
+        in({u"addr"_qs, u"add"_qs, u"10.242.0.1/24"_qs, u"dev"_qs, u"nvc0"_qs}),
+        in({u"addr"_qs, u"add"_qs, u"fd00:242::1/64"_qs, u"dev"_qs, u"nvc0"_qs, u"nodad"_qs}),
+        in({u"link"_qs, u"set"_qs, u"nvc0"_qs, u"up"_qs}),
+        in({u"link"_qs, u"set"_qs, u"nvd0"_qs, u"up"_qs}),
+        // A neighbour that does not answer fails within a tenth of a second.
+        {u"ip"_qs, u"netns"_qs, u"exec"_qs, r, u"sysctl"_qs, u"-qw"_qs, u"net.ipv4.neigh.nvc0.mcast_solicit=1"_qs,
+         u"net.ipv4.neigh.nvc0.retrans_time_ms=100"_qs, u"net.ipv6.neigh.nvc0.mcast_solicit=1"_qs,
+         u"net.ipv6.neigh.nvc0.retrans_time_ms=100"_qs},
+        in({u"-6"_qs, u"route"_qs, u"add"_qs, u"unreachable"_qs, u"fd00:243::/64"_qs}),
+        in({u"-6"_qs, u"route"_qs, u"add"_qs, u"prohibit"_qs, u"fd00:244::/64"_qs}),
+    }));
+    QVERIFY(runAll({{u"ip"_qs, u"route"_qs, u"add"_qs, u"10.242.0.0/24"_qs, u"via"_qs, RouterAddress}}));
+    for (const QString &net : {u"242"_qs, u"243"_qs, u"244"_qs}) {
+        QVERIFY(runAll({{u"ip"_qs, u"-6"_qs, u"route"_qs, u"add"_qs, u"fd00:%1::/64"_qs.arg(net), u"via"_qs,
+                         RouterAddress6}}));
+    }
+}
+
+void TestEchoNamespace::cleanupTestCase()
+{
+    if (!m_router.isEmpty())
+        test::Run(u"ip"_qs, {u"netns"_qs, u"del"_qs, m_router});
 }
 
 void TestEchoNamespace::silentNeighbourTimesOut_data()
 {
+    QTest::addColumn<QString>("address");
     QTest::addColumn<int>("timeout");
-    QTest::newRow("300 ms") << 300;
-    QTest::newRow("zero") << 0;
+    QTest::newRow("300 ms") << SilentNeighbour << 300;
+    QTest::newRow("zero") << SilentNeighbour << 0;
+    QTest::newRow("IPv6, 300 ms") << SilentNeighbour6 << 300;
 }
 
 void TestEchoNamespace::silentNeighbourTimesOut()
 {
+    QFETCH(QString, address);
     QFETCH(int, timeout);
     platform::SetEchoSocketKind(platform::EchoSocketKind::Automatic);
     PingTimeout = timeout;
     EchoReply reply;
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(SendEcho(SilentNeighbour, QByteArray(32, ' '), reply), 11010);
+    QCOMPARE(SendEcho(address, QByteArray(32, ' '), reply), 11010);
     QVERIFY2(clock.elapsed() >= timeout, "gave up before the time-out");
     QCOMPARE(EchoStatusText(11010), u"Request  timed  out."_qs);
 }
@@ -79,6 +164,8 @@ void TestEchoNamespace::unreachableRoutes_data()
     QTest::addColumn<QString>("address");
     QTest::newRow("unreachable route") << UnreachableRoute;
     QTest::newRow("no route") << NoRoute;
+    QTest::newRow("IPv6 unreachable route") << UnreachableRoute6;
+    QTest::newRow("IPv6 no route") << NoRoute6;
 }
 
 void TestEchoNamespace::unreachableRoutes()
@@ -109,15 +196,101 @@ void TestEchoNamespace::bothSocketKindsAnswer()
     range.close();
 
     platform::SetEchoSocketKind(platform::EchoSocketKind(kind));
-    PingTimeout = 1000;
-    EchoReply reply;
-    QCOMPARE(SendEcho(u"127.0.0.1"_qs, QByteArray(56, ' '), reply), 0);
-    QCOMPARE(reply.ttl, quint8(64));
-    QCOMPARE(reply.dataSize, quint16(56));
-    // The link's own address answers too, and a silent neighbour times out.
-    QCOMPARE(SendEcho(LinkAddress, QByteArray(8, ' '), reply), 0);
-    PingTimeout = 200;
-    QCOMPARE(SendEcho(SilentNeighbour, QByteArray(8, ' '), reply), 11010);
+    for (const auto &[loopback, link, silent] : {std::tuple{u"127.0.0.1"_qs, LinkAddress, SilentNeighbour},
+                                                  {u"::1"_qs, LinkAddress6, SilentNeighbour6}}) {
+        PingTimeout = 1000;
+        EchoReply reply;
+        QCOMPARE(SendEcho(loopback, QByteArray(56, ' '), reply), 0);
+        QCOMPARE(reply.ttl, quint8(64));
+        QCOMPARE(reply.dataSize, quint16(56));
+        // The link's own address answers too, and a silent neighbour times out.
+        QCOMPARE(SendEcho(link, QByteArray(8, ' '), reply), 0);
+        PingTimeout = 200;
+        QCOMPARE(SendEcho(silent, QByteArray(8, ' '), reply), 11010);
+    }
+    platform::SetEchoSocketKind(platform::EchoSocketKind::Automatic);
+}
+
+void TestEchoNamespace::engineSettlesManyAtOnce_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("datagram") << int(platform::EchoSocketKind::Datagram);
+    QTest::newRow("raw") << int(platform::EchoSocketKind::Raw);
+}
+
+// Echoes of both families in flight together on one engine, each with its own
+// deadline and hop limit: every one settles once, with its tag, its status and who
+// answered -- the target, a router on the way, or nobody in time.
+void TestEchoNamespace::engineSettlesManyAtOnce()
+{
+    QFETCH(int, kind);
+    QFile range(u"/proc/sys/net/ipv4/ping_group_range"_qs);
+    QVERIFY(range.open(QIODevice::WriteOnly));
+    range.write("0 2147483647\n");
+    range.close();
+    struct Case {
+        QString to;
+        int hopLimit, payload, timeoutMs;
+        uint32_t status;
+        QString from; // empty: nobody
+    };
+    // Path MTUs are kept per destination: each socket kind gets its own too-big one.
+    const QString big = QString::number(20 + kind);
+    const QList<Case> cases = {
+        {u"127.0.0.1"_qs, 0, 32, 1000, 0, u"127.0.0.1"_qs},
+        {LinkAddress, 0, 32, 1000, 0, LinkAddress},
+        {SilentNeighbour, 0, 32, 300, 11010, {}},
+        {u"10.242.0.7"_qs, 1, 32, 2000, 11013, RouterAddress},
+        {u"10.242.0.8"_qs, 0, 32, 2000, 11003, RouterAddress},
+        {u"10.242.0."_qs + big, 0, 1400, 2000, 11009, RouterAddress},
+        {NoRoute, 0, 32, 1000, 11003, {}},
+        {u"::1"_qs, 0, 32, 1000, 0, u"::1"_qs},
+        {LinkAddress6, 0, 32, 1000, 0, LinkAddress6},
+        {SilentNeighbour6, 0, 32, 300, 11010, {}},
+        {u"fd00:242::7"_qs, 1, 32, 2000, 11013, RouterAddress6},
+        {u"fd00:242::8"_qs, 0, 32, 2000, 11003, RouterAddress6},
+        {u"fd00:243::7"_qs, 0, 32, 2000, 11002, RouterAddress6},
+        {u"fd00:244::7"_qs, 0, 32, 2000, 11004, RouterAddress6},
+        {u"fd00:242::"_qs + big, 0, 1400, 2000, 11009, RouterAddress6},
+        {NoRoute6, 0, 32, 1000, 11003, {}},
+    };
+    platform::EchoEngine engine{platform::EchoSocketKind(kind)};
+    const std::string payload(1400, 'a');
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        platform::EchoRequest r;
+        r.to = ip(cases[i].to);
+        r.hopLimit = cases[i].hopLimit;
+        r.payload = std::string_view(payload).substr(0, size_t(cases[i].payload));
+        r.timeoutMs = cases[i].timeoutMs;
+        r.tag = quint64(100 + i);
+        engine.send(r);
+        QCOMPARE(engine.isDatagram(r.to.family), kind == int(platform::EchoSocketKind::Datagram));
+    }
+    // One more that is called off: nothing comes for it.
+    engine.send({ip(SilentNeighbour6), {}, 0, 100, 999});
+    engine.cancel(999);
+
+    std::vector<platform::EchoOutcome> settled;
+    const auto until = platform::SteadyClock::now() + std::chrono::seconds(5);
+    while (settled.size() < size_t(cases.size()) && platform::SteadyClock::now() < until)
+        engine.poll(until, settled);
+    QCOMPARE(engine.inFlight(), size_t(0));
+    QCOMPARE(settled.size(), size_t(cases.size()));
+    QSet<quint64> seen;
+    for (const platform::EchoOutcome &o : settled) {
+        QVERIFY2(o.tag >= 100 && o.tag < quint64(100 + cases.size()), qPrintable(QString::number(o.tag)));
+        QVERIFY(!seen.contains(o.tag));
+        seen.insert(o.tag);
+        const Case &c = cases[qsizetype(o.tag - 100)];
+        QVERIFY2(o.status == c.status, qPrintable(c.to + u": "_qs + QString::number(o.status)));
+        QCOMPARE(o.from, c.from.isEmpty() ? platform::IpAddress{} : ip(c.from));
+        if (c.status == 0) {
+            QCOMPARE(o.ttl, 64);
+            QCOMPARE(o.dataSize, size_t(c.payload));
+        }
+        if (c.status == 11010) // not a moment before its own deadline
+            QVERIFY(o.received - o.sent >= std::chrono::milliseconds(c.timeoutMs));
+    }
     platform::SetEchoSocketKind(platform::EchoSocketKind::Automatic);
 }
 
