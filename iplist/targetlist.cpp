@@ -101,6 +101,33 @@ QString TargetList::label(qsizetype i) const
     return p.range ? address(i) : m_texts[size_t(p.index + i - p.start)].label;
 }
 
+void TargetList::appendLabels(qsizetype first, qsizetype end, QByteArrayView lineEnd, QByteArray &out) const
+{
+    for (qsizetype i = first; i < end; ++i) {
+        const Piece &p = pieceOf(i);
+        if (!p.range) {
+            out += m_texts[size_t(p.index + i - p.start)].label.toUtf8();
+            out += lineEnd;
+            continue;
+        }
+        const quint32 a = rangeAddress(p, i);
+        char text[16];
+        char *at = text;
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            const unsigned octet = a >> shift & 255;
+            if (octet >= 100)
+                *at++ = char('0' + octet / 100);
+            if (octet >= 10)
+                *at++ = char('0' + octet / 10 % 10);
+            *at++ = char('0' + octet % 10);
+            if (shift)
+                *at++ = '.';
+        }
+        out.append(text, at - text);
+        out += lineEnd;
+    }
+}
+
 TargetRow TargetList::row(qsizetype i) const
 {
     const Piece &p = pieceOf(i);

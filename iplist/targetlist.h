@@ -7,6 +7,7 @@
 
 #include "platform/icmpwire.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -76,6 +77,9 @@ public:
     TargetRow row(qsizetype i) const;
     QString address(qsizetype i) const;
     QString label(qsizetype i) const;
+    // The label of targets first .. end - 1 in UTF-8, each followed by `lineEnd`,
+    // appended to `out` (millions of range addresses are written without a text each).
+    void appendLabels(qsizetype first, qsizetype end, QByteArrayView lineEnd, QByteArray &out) const;
     // Where the echo for target i goes; not valid for a text that is no address
     // (the echo refuses it: "inet_addr: bad IP format").
     platform::IpAddress echoAddress(qsizetype i) const;

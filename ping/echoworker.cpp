@@ -12,6 +12,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Settled echoes the owner has not taken yet, at most.
+constexpr size_t MaxWaiting = 4096;
+
 // A tick delivered this late (or later) starts the schedule afresh instead of making
 // up the ticks it missed in a burst: a slow echo or a long pause, not a wake-up that
 // came a little late.
@@ -55,15 +58,13 @@ EchoWorker::EchoWorker(std::function<void()> itemsWaiting)
 
 EchoWorker::~EchoWorker()
 {
-    m_quit = true;
-    wake();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_quit = true;
+        m_engine->wake();
+    }
+    m_changed.notify_all();
     m_thread.join();
-}
-
-void EchoWorker::wake()
-{
-    const std::lock_guard lock(m_mutex);
-    m_engine->wake();
 }
 
 void EchoWorker::post(Command command, bool wait)
@@ -111,6 +112,7 @@ void EchoWorker::stop(SteadyTime graceEnd)
     m_stopSeen = false;
     m_stopPending = true;
     m_engine->wake();
+    m_changed.notify_all(); // a worker waiting for room in the queue goes on
     // The worker answers within a wake-up; the bound only keeps a stuck system from
     // holding the window.
     m_changed.wait_for(lock, 200ms, [this] { return m_stopSeen; });
@@ -125,8 +127,11 @@ int EchoWorker::nextSizeSlot()
 std::vector<SettledEcho> EchoWorker::take()
 {
     std::vector<SettledEcho> items;
-    const std::lock_guard lock(m_mutex);
-    items.swap(m_items);
+    {
+        const std::lock_guard lock(m_mutex);
+        items.swap(m_items);
+    }
+    m_changed.notify_all();
     return items;
 }
 
@@ -140,7 +145,10 @@ void EchoWorker::push(const SettledEcho &item)
 {
     bool wasEmpty = false;
     {
-        const std::lock_guard lock(m_mutex);
+        // Echoes that fail at once (a range without a route) settle faster than the
+        // owner records them: the worker waits rather than queueing millions.
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_items.size() < MaxWaiting || m_stopPending || m_quit; });
         wasEmpty = m_items.empty();
         m_items.push_back(item);
     }

@@ -107,6 +107,8 @@ public:
     // The size cursor of the test (shared with its ticks).
     int nextSizeSlot();
 
+    // The settled echoes in order; the worker waits while more than a few thousand
+    // are not taken.
     std::vector<SettledEcho> take();
     // Waits up to ms for items to take.
     void waitForItems(int ms);
@@ -133,7 +135,6 @@ private:
     void echoOnce(qsizetype target, const platform::IpAddress &to, int size, int period,
                   std::optional<platform::SteadyTime> due);
     void push(const SettledEcho &item);
-    void wake();
     void recordSlack(std::chrono::nanoseconds late);
 
     std::function<void()> m_itemsWaiting;

@@ -44,7 +44,7 @@ class PingTest final : public QObject
     Q_DISABLE_COPY_MOVE(PingTest)
 public:
     // How long an echo in flight at a stop may take to settle and be logged.
-    static constexpr int StopGraceMs = 800;
+    static constexpr int StopGraceMs = 750;
 
     explicit PingTest(QObject *parent = nullptr);
     ~PingTest() override;

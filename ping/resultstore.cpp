@@ -70,8 +70,8 @@ bool WriteTargetFile(const QString &folder, const TargetList &targets, const std
             return false; // the replacement is thrown away, the old file stays
         bytes.clear();
         const qsizetype end = std::min(targets.size(), i + Piece);
-        for (; i < end; ++i)
-            bytes += EncodeTextLine(targets.label(i)) + "\r\n";
+        targets.appendLabels(i, end, "\r\n", bytes); // as WriteTextLines encodes them
+        i = end;
         if (!file.write(bytes))
             break; // commit() reports it
         written = i;
