@@ -1,6 +1,7 @@
 #include "app/formtester.h"
 
 #include "app/dialoghelp.h"
+#include "app/metricsitem.h"
 #include "app/openlogfile.h"
 #include "app/schedulepanel.h"
 
@@ -327,6 +328,8 @@ void FormTester::buildMenus()
     m_mnuUtility = menuBar()->addMenu(u"&Utility"_qs);
     m_mnuUtility->setObjectName(u"mnuUtility"_qs);
     m_consolePanel->addMenuItems(m_mnuFile, m_mnuUtility);
+    m_mnuUtility->addSeparator();
+    m_metricsItem = new MetricsItem(*m_pingTest, m_mnuUtility, this);
     m_mnuHelp = menuBar()->addMenu(u"&Help"_qs);
     m_mnuHelp->setObjectName(u"mnuHelp"_qs);
     item(m_mnuHelp, u"&How to Use ?"_qs, u"mnuHowTo"_qs, &FormTester::mnuHowTo_Click);
@@ -793,6 +796,7 @@ void FormTester::applySettings()
         check->setChecked(ipToName.left(digits).toLongLong() != 0);
     }
     SetLastDialogFolder(m_settings.value(AppSettings::Path));
+    m_metricsItem->apply(m_settings);
 }
 
 void FormTester::collectSettings()
@@ -806,6 +810,7 @@ void FormTester::collectSettings()
     // Stored followed by two blanks, as it always was.
     m_settings.setValue(AppSettings::Path, folder.isEmpty() ? QString() : folder + u"  "_qs);
     m_settings.setValue(AppSettings::CmdType, m_mode);
+    m_metricsItem->collect(m_settings);
 }
 
 bool FormTester::saveSettings()

@@ -44,6 +44,7 @@ namespace netvane {
 
 class ConsolePanel;
 class IpListPanel;
+class MetricsItem;
 class DialogExport;
 class FormLatencyGraph;
 class DialogRpt;
@@ -122,6 +123,7 @@ public:
     DialogHelp *dialogHelp() const { return m_dialogHelp; }
     bool scheduledRun() const { return m_scheduledRun; }
     TracertPanel *tracertPanel() const { return m_tracertPanel; }
+    MetricsItem *metricsItem() const { return m_metricsItem; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -189,6 +191,7 @@ private:
     QPushButton *m_commandSelectFun = nullptr;
     QAction *m_mnuTracert = nullptr;
     QAction *m_mnuGraph = nullptr;
+    MetricsItem *m_metricsItem = nullptr; // Utility > Serve Metrics for Prometheus
 
     QString m_mode = u"Ping"_qs;
     bool m_busy = false;
