@@ -243,6 +243,9 @@ bool MetricsServer::start(const MetricsAddress &address, QString *error)
     QString why;
     QMetaObject::invokeMethod(t->context, [&] {
         t->tcp = new GuardedTcpServer;
+        // Room in the kernel's queue for a burst of connections: one that does not fit
+        // there is refused before the guards could make room for it.
+        t->tcp->setListenBacklogSize(MaxConnections * 2);
         if (!t->tcp->listen(address.host, address.port)) {
             why = t->tcp->errorString();
             delete t->tcp;
