@@ -77,14 +77,9 @@ void TestHeadless::commandLine_data()
                                                << QByteArray("--list is an option of --headless");
     QTest::newRow("value missing") << QStringList{u"--headless"_qs, u"--data"_qs} << 2
                                    << QByteArray("--data needs a value");
-    QTest::newRow("host name, never looked up")
+    QTest::newRow("address not literal, never looked up")
         << QStringList{u"--headless"_qs, u"--metrics"_qs, u"localhost:9374"_qs} << 2
         << QByteArray("\"localhost\" is no IPv4 address");
-    QTest::newRow("port beyond 65535")
-        << QStringList{u"--headless"_qs, u"--metrics=127.0.0.1:65536"_qs} << 2
-        << QByteArray("\"65536\" is no port number");
-    QTest::newRow("IPv6 without brackets")
-        << QStringList{u"--headless"_qs, u"--metrics"_qs, u"::1:9374"_qs} << 2 << QByteArray("[::1]:port");
 }
 
 void TestHeadless::commandLine()
