@@ -31,10 +31,12 @@ HeadlessRun::HeadlessRun(const CommandLine &options, QObject *parent)
 {
     m_test.setResultStore(&m_store);
     connect(&m_test, &PingTest::stopDue, this, [this] { stop(u"the test count is reached"_qs); });
+    // The loop pings no more after an echo it could not store, and waits for a Stop
+    // that no one would press here: the run ends with the reason.
     connect(&m_test, &PingTest::failed, this, [this](const QString &description) {
         say(description);
         m_exitCode = ExitFailed;
-        stop(QString());
+        m_test.requestStop();
     });
     connect(&m_test, &PingTest::finished, this, &HeadlessRun::finished);
 }

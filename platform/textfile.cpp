@@ -40,7 +40,22 @@ bool LineAppender::writeLine(const QString &line)
     if (!m_file.isOpen())
         return false;
     const QByteArray bytes = line.toUtf8() + "\r\n";
-    return m_file.write(bytes) == bytes.size();
+    const qint64 start = m_file.size();
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        // A short write (the disk filling up) is continued; the next one says why not.
+        const qint64 n = m_file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0) {
+            // A line that does not fit whole is taken back: the file ends at its last
+            // whole line, and the reason is kept (the shortening clears the file's).
+            m_error = m_file.errorString();
+            m_file.resize(start);
+            return false;
+        }
+        written += n;
+    }
+    m_error.clear();
+    return true;
 }
 
 void LineAppender::close()

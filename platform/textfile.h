@@ -33,11 +33,12 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     bool writeLine(const QString &line);
     void close();
-    QString errorString() const { return m_file.errorString(); }
+    QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
     FileStamp stamp() const { return StampOfOpenFile(m_file.handle()); }
 
 private:
     QFile m_file;
+    QString m_error; // why the last line could not be written
 };
 
 // Replaces one file whole. Nothing is visible at the path until commit() succeeds.

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void commandLine();
     void refusalKeepsThePreviousResults_data();
     void refusalKeepsThePreviousResults();
+    void fullDiskEndsTheRunWithItsReason();
     void signalStopsAndTheWindowReloadsWhole_data();
     void signalStopsAndTheWindowReloadsWhole();
     void badClientsStallNothing();
@@ -153,6 +154,30 @@ void TestHeadless::refusalKeepsThePreviousResults()
         QCOMPARE(readBytes(resultPath), previous);
     else
         QVERIFY(readBytes(resultPath).startsWith(before)); // the first run's file, still growing
+}
+
+void TestHeadless::fullDiskEndsTheRunWithItsReason()
+{
+    IsolatedFolders folders;
+    const QString data = QDir(folders.path()).filePath(u"full"_qs);
+    FullDisk disk;
+    if (QString why; !disk.mount(data, &why))
+        QSKIP(qPrintable(why));
+    WriteSettings({{u"Default_Interval"_qs, u"10"_qs}});
+    HeadlessChild run(Program, {u"--list"_qs, writeList(folders.path(), {u"A127.0.0.1"_qs}), u"--data"_qs, data});
+    QVERIFY2(run.waitForMetrics(), run.errorText().constData());
+    QTRY_VERIFY_WITH_TIMEOUT(ResultFileEchoes(data).size() >= 5, 10000);
+    disk.fill();
+    // The echo that finds the disk full ends the run, which says so; every line
+    // before it is whole.
+    QVERIFY(run.process().waitForFinished(20000));
+    QCOMPARE(run.process().exitCode(), 1);
+    QVERIFY2(run.errorText().contains("Cannot write the result file: No space left on device"),
+             run.errorText().constData());
+    const QByteArray file = readBytes(QDir(data).filePath(ResultFileName));
+    QVERIFY(file.endsWith("\r\n"));
+    for (const QByteArray &line : ResultFileEchoes(data))
+        QCOMPARE(line.split(',').size(), 11);
 }
 
 void TestHeadless::signalStopsAndTheWindowReloadsWhole_data()
