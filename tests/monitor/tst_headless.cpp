@@ -1,10 +1,9 @@
 // The real program run headless, as on a bare server (no display): its command line,
-// the refusals that leave the previous results alone, a run stopped by signal whose
-// result file the window then reloads whole, and an endpoint that bad clients neither
-// stop nor use to stall the echoes.
+// the refusals that leave the previous results alone, a full disk, a stop by signal
+// whose result file the window then reloads whole, and bad clients that neither stop
+// the endpoint nor stall the echoes.
 
 #include "app/formtester.h"
-#include "iplist/iplistfile.h"
 #include "ping/resultstore.h"
 #include "support/headless.h"
 #include "support/scriptedui.h"
@@ -18,29 +17,19 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace netvane;
 using namespace netvane::test;
 
 namespace {
-
 const QString Program = QStringLiteral(NETVANE_PATH);
 
-QString writeList(const QString &folder, const QStringList &items)
+QByteArray resultFile(const QString &dataFolder)
 {
-    const QString path = QDir(folder).filePath(u"targets.txt"_qs);
-    QString error;
-    if (!WriteIpListFile(path, items, &error))
-        qFatal("%s", qPrintable(error));
-    return path;
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
+    QFile f(QDir(dataFolder).filePath(ResultFileName));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-
 } // namespace
 
 class TestHeadless : public QObject
@@ -68,19 +57,16 @@ void TestHeadless::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("said"); // on the standard output for 0, else the error
+    QTest::addColumn<QByteArray>("said"); // on the standard output for 0, else on the error
     QTest::newRow("help") << QStringList{u"--help"_qs} << 0 << QByteArray("Usage: netvane [--headless");
     QTest::newRow("version") << QStringList{u"-v"_qs} << 0 << QByteArray("Netvane 9.10\n");
     QTest::newRow("unknown option") << QStringList{u"--bogus"_qs} << 2 << QByteArray("unknown option --bogus");
-    QTest::newRow("stray argument") << QStringList{u"--headless"_qs, u"now"_qs} << 2
-                                    << QByteArray("unexpected argument now");
     QTest::newRow("option without --headless") << QStringList{u"--list=a.txt"_qs} << 2
                                                << QByteArray("--list is an option of --headless");
     QTest::newRow("value missing") << QStringList{u"--headless"_qs, u"--data"_qs} << 2
                                    << QByteArray("--data needs a value");
-    QTest::newRow("address not literal, never looked up")
-        << QStringList{u"--headless"_qs, u"--metrics"_qs, u"localhost:9374"_qs} << 2
-        << QByteArray("\"localhost\" is no IPv4 address");
+    QTest::newRow("no look-up of a name") << QStringList{u"--headless"_qs, u"--metrics"_qs, u"localhost:80"_qs}
+                                          << 2 << QByteArray("\"localhost\" is no IPv4 address");
 }
 
 void TestHeadless::commandLine()
@@ -90,20 +76,19 @@ void TestHeadless::commandLine()
     QFETCH(QByteArray, said);
     IsolatedFolders folders;
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(u"QT_QPA_PLATFORM"_qs);
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment([] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"QT_QPA_PLATFORM"_qs);
+        return env;
+    }());
     p.start(Program, arguments);
     QVERIFY(p.waitForFinished(20000));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), exitCode);
     const QByteArray out = p.readAllStandardOutput();
     const QByteArray err = p.readAllStandardError();
     QVERIFY2((exitCode == 0 ? out : err).contains(said), (out + err).constData());
-    if (exitCode == 2)
-        QVERIFY2(err.contains("Usage: netvane"), err.constData());
-    // Nothing ran: no data folder file was written.
-    QVERIFY(!QFile::exists(QDir(folders.dataFolder()).filePath(ResultFileName)));
+    QCOMPARE(err.contains("Usage: netvane"), exitCode == 2);
+    QVERIFY(resultFile(folders.dataFolder()).isEmpty()); // nothing ran
 }
 
 void TestHeadless::refusalKeepsThePreviousResults_data()
@@ -112,10 +97,9 @@ void TestHeadless::refusalKeepsThePreviousResults_data()
     QTest::addColumn<QByteArray>("said");
     QTest::newRow("no list in the data folder") << u"no list"_qs << QByteArray("there is no list at");
     QTest::newRow("a list without targets") << u"empty list"_qs << QByteArray("gives no target to ping");
-    QTest::newRow("a saved interval that cannot be used") << u"interval"_qs
-                                                         << QByteArray("Inalid Test Interval.");
-    QTest::newRow("the endpoint's port is taken") << u"port taken"_qs << QByteArray("Cannot serve the metrics on");
-    QTest::newRow("another run on the data folder") << u"second run"_qs << QByteArray("already runs on the data folder");
+    QTest::newRow("a saved interval that cannot be used") << u"interval"_qs << QByteArray("Inalid Test Interval.");
+    QTest::newRow("the endpoint's port is taken") << u"port"_qs << QByteArray("Cannot serve the metrics on");
+    QTest::newRow("another run on the data folder") << u"second"_qs << QByteArray("already runs on the data folder");
 }
 
 void TestHeadless::refusalKeepsThePreviousResults()
@@ -123,37 +107,31 @@ void TestHeadless::refusalKeepsThePreviousResults()
     QFETCH(QString, why);
     QFETCH(QByteArray, said);
     IsolatedFolders folders;
-    QDir().mkpath(folders.dataFolder());
-    const QString resultPath = QDir(folders.dataFolder()).filePath(ResultFileName);
     const QByteArray previous = "1,1,1\r\n2026,12,07,21,05,09,127.0.0.1,32,0,64,0\r\n";
-    WriteFileBytes(resultPath, previous);
-
-    QStringList arguments{u"--list"_qs, writeList(folders.path(), {u"A127.0.0.1"_qs})};
+    WriteFileBytes(QDir(folders.dataFolder()).filePath(ResultFileName), previous);
+    QStringList arguments{u"--list"_qs, WriteList(folders.path(), {u"A127.0.0.1"_qs})};
     QTcpServer taken;
     std::unique_ptr<HeadlessChild> first;
-    if (why == u"no list") {
+    if (why == u"no list")
         arguments.clear();
-    } else if (why == u"empty list") {
-        arguments = QStringList{u"--list"_qs, writeList(folders.path(), {})};
-    } else if (why == u"interval") {
+    else if (why == u"empty list")
+        arguments = QStringList{u"--list"_qs, WriteList(folders.path(), {})};
+    else if (why == u"interval")
         WriteSettings({{u"Default_Interval"_qs, u"abc"_qs}});
-    } else if (why == u"port taken") {
-        QVERIFY(taken.listen(QHostAddress::LocalHost));
+    else if (why == u"port" && taken.listen(QHostAddress::LocalHost))
         arguments << u"--metrics"_qs << u"127.0.0.1:%1"_qs.arg(taken.serverPort());
-    } else {
+    else if (why == u"second")
         first = std::make_unique<HeadlessChild>(Program, arguments);
-        QVERIFY2(first->waitForMetrics(), first->errorText().constData());
-    }
-    const QByteArray before = readBytes(resultPath);
+    QVERIFY(!first || first->waitForMetrics());
+    const QByteArray before = resultFile(folders.dataFolder());
 
     HeadlessChild refused(Program, arguments);
     QVERIFY(refused.process().waitForFinished(30000));
     QCOMPARE(refused.process().exitCode(), 1);
     QVERIFY2(refused.errorText().contains(said), refused.errorText().constData());
-    if (!first)
-        QCOMPARE(readBytes(resultPath), previous);
-    else
-        QVERIFY(readBytes(resultPath).startsWith(before)); // the first run's file, still growing
+    // Untouched, or the first run's file still growing.
+    QVERIFY(resultFile(folders.dataFolder()).startsWith(first ? before : previous));
+    QCOMPARE(resultFile(folders.dataFolder()) == previous, !first);
 }
 
 void TestHeadless::fullDiskEndsTheRunWithItsReason()
@@ -164,18 +142,16 @@ void TestHeadless::fullDiskEndsTheRunWithItsReason()
     if (QString why; !disk.mount(data, &why))
         QSKIP(qPrintable(why));
     WriteSettings({{u"Default_Interval"_qs, u"10"_qs}});
-    HeadlessChild run(Program, {u"--list"_qs, writeList(folders.path(), {u"A127.0.0.1"_qs}), u"--data"_qs, data});
+    HeadlessChild run(Program, {u"--list"_qs, WriteList(folders.path(), {u"A127.0.0.1"_qs}), u"--data"_qs, data});
     QVERIFY2(run.waitForMetrics(), run.errorText().constData());
     QTRY_VERIFY_WITH_TIMEOUT(ResultFileEchoes(data).size() >= 5, 10000);
     disk.fill();
-    // The echo that finds the disk full ends the run, which says so; every line
-    // before it is whole.
+    // Nobody would press Stop: the run ends by itself, says why, and every line is whole.
     QVERIFY(run.process().waitForFinished(20000));
     QCOMPARE(run.process().exitCode(), 1);
     QVERIFY2(run.errorText().contains("Cannot write the result file: No space left on device"),
              run.errorText().constData());
-    const QByteArray file = readBytes(QDir(data).filePath(ResultFileName));
-    QVERIFY(file.endsWith("\r\n"));
+    QVERIFY(resultFile(data).endsWith("\r\n"));
     for (const QByteArray &line : ResultFileEchoes(data))
         QCOMPARE(line.split(',').size(), 11);
 }
@@ -192,93 +168,78 @@ void TestHeadless::signalStopsAndTheWindowReloadsWhole()
     QFETCH(int, signalNumber);
     IsolatedFolders folders;
     WriteSettings({{u"Default_Interval"_qs, u"20  Milliseconds"_qs}, {u"Default_RepeatIP"_qs, u"2"_qs}});
-    const QString list = writeList(folders.path(), {u"A127.0.0.1"_qs, u"BLoop,127.0.0.2,127.0.0.3"_qs});
+    const QString list = WriteList(folders.path(), {u"A127.0.0.1"_qs, u"BLoop,127.0.0.2,127.0.0.3"_qs});
     HeadlessChild run(Program, {u"--list"_qs, list, u"--data"_qs, folders.dataFolder()});
     QVERIFY2(run.waitForMetrics(), run.errorText().constData());
     QTRY_VERIFY_WITH_TIMEOUT(ResultFileEchoes(folders.dataFolder()).size() >= 30, 20000);
-
     QVERIFY(run.stop(signalNumber));
     QCOMPARE(run.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process().exitCode(), 0);
-    const QByteArray file = readBytes(QDir(folders.dataFolder()).filePath(ResultFileName));
-    QVERIFY2(file.startsWith("3,1,2\r\n"), file.left(20).constData());
-    QVERIFY2(file.endsWith("\r\n"), "the result file does not end at a whole line");
+    const QByteArray file = resultFile(folders.dataFolder());
+    QVERIFY2(file.startsWith("3,1,2\r\n") && file.endsWith("\r\n"), file.right(80).constData());
+    // Each tick: every target twice, in list order, each answered.
     const QList<QByteArray> echoes = ResultFileEchoes(folders.dataFolder());
-    // Each tick: every target twice, in list order.
-    const QList<QByteArray> order{"127.0.0.1", "127.0.0.1", "127.0.0.2", "127.0.0.2", "127.0.0.3", "127.0.0.3"};
-    for (qsizetype i = 0; i < echoes.size(); ++i) {
-        const QList<QByteArray> f = echoes[i].split(',');
-        QCOMPARE(f.size(), 11);
-        QCOMPARE(f[6], order[i % order.size()]);
-        QCOMPARE(f[10], QByteArray("0"));
-    }
+    for (qsizetype i = 0; i < echoes.size(); ++i)
+        QCOMPARE(echoes[i].split(',').mid(6), (QList<QByteArray>{"127.0.0." + QByteArray::number(i / 2 % 3 + 1),
+                                                                 "32", echoes[i].split(',').value(8), "64", "0"}));
 
-    // The window shows the run again, every echo of it.
     ScriptedUi ui;
-    FormTester window;
+    FormTester window; // shows the run again, every echo of it
     QCOMPARE(window.pingTest()->log().size(), echoes.size());
     QCOMPARE(window.pingTest()->stats().sent, echoes.size());
     QCOMPARE(window.pingTest()->stats().lost, 0);
     QCOMPARE(window.pingTest()->targets().size(), 3);
-    QCOMPARE(window.pingTest()->targets().at(1).name, u"127.0.0.2"_qs);
     QVERIFY2(ui.boxes.isEmpty(), qPrintable(ui.texts().join(u'\n')));
 }
 
 void TestHeadless::badClientsStallNothing()
 {
     IsolatedFolders folders;
-    RaiseOpenFileLimit();
+    rlimit files = {};
+    ::getrlimit(RLIMIT_NOFILE, &files); // room for 1,000 connections of our own
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
     WriteSettings({{u"Default_Interval"_qs, u"10  Milliseconds"_qs}});
-    HeadlessChild run(Program, {u"--list"_qs, writeList(folders.path(), {u"A127.0.0.1"_qs})});
+    HeadlessChild run(Program, {u"--list"_qs, WriteList(folders.path(), {u"A127.0.0.1"_qs})});
     QVERIFY2(run.waitForMetrics(), run.errorText().constData());
     QTRY_VERIFY_WITH_TIMEOUT(ResultFileEchoes(folders.dataFolder()).size() >= 50, 20000);
 
-    // 1,000 connections at once, each a different kind of trouble.
+    // 1,000 connections at once, each a kind of trouble.
     const qsizetype echoesBefore = ResultFileEchoes(folders.dataFolder()).size();
     QElapsedTimer during;
     during.start();
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
     const QList<QByteArray> troubles{
-        QByteArray("GARBAGE\x00\xff\r\n\r\n", 13),                               // no request line at all
-        "GET /metrics HTTP/9.9 extra words\r\n\r\n",                          // a malformed one
-        "GET /metrics HTTP/1.1\r\nX-Big: " + QByteArray(200000, 'a') + "\r\n\r\n", // oversized header
+        QByteArray("GARBAGE\x00\xff\r\n\r\n", 13),
+        "GET /metrics HTTP/9.9 extra words\r\n\r\n",
+        "GET /metrics HTTP/1.1\r\nX-Big: " + QByteArray(200000, 'a') + "\r\n\r\n",
         "POST /metrics HTTP/1.1\r\nContent-Length: 100000000\r\n\r\n" + QByteArray(100000, 'b'),
-        "GET /metrics HTTP/1.1\r\nHost: x\r\n",                               // never finished
+        "GET /metrics HTTP/1.1\r\nHost: x\r\n", // never finished
     };
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i < 1000; ++i) {
-        auto socket = std::make_unique<QTcpSocket>();
-        QTcpSocket *s = socket.get();
+        QTcpSocket *s = clients.emplace_back(std::make_unique<QTcpSocket>()).get();
         connect(s, &QTcpSocket::connected, s, [s, trouble = troubles[i % troubles.size()]] { s->write(trouble); });
-        socket->connectToHost(QHostAddress::LocalHost, run.port());
-        clients.push_back(std::move(socket));
+        s->connectToHost(QHostAddress::LocalHost, run.port());
     }
-    // A slow client sends a request a few bytes at a time while /metrics is asked for.
+    // A slow client sends its request a few bytes at a time; /metrics answers meanwhile.
     QTcpSocket slow;
     slow.connectToHost(QHostAddress::LocalHost, run.port());
     QVERIFY(slow.waitForConnected(10000));
     const QByteArray slowRequest = "GET /metrics HTTP/1.1\r\nHost: slow\r\n\r\n";
     for (int i = 0; i < 10; ++i) {
         slow.write(slowRequest.mid(i * 4, 4));
-        slow.flush();
         QTest::qWait(100);
-        if (i % 3 == 0) {
-            const HttpAnswer answer = HttpGet(run.port(), "/metrics");
-            QCOMPARE(answer.status, 200);
-            QVERIFY(answer.body.contains("netvane_echoes_sent_total{host=\"127.0.0.1\",target=\"127.0.0.1\"}"));
-        }
+        if (i % 3 == 0)
+            QCOMPARE(HttpGet(run.port(), "/metrics").status, 200);
     }
-    QTest::qWait(1000);
-    // The slow request is answered too, once it is whole.
     QTRY_VERIFY_WITH_TIMEOUT(slow.bytesAvailable() > 0, 5000);
     QVERIFY(slow.readAll().startsWith("HTTP/1.1 200 OK"));
-    const HttpAnswer during1000 = HttpGet(run.port(), "/metrics");
-    QCOMPARE(during1000.status, 200);
+    const HttpAnswer page = HttpGet(run.port(), "/metrics");
+    QCOMPARE(page.status, 200);
     const double seconds = during.elapsed() / 1000.0;
     const qsizetype echoed = ResultFileEchoes(folders.dataFolder()).size() - echoesBefore;
     qInfo("%lld echoes in %.1f s while 1,000 clients misbehaved", qlonglong(echoed), seconds);
-    // A stall, not a speed: at 10 ms the echoes would be about 100 a second.
-    QVERIFY2(echoed >= seconds * 100 * 0.5,
-             qPrintable(u"%1 echoes in %2 s while 1,000 clients misbehaved"_qs.arg(echoed).arg(seconds)));
+    QVERIFY(echoed >= seconds * 100 * 0.5); // a stall, not a speed: about 100 a second
     clients.clear();
 
     // The page passes Prometheus's own check.
@@ -287,13 +248,10 @@ void TestHeadless::badClientsStallNothing()
         QSKIP("promtool (Debian package prometheus) is not installed: the page is not checked");
     QProcess check;
     check.start(promtool, {u"check"_qs, u"metrics"_qs});
-    QVERIFY(check.waitForStarted());
-    check.write(during1000.body);
+    check.write(page.body);
     check.closeWriteChannel();
     QVERIFY(check.waitForFinished(20000));
     QVERIFY2(check.exitCode() == 0, (check.readAll() + check.readAllStandardError()).constData());
-    QVERIFY(run.stop(SIGTERM));
-    QCOMPARE(run.process().exitCode(), 0);
 }
 
 QTEST_MAIN(TestHeadless)

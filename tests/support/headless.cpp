@@ -1,12 +1,12 @@
 #include "support/headless.h"
 
 #include "app/appsettings.h"
+#include "iplist/iplistfile.h"
 #include "ping/resultstore.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -15,18 +15,16 @@
 #include <QTimer>
 
 #include <csignal>
-#include <sys/resource.h>
 
 namespace netvane::test {
 
 HeadlessChild::HeadlessChild(const QString &program, const QStringList &arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(QString::fromLatin1(name));
+    for (const QString &name : {u"QT_QPA_PLATFORM"_qs, u"DISPLAY"_qs, u"WAYLAND_DISPLAY"_qs})
+        env.remove(name);
     m_process.setProcessEnvironment(env);
-    QStringList all{u"--headless"_qs};
-    all << arguments;
+    QStringList all = QStringList{u"--headless"_qs} + arguments;
     if (!arguments.contains(u"--metrics"_qs))
         all << u"--metrics"_qs << u"127.0.0.1:0"_qs;
     m_process.start(program, all);
@@ -34,16 +32,13 @@ HeadlessChild::HeadlessChild(const QString &program, const QStringList &argument
 
 HeadlessChild::~HeadlessChild()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 QByteArray HeadlessChild::errorText()
 {
-    m_error += m_process.readAllStandardError();
-    return m_error;
+    return m_error += m_process.readAllStandardError();
 }
 
 bool HeadlessChild::waitForMetrics(int timeoutMs)
@@ -51,14 +46,11 @@ bool HeadlessChild::waitForMetrics(int timeoutMs)
     static const QRegularExpression said(u"metrics at http://\\S+:(\\d+)/metrics"_qs);
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < timeoutMs) {
-        const QRegularExpressionMatch m = said.match(QString::fromLocal8Bit(errorText()));
-        if (m.hasMatch()) {
+    while (waited.elapsed() < timeoutMs && m_process.state() != QProcess::NotRunning) {
+        if (const auto m = said.match(QString::fromLocal8Bit(errorText())); m.hasMatch()) {
             m_port = quint16(m.captured(1).toUInt());
             return true;
         }
-        if (m_process.state() == QProcess::NotRunning)
-            return false;
         m_process.waitForReadyRead(100);
     }
     return false;
@@ -81,29 +73,22 @@ HttpAnswer HttpGet(quint16 port, const QByteArray &path, const QList<QPair<QByte
     for (const auto &[name, value] : headers)
         request.setRawHeader(name, value);
     request.setTransferTimeout(timeoutMs);
-    QNetworkReply *reply = manager.get(request);
+    std::unique_ptr<QNetworkReply> reply(manager.get(request));
     QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(timeoutMs + 1000, &loop, &QEventLoop::quit);
     loop.exec();
-    HttpAnswer answer;
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    answer.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    answer.body = reply->readAll();
-    reply->deleteLater();
-    return answer;
+    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+            reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->readAll()};
 }
 
 QList<QByteArray> ResultFileEchoes(const QString &dataFolder)
 {
     QFile file(QDir(dataFolder).filePath(ResultFileName));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
+    QList<QByteArray> lines = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().split('\n')
+                                                              : QList<QByteArray>();
     if (!lines.isEmpty())
-        lines.removeFirst();   // the header
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();    // after the last line end
+        lines.removeFirst(); // the header
     for (QByteArray &line : lines)
         line = line.trimmed();
     return lines;
@@ -112,23 +97,21 @@ QList<QByteArray> ResultFileEchoes(const QString &dataFolder)
 void WriteSettings(const QList<QPair<QString, QString>> &values)
 {
     AppSettings settings;
-    for (const auto &[name, value] : values) {
-        for (int k = 0; k < AppSettings::KeyCount; ++k) {
+    for (int k = 0; k < AppSettings::KeyCount; ++k)
+        for (const auto &[name, value] : values)
             if (AppSettings::keyName(AppSettings::Key(k)) == name)
                 settings.setValue(AppSettings::Key(k), value);
-        }
-    }
     QString error;
     QVERIFY2(settings.save(&error), qPrintable(error));
 }
 
-void RaiseOpenFileLimit()
+QString WriteList(const QString &folder, const QStringList &items)
 {
-    rlimit limit = {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
+    const QString path = QDir(folder).filePath(u"targets.txt"_qs);
+    QString error;
+    if (!WriteIpListFile(path, items, &error))
+        qFatal("%s", qPrintable(error));
+    return path;
 }
 
 } // namespace netvane::test

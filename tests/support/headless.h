@@ -1,6 +1,6 @@
 #pragma once
-// The real program run headless as a child process, as on a bare server (no display
-// variables), and a plain HTTP GET for its metrics endpoint.
+// The real program run headless as a child, as on a bare server (no display
+// variables), and what its tests read and write around it.
 
 #include <QByteArray>
 #include <QList>
@@ -13,19 +13,16 @@ namespace netvane::test {
 class HeadlessChild final
 {
 public:
-    // Starts `program --headless ARGUMENTS` with the endpoint on a free loopback port
-    // unless the arguments name one.
+    // `program --headless ARGUMENTS`, serving on a free loopback port unless told.
     HeadlessChild(const QString &program, const QStringList &arguments);
-    ~HeadlessChild(); // a child still running is killed
+    ~HeadlessChild(); // kills a child still running
 
-    // Until the run says where its metrics are; false when it ended or said nothing.
+    // Until the run says where its metrics are; false when it ended first.
     bool waitForMetrics(int timeoutMs = 30000);
     quint16 port() const { return m_port; }
-    // Sends the signal and waits for the end; false when it did not end in time.
-    bool stop(int signalNumber, int timeoutMs = 20000);
+    bool stop(int signalNumber, int timeoutMs = 20000); // false: still running
     QProcess &process() { return m_process; }
-    // All the child wrote on its standard error so far.
-    QByteArray errorText();
+    QByteArray errorText(); // its standard error so far
 
 private:
     QProcess m_process;
@@ -35,22 +32,16 @@ private:
 
 struct HttpAnswer {
     int status = 0; // 0: no answer
-    QByteArray contentType;
-    QByteArray body;
+    QByteArray contentType, body;
 };
-
-// GET http://127.0.0.1:PORT/PATH with the given headers.
 HttpAnswer HttpGet(quint16 port, const QByteArray &path,
                    const QList<QPair<QByteArray, QByteArray>> &headers = {}, int timeoutMs = 10000);
 
-// The result file's echo lines (its header left out); empty when it is missing.
+// The result file's echo lines, its header left out.
 QList<QByteArray> ResultFileEchoes(const QString &dataFolder);
-
-// Writes a settings file with these texts (key name -> value).
+// A settings file with these values (key name, value).
 void WriteSettings(const QList<QPair<QString, QString>> &values);
-
-// Raises this process's open-file limit as far as it may go (a test that opens
-// many connections).
-void RaiseOpenFileLimit();
+// A list file of these items in the folder; its path.
+QString WriteList(const QString &folder, const QStringList &items);
 
 } // namespace netvane::test
