@@ -216,7 +216,7 @@ bool AppSettings::save(QString *error) const
         content += keyName(Key(k)).toLatin1() + '=' + escapedValue(m_values[size_t(k)]) + '\n';
     QDir().mkpath(QFileInfo(path).absolutePath());
     QString why;
-    if (ReplaceFile(path, content, &why))
+    if (ReplaceFile(path, content, &why, FileAccess::OwnerOnly))
         return true;
     if (error)
         *error = u"Cannot save the settings in "_qs + QDir::toNativeSeparators(path) + u": "_qs + why;

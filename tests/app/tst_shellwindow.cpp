@@ -387,7 +387,7 @@ void TestShellWindow::openLogFileChooser()
     QCOMPARE(r.title, u"Open Log File"_qs);
     QCOMPARE(r.filterName, u"Text/CSV Files (*.txt;*.csv)"_qs);
     QCOMPARE(r.filterPattern, u"*.txt;*.csv"_qs);
-    QCOMPARE(r.initialFolder, DocumentsFolder());
+    QCOMPARE(r.initialFolder, FirstDialogFolder());
     QCOMPARE(LastDialogFolder(), QString()); // a cancel changes nothing
     QVERIFY(m_ui->boxes.isEmpty());
 }
