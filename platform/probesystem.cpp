@@ -43,6 +43,17 @@ bool parseAddress(const std::string &text, unsigned *hostOrder)
     return true;
 }
 
+bool canOpenEchoSocket()
+{
+    for (const int type : {SOCK_DGRAM, SOCK_RAW}) {
+        Fd s;
+        s.fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (s.fd >= 0)
+            return true;
+    }
+    return false;
+}
+
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs)
 {
     Echo echo;

@@ -17,6 +17,9 @@ struct Echo {
     unsigned ttl = 0;
 };
 
+// True when an ICMP echo socket (datagram, else raw) can be opened here.
+bool canOpenEchoSocket();
+
 // One echo request with the given payload, waiting up to timeoutMs. An invalid
 // address, a socket that cannot be opened or any error counts as no answer.
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs);

@@ -234,6 +234,33 @@ bool ChildHasExited(qint64 pid)
     return done != 0; // the pid itself once ended; -1 (no such child) counts as ended
 }
 
+int RunAndWait(const QString &program, const QStringList &arguments, int timeoutMs,
+               QString *error)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start();
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return -1;
+    };
+    if (!process.waitForStarted(timeoutMs))
+        return fail(process.errorString());
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return fail(u"it did not end within %1 ms"_qs.arg(timeoutMs));
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
+        return fail(u"it was ended by a signal"_qs);
+    return process.exitCode();
+}
+
 bool ProcessIsRunning(qint64 pid)
 {
     char state = 0;

@@ -39,6 +39,12 @@ qint64 StartChild(const QString &program, const QStringList &arguments, QString 
 // it runs. A pid that is no child of ours counts as ended.
 bool ChildHasExited(qint64 pid);
 
+// Runs program with no input or output and waits up to timeoutMs for it to end.
+// Its exit code, or -1 with the reason in *error (it could not be started, was
+// ended by a signal, or did not end in time and was killed).
+int RunAndWait(const QString &program, const QStringList &arguments, int timeoutMs,
+               QString *error = nullptr);
+
 // True while pid names a live process (not a zombie).
 bool ProcessIsRunning(qint64 pid);
 

@@ -186,7 +186,11 @@ ScanPanel::~ScanPanel() = default;
 void ScanPanel::installProbe(const QString &dataFolder)
 {
     m_probeError.clear();
-    m_probePath = InstallProbeProgram(dataFolder, &m_probeError);
+    QString dataFolderProblem;
+    m_probePath = InstallProbeProgram(dataFolder, &m_probeError, {}, &dataFolderProblem);
+    // Said at once, as for every other data file whose path holds something wrong.
+    if (!dataFolderProblem.isEmpty())
+        MsgBox(dataFolderProblem, BoxIcon::Exclamation);
     QString error;
     if (!m_channel->open(&error) && m_probeError.isEmpty())
         m_probeError = u"the answer channel cannot be opened: "_qs + error;
@@ -282,6 +286,15 @@ void ScanPanel::StartScan()
         m_owner->LeaveBusy();
         return;
     }
+    // A probe that cannot send would report every address "Dead": said once, here.
+    const ProbeChoice probe = ChooseProbeProgram(m_probePath);
+    if (probe.path.isEmpty()) {
+        m_tally.expected = 0;
+        m_timerS1->stop();
+        m_owner->LeaveBusy();
+        MsgBox(probe.problem, BoxIcon::Exclamation);
+        return;
+    }
 
     QStringList addresses;
     addresses.reserve(table.targetCount());
@@ -302,7 +315,7 @@ void ScanPanel::StartScan()
         const qint64 launchedAtNs = clock.nsecsElapsed();
         const QString line = handle + u',' + addresses.at(i) + u',' + QString::number(i)
                              + u",,,,,"_qs + QString::number(PacingCount);
-        const qint64 pid = platform::StartChild(m_probePath, {line}, &launchError);
+        const qint64 pid = platform::StartChild(probe.path, {line}, &launchError);
         if (pid == 0) {
             // Nothing was started for this address: the scan ends with the launched ones.
             m_tally.expected = m_tally.launched;

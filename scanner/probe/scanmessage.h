@@ -24,7 +24,12 @@ constexpr std::size_t MaxText = TextBuffer - 1;
 constexpr std::size_t KindBytes = sizeof(std::uint32_t);
 constexpr std::size_t MaxDatagram = KindBytes + TextBuffer;
 
-// The abstract socket name (without its leading NUL) for a main process id.
+// The probe started with this one argument only says, by its exit code, whether it
+// can open an echo socket: 0 when it can, NoEchoSocketExit when it cannot.
+inline constexpr const char *EchoCheckArgument = "--echo-check";
+constexpr int NoEchoSocketExit = 3;
+
+// The abstract socket name (without its leading NUL) for a window handle.
 inline std::string channelName(std::string_view handle)
 {
     return "netvane-scan." + std::string(handle);
