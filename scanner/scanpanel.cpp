@@ -307,7 +307,7 @@ void ScanPanel::StartScan()
     // One probe per address, each start at least 10 ms after the one before; the
     // window keeps working (answers arrive, the grid is redrawn) in between, and that
     // work is part of the 10 ms rather than added to them.
-    const QString handle = platform::ScanChannel::handle();
+    const QString handle = m_channel->handle();
     QElapsedTimer clock;
     clock.start();
     QString launchError;

@@ -4,7 +4,7 @@
 //   "INDEX,TIME,TTL,HOST,MAC"   (the address answered; HOST and MAC may be empty)
 //   "INDEX,Dead"                (no answer to either echo)
 // sent as one datagram to the main window's channel, an abstract Unix socket named
-// after the main process id (the "window handle" of the command line). The datagram
+// after the "window handle" of the command line (a random decimal number). The datagram
 // is a 4-byte kind (3 for a scan answer, in host order) followed by the text and
 // its closing NUL, at most 257 bytes. Plain C++: the probe program links no Qt.
 
