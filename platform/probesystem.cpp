@@ -14,6 +14,8 @@
 #include <netinet/ip_icmp.h>
 #include <poll.h>
 #include <sched.h>
+#include <csignal>
+#include <sys/prctl.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -209,6 +211,11 @@ bool startCopyOfSelf(const std::string &argument)
     char *argv[] = {self, arg.data(), nullptr};
     pid_t pid = 0;
     return ::posix_spawn(&pid, self, nullptr, nullptr, argv, environ) == 0;
+}
+
+void endWithParent()
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
 void yieldOnce()

@@ -37,6 +37,10 @@ bool sendToChannel(const std::string &name, const std::string &datagram);
 // Starts this same executable again with one argument, without waiting for it.
 bool startCopyOfSelf(const std::string &argument);
 
+// This process gets SIGKILL when the process that started it ends (a killed window
+// leaves no command running on).
+void endWithParent();
+
 // Gives the processor to others once.
 void yieldOnce();
 

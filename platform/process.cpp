@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/types.h>
@@ -177,7 +178,15 @@ int openPidDescriptor(pid_t pid)
 
 void StartInOwnProcessGroup(QProcess &process)
 {
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        // A killed window takes its commands with it, so that none keeps appending to
+        // its files; a parent gone already (before the request) is caught here.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
 }
 
 void KillProcessGroup(qint64 pid)

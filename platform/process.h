@@ -15,7 +15,10 @@ class QProcess;
 
 namespace netvane::platform {
 
-// Puts the child that `process` starts next into a new process group of its own.
+// Puts the child that `process` starts next into a new process group of its own,
+// ended (SIGKILL) when this process ends, even by a kill. The signal comes when the
+// thread that started the child ends: start such children from a thread that lives
+// as long as the program.
 void StartInOwnProcessGroup(QProcess &process);
 
 // SIGKILL to the whole process group led by pid (a running child started with
