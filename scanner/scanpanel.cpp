@@ -1,6 +1,7 @@
 #include "scanner/scanpanel.h"
 
 #include "app/formtester.h"
+#include "app/schedulepanel.h"
 #include "console/classdos.h"
 #include "console/consolepanel.h"
 #include "iplist/dialogstate.h"
@@ -238,6 +239,8 @@ void ScanPanel::StartScan()
     show();
     for (QLabel *label : {m_labelTotal, m_labelActive, m_labelInactive, m_label9})
         label->clear();
+    // An armed schedule is given up: its caption goes, so it must not fire unseen.
+    m_owner->schedulePanel()->selectImmediately();
     m_owner->pingPanel()->title(0)->clear();
     m_startSeconds = secondsOfDay();
     m_owner->EnterBusy();

@@ -206,9 +206,15 @@ void TracertPanel::reload(const QString &prefix, const QString &hostCount, const
 void TracertPanel::leaveDisplay()
 {
     m_showing = false;
+    hideJumpControls();
+}
+
+void TracertPanel::hideJumpControls()
+{
     m_traceIP->hide();
     for (QPushButton *b : m_cmdJumpTo)
         b->hide();
+    m_pingPanel->title(3)->hide();
 }
 
 void TracertPanel::showCaption(const QString &caption)
