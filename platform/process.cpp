@@ -399,18 +399,3 @@ void ConsoleWindows::closeAll()
 }
 
 } // namespace netvane::platform
-
-namespace netvane::platform {
-
-bool StartHidden(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    return process.startDetached();
-}
-
-} // namespace netvane::platform

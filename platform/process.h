@@ -100,11 +100,3 @@ private:
 };
 
 } // namespace netvane::platform
-
-namespace netvane::platform {
-
-// Starts a program with no window and does not wait for it. False when it could
-// not be started.
-bool StartHidden(const QString &program, const QStringList &arguments);
-
-} // namespace netvane::platform

@@ -548,7 +548,8 @@ void ScanPanel::ExportScanResults(const QString &extension)
                                               m_labelActive->text(), m_labelInactive->text(), now);
     QString error;
     if (!WriteTextLines(path, lines, &error)) {
-        MsgBox(u"Export Fail."_qs + (error.isEmpty() ? QString() : u"\r\n\r\n"_qs + error),
+        // The system's reason goes on a line of its own below the box's text.
+        MsgBox(u"Export Fail."_qs + (error.isEmpty() ? QString() : u"\r\n"_qs + error),
                BoxIcon::Exclamation);
         return;
     }

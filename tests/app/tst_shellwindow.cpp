@@ -434,6 +434,20 @@ void TestShellWindow::helpTurnsItsEightPages()
     const QSize panel = m_window->pingPanel()->size();
     QVERIFY2(qAbs(double(ping.width()) / ping.height() - double(panel.width()) / panel.height()) < 0.02,
              qPrintable(u"%1x%2 %3x%4"_qs.arg(ping.width()).arg(ping.height()).arg(panel.width()).arg(panel.height())));
+    // The hibernation line asks first, and says when its command fails (here one that
+    // cannot change this machine).
+    help->setHibernateProgram(m_folders->path() + u"/no-such-systemctl"_qs);
+    m_ui->clear();
+    m_ui->answers.enqueue(BoxAnswer::No);
+    QTest::mouseClick(help->findChild<QLabel *>(u"Text1_20"_qs), Qt::LeftButton);
+    QCOMPARE(m_ui->boxes.size(), 1);
+    QCOMPARE(m_ui->boxes[0].buttons, BoxButtons::YesNo);
+    QVERIFY2(m_ui->boxes[0].text.contains(u"for every user"_qs), qPrintable(m_ui->boxes[0].text));
+    m_ui->answers.enqueue(BoxAnswer::Yes);
+    QTest::mouseClick(help->findChild<QLabel *>(u"Text1_20"_qs), Qt::LeftButton);
+    QTRY_COMPARE(m_ui->boxes.size(), 3);
+    QVERIFY2(m_ui->boxes[2].text.startsWith(u"Hibernation could not be turned off: "_qs),
+             qPrintable(m_ui->boxes[2].text));
     help->findChild<QPushButton *>(u"Command1"_qs)->click();
     QVERIFY(!help->isVisible());
 }
