@@ -1,4 +1,5 @@
 #include "app/formtester.h"
+#include "monitor/commandline.h"
 #include "platform/datafolder.h"
 #include "platform/singleinstance.h"
 #include "platform/widgetdialogs.h"
@@ -10,6 +11,11 @@
 
 int main(int argc, char *argv[])
 {
+    // With arguments there is no window: the headless run, help or version need no
+    // display, so no QApplication is made for them.
+    if (argc > 1)
+        return netvane::RunCommandLine(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Netvane"_qs);
     QGuiApplication::setDesktopFileName(u"netvane"_qs);

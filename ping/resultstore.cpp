@@ -14,7 +14,7 @@ bool PingResultStore::create(const QString &folder, int targetCount, int sizeSte
         return false;
     const QString targetPath = QDir(folder).filePath(TargetFileName);
     QFile::remove(targetPath);
-    if (!WriteTextLines(targetPath, targetNames, error)) {
+    if (!WriteTextLines(targetPath, targetNames, error, nullptr, FileAccess::OwnerOnly)) {
         close(); // no test starts on a half-made store
         return false;
     }
@@ -29,7 +29,7 @@ bool PingResultStore::createResultFile(const QString &folder, int targetCount, i
     const QString resultPath = QDir(folder).filePath(ResultFileName);
     m_path = resultPath;
     QFile::remove(resultPath);
-    if (!m_result.open(resultPath)
+    if (!m_result.open(resultPath, FileAccess::OwnerOnly)
         || !m_result.writeLine(QString::number(targetCount) + u',' + QString::number(sizeStepLength)
                                + u',' + QString::number(repeat))) {
         if (error)
@@ -56,7 +56,7 @@ bool PingResultStore::append(const QString &line)
 bool WriteTargetFile(const QString &folder, const TargetList &targets, const std::atomic<bool> &cancel,
                      std::atomic<qsizetype> &written, QString *error)
 {
-    FileReplacer file(QDir(folder).filePath(TargetFileName));
+    FileReplacer file(QDir(folder).filePath(TargetFileName), FileAccess::OwnerOnly);
     if (!file.open()) {
         if (error)
             *error = file.errorString();

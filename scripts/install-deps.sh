@@ -8,6 +8,11 @@ set -eu
 # cap_net_raw; clang builds the sanitized suite and the fuzz targets.
 packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev iproute2 util-linux procps
           iputils-ping iputils-tracepath hostname systemd ieee-data libcap2-bin clang)
+# The metrics endpoint: prometheus-cpp keeps and writes the figures, Qt HTTP Server
+# serves them (its CMake files need the WebSockets module's); the tests scrape it
+# with a real Prometheus and check its page with promtool (both in "prometheus").
+packages+=(prometheus-cpp-dev qt6-httpserver-dev qt6-websockets-dev)
+packages+=(prometheus)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,15 +9,20 @@ if ! command -v traceroute >/dev/null 2>&1 && ! [ -x /usr/sbin/traceroute ]; the
     echo "installing traceroute for the benchmarks"
     $SUDO apt-get install -y -q traceroute >/dev/null || echo "WARNING: could not install traceroute"
 fi
-# The scan benchmark prints fping's figures beside its own.
-if ! command -v fping >/dev/null 2>&1; then
+# A peer a benchmark prints beside its own figures, installed when missing.
+install_peer() { # PACKAGE COMMAND
+    command -v "$2" >/dev/null 2>&1 && return
     SUDO=""
     [ "$(id -u)" = 0 ] || SUDO=sudo
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q fping >/dev/null 2>&1 \
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "$1" >/dev/null 2>&1 \
         || { $SUDO apt-get update -q >/dev/null 2>&1 \
-             && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q fping >/dev/null 2>&1; } \
-        || echo "fping could not be installed; its figures are left out"
-fi
+             && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "$1" >/dev/null 2>&1; } \
+        || echo "$1 could not be installed; its figures are left out"
+}
+# The scan benchmark prints fping's figures beside its own.
+install_peer fping fping
+# The monitor benchmark prints Debian's smokeping prober beside the headless run.
+install_peer prometheus-smokeping-prober prometheus-smokeping-prober
 # Every bench prints its figures; rows of the closing table come as "@row" lines
 # (figure, ours, target, peer), gathered here and printed together at the end.
 rows=$(mktemp)

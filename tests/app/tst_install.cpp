@@ -1,5 +1,6 @@
-// The install target: the program, its own commands, the menu entry and the icon
-// land under a chosen prefix, and as root the echo programs get cap_net_raw.
+// The install target: the program, its own commands, the menu entry, the icon and the
+// monitor's user unit land under a chosen prefix, and as root the echo programs get
+// cap_net_raw.
 
 #include "support/testenv.h"
 
@@ -42,6 +43,18 @@ void TestInstall::installsUnderThePrefix()
     QCOMPARE(desktop.value(u"Icon"_qs).toString(), u"netvane"_qs);
     QCOMPARE(desktop.value(u"Type"_qs).toString(), u"Application"_qs);
     QVERIFY(QFileInfo(root.filePath(u"share/icons/hicolor/scalable/apps/netvane.svg"_qs)).size() > 0);
+
+    // The headless monitor's user unit names the program where it was installed.
+    const QString unit = root.filePath(u"lib/systemd/user/netvane-monitor.service"_qs);
+    QSettings service(unit, QSettings::IniFormat);
+    QCOMPARE(service.value(u"Service/ExecStart"_qs).toString(), link.filePath() + u" --headless"_qs);
+    QCOMPARE(service.value(u"Install/WantedBy"_qs).toString(), u"default.target"_qs);
+    const QString analyze = QStandardPaths::findExecutable(u"systemd-analyze"_qs);
+    if (!analyze.isEmpty()) {
+        QString said;
+        QVERIFY2(netvane::test::Run(analyze, {u"verify"_qs, unit}, &said), qPrintable(said));
+        QVERIFY2(!said.contains(unit), qPrintable(said)); // no complaint about it
+    }
 
     const QString getcap = QStandardPaths::findExecutable(u"getcap"_qs, {u"/usr/sbin"_qs, u"/sbin"_qs});
     if (::geteuid() != 0 || getcap.isEmpty()) {
