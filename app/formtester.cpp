@@ -403,6 +403,20 @@ void FormTester::startPing(bool bySchedule)
     StartPingTest();
 }
 
+void FormTester::beginStart()
+{
+    m_starting = true;
+    m_startStopped = false;
+    m_startProgress.start();
+}
+
+void FormTester::endStart()
+{
+    m_starting = false;
+    m_pingPanel->title(2)->clear();
+    m_pingPanel->title(2)->hide();
+}
+
 TargetList FormTester::gatherTargets()
 {
     TargetTable table = m_ipListPanel->gatherTargets([this](qsizetype targets) {
@@ -471,14 +485,8 @@ void FormTester::StartPingTest()
     m_pingPanel->FollowNewestRow(0);
     LetWindowCatchUp();
 
-    m_starting = true;
-    m_startStopped = false;
-    m_startProgress.start();
-    const auto started = qScopeGuard([this] {
-        m_starting = false;
-        m_pingPanel->title(2)->clear();
-        m_pingPanel->title(2)->hide();
-    });
+    beginStart();
+    const auto started = qScopeGuard([this] { endStart(); });
     const TargetList targets = gatherTargets();
     // A start that does not happen leaves the window as it was before, ready.
     const auto refuse = [this] {
@@ -635,13 +643,8 @@ void FormTester::StartTrace()
     m_pingPanel->setRunningLook(true);
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
     LetWindowCatchUp();
-    m_starting = true;
-    m_startStopped = false;
-    m_startProgress.start();
-    const auto started = qScopeGuard([this] {
-        m_starting = false;
-        m_pingPanel->title(2)->hide();
-    });
+    beginStart();
+    const auto started = qScopeGuard([this] { endStart(); });
     const TargetList targets = gatherTargets();
     if (targets.isEmpty()) {
         m_pingPanel->title(0)->clear();

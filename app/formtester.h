@@ -139,6 +139,10 @@ protected:
 private:
     void buildMenus();
     void buildControls();
+    // From beginStart to endStart a start gathers its targets and writes their file:
+    // Stop ends it there.
+    void beginStart();
+    void endStart();
     // The targets of a test, in order; failed entries are reported to the user.
     // Empty when Stop ended the gathering.
     TargetList gatherTargets();

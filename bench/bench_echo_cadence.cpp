@@ -11,10 +11,10 @@
 // `bench_echo_cadence [echoes]`; `--busy` is the load (two spinning threads).
 
 #include "app/formtester.h"
+#include "bench/benchhome.h"
 #include "bench/benchtable.h"
 #include "bench/stallprobe.h"
 #include "ping/echoworker.h"
-#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -172,16 +172,9 @@ int main(int argc, char *argv[])
 {
     if (argc > 1 && std::strcmp(argv[1], "--busy") == 0)
         return busy();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.filePath(u"data"_qs).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_qs).toLocal8Bit());
-    qputenv("HOME", home.path().toLocal8Bit());
+    bench::BenchHome home;
     QApplication app(argc, argv);
-    setMessageResponder([](const MessageBoxRequest &box) {
-        std::printf("box: %s\n", qPrintable(box.text));
-        return BoxAnswer::Ok;
-    });
+    bench::BenchHome::answerBoxes();
     const int echoes = argc > 1 ? std::atoi(argv[1]) : 5000;
 
     const Run quiet = runWindow(app, echoes);

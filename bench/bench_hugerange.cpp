@@ -9,9 +9,9 @@
 // tick, and nothing leaves the namespace.
 
 #include "app/formtester.h"
+#include "bench/benchhome.h"
 #include "bench/benchtable.h"
 #include "bench/resultfile.h"
-#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,7 +22,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -52,20 +51,10 @@ bool run(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.filePath(u"data"_qs).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_qs).toLocal8Bit());
-    qputenv("HOME", home.path().toLocal8Bit());
+    bench::BenchHome home;
     QApplication app(argc, argv);
-    setMessageResponder([](const MessageBoxRequest &box) {
-        if (box.buttons == BoxButtons::YesNo)
-            return BoxAnswer::Yes; // the range's count question
-        std::printf("box: %s\n", qPrintable(box.text));
-        return BoxAnswer::Ok;
-    });
-    const QString folder = home.filePath(u"data/NetvaneDataBas/"_qs);
-    QDir().mkpath(folder);
+    bench::BenchHome::answerBoxes(BoxAnswer::Yes); // Yes to the range's count question
+    const QString folder = home.dataFolder();
     QFile list(folder + u"Quellon_DB.txt"_qs);
     list.open(QIODevice::WriteOnly);
     list.write("CHuge,10.0.0.0,10.253.255.255\r\n \r\n");
