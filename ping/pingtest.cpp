@@ -31,8 +31,11 @@ PingTest::PingTest(QObject *parent)
     connect(m_timer2, &QTimer::timeout, this, &PingTest::FinishPingTest);
 }
 
-// The worker goes first: no echo is handed over to a test being destroyed.
-PingTest::~PingTest() = default;
+PingTest::~PingTest()
+{
+    // The worker goes first: no echo is handed over to a test being taken apart.
+    m_worker.reset();
+}
 
 EchoWorker &PingTest::worker()
 {
