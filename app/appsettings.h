@@ -1,12 +1,13 @@
 #pragma once
 // The settings kept between runs: the texts of the ping and traceroute setting
 // boxes, the last command type, the last folder of a file dialog and two facts about
-// the last test. Thirteen text values in an ini file in the user's configuration
+// the last test, and where the main window stood. Fourteen text values in an ini file in the user's configuration
 // folder ("Netvane/Netvane.conf", section [General], the layout QSettings reads),
 // read once at start-up and written when a ping test starts
 // and when the window closes. The window puts the texts back into its boxes, and
 // collects them, by the boxes' object names (BoxSettings).
 
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -31,6 +32,7 @@ public:
         TraceFileName,
         IPQty,
         RepeatIP,
+        WindowPlace, // "left,top,width,height" of the main window, in pixels
         KeyCount
     };
 
@@ -48,16 +50,28 @@ public:
     QString value(Key key) const { return m_values[size_t(key)]; }
     void setValue(Key key, const QString &value) { m_values[size_t(key)] = value; }
 
-    // Reads the thirteen values; a missing or damaged one stays empty, every other
+    // Reads the fourteen values; a missing or damaged one stays empty, every other
     // one is kept. False with the reason when the file exists but cannot be read
     // (something other than a regular file at its path): all stay empty then.
     bool load(QString *error = nullptr);
-    // Writes the thirteen values, replacing the file whole or not at all; false with
+    // Writes the fourteen values, replacing the file whole or not at all; false with
     // the system's description when they could not be written.
     bool save(QString *error = nullptr) const;
 
 private:
     std::array<QString, KeyCount> m_values;
 };
+
+// The window place (its inside, without the frame) as stored
+// ("left,top,width,height") and read back; an empty
+// rectangle for a text that is not four whole numbers with a positive size.
+QString WindowPlaceText(const QRect &place);
+QRect WindowPlaceOf(const QString &text);
+
+// Where a window of the stored place goes on a screen whose free area is `area`: no
+// larger than the area, and wholly on it (a place from a larger or another screen is
+// moved in). `fallback` is the size of a window with no place stored, centred.
+QRect FittedWindowPlace(const QRect &stored, const QSize &fallback, const QSize &minimum,
+                        const QRect &area);
 
 } // namespace netvane

@@ -43,6 +43,7 @@
 #include <QScreen>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -167,6 +168,7 @@ FormTester::FormTester(QWidget *parent)
         m_mode = u"Tracert"_qs;
         showFunctionFrame();
         m_pingPanel->setPagingSource(nullptr);
+        m_pingPanel->graphButton()->hide();
         m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName),
                                m_settings.value(AppSettings::IPQty),
                                m_settings.value(AppSettings::HopNumber));
@@ -181,20 +183,29 @@ void FormTester::buildControls()
     central->setObjectName(u"FormTesterCentral"_qs);
     auto *outer = new QVBoxLayout(central);
 
-    // Top: the settings frame, then the address box with the command buttons.
+    // Top: the settings of the function Start runs (the ping settings or the
+    // traceroute's, in one place), the start choice, then the address box with the
+    // command buttons. The places that show one of several panels are as large as the
+    // largest of them, so that switching never changes what the window needs.
     auto *top = new QHBoxLayout;
-    m_settingsFrame = new QGroupBox(u"Ping Settings"_qs, central);
+    m_functionSettings = new QWidget(central);
+    m_functionSettings->setObjectName(u"FunctionSettings"_qs);
+    auto *settingsStack = new QStackedLayout(m_functionSettings);
+    settingsStack->setStackingMode(QStackedLayout::StackAll);
+    settingsStack->setContentsMargins(0, 0, 0, 0);
+    m_settingsFrame = new QGroupBox(u"Ping Settings"_qs, m_functionSettings);
     m_settingsFrame->setObjectName(u"Frame1_1"_qs);
     auto *settingsGrid = new QGridLayout(m_settingsFrame);
     m_settingsBox = new PingSettingsBox(m_settingsFrame);
     settingsGrid->addWidget(m_settingsBox, 0, 0);
-    top->addWidget(m_settingsFrame, 1);
+    settingsStack->addWidget(m_settingsFrame);
+    top->addWidget(m_functionSettings, 1);
     m_schedulePanel = new SchedulePanel(this, central);
     top->addWidget(m_schedulePanel);
     outer->addLayout(top);
 
     m_commandRow = new QHBoxLayout;
-    auto *addressLabel = new QLabel(u"IP / URL:"_qs, central);
+    auto *addressLabel = new QLabel(u"IP / UR&L:"_qs, central);
     m_textPing = new QLineEdit(u"192.168.0.1"_qs, central);
     m_textPing->setObjectName(u"TextPing"_qs);
     addressLabel->setBuddy(m_textPing);
@@ -249,24 +260,36 @@ void FormTester::buildControls()
     m_ipListPanel = new IpListPanel(this, m_listColumn);
     m_listColumn->layout()->addWidget(m_ipListPanel);
     body->addWidget(m_listColumn);
-    m_centerLayout = new QVBoxLayout;
-    m_pingPanel = new PingPanel(central);
+    auto *center = new QWidget(central);
+    center->setObjectName(u"ResultPlace"_qs);
+    m_centerLayout = new QStackedLayout(center);
+    m_centerLayout->setStackingMode(QStackedLayout::StackAll);
+    m_centerLayout->setContentsMargins(0, 0, 0, 0);
+    m_pingPanel = new PingPanel(center);
     m_centerLayout->addWidget(m_pingPanel);
     m_tracertPanel = new TracertPanel(m_pingPanel, central);
-    top->addWidget(m_tracertPanel->frame());
+    m_tracertPanel->frame()->setParent(m_functionSettings);
+    settingsStack->addWidget(m_tracertPanel->frame());
     m_commandRow->insertWidget(m_commandRow->indexOf(m_commandStop), m_tracertPanel->commandTracert());
-    m_commandRow->addWidget(m_tracertPanel->jumpButton(0));
-    m_commandRow->addWidget(m_tracertPanel->jumpButton(1));
+    // The jump buttons keep their room while hidden: the row's width never changes.
+    for (int i = 0; i < 2; ++i) {
+        QPushButton *jump = m_tracertPanel->jumpButton(i);
+        QSizePolicy policy = jump->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        jump->setSizePolicy(policy);
+        m_commandRow->addWidget(jump);
+    }
     connect(m_tracertPanel->commandTracert(), &QPushButton::clicked, this,
             &FormTester::CommandTracert_Click);
-    m_consolePanel = new ConsolePanel(m_dataFolder, central);
-    m_consolePanel->hide();
+    m_consolePanel = new ConsolePanel(m_dataFolder, center);
     m_centerLayout->addWidget(m_consolePanel);
-    m_scanPanel = new ScanPanel(this, central);
-    m_scanPanel->hide();
+    m_consolePanel->hide();
+    m_scanPanel = new ScanPanel(this, center);
     m_centerLayout->addWidget(m_scanPanel);
+    m_scanPanel->hide();
+    m_pingPanel->show();
     connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
-    body->addLayout(m_centerLayout, 1);
+    body->addWidget(center, 1);
     outer->addLayout(body, 1);
     setCentralWidget(central);
 
@@ -314,7 +337,7 @@ void FormTester::buildMenus()
     // leaves that button hidden.
     item(m_mnuOperate, u"Open Summary Report"_qs, u"mnuReport"_qs, &FormTester::ShowSummaryReport);
 
-    m_mnuFunction = menuBar()->addMenu(u"&Function"_qs);
+    m_mnuFunction = menuBar()->addMenu(u"Fu&nction"_qs);
     m_mnuFunction->setObjectName(u"mnuFunction"_qs);
     item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs, &FormTester::mnuSelectPing_Click);
     item(m_mnuFunction, u"Traceroute Function"_qs, u"mnuSelectTracert"_qs,
@@ -342,6 +365,9 @@ void FormTester::EnterBusy()
         m_mnuTracert->setEnabled(false);
     m_command8->setEnabled(false);
     m_mnuIpscanner->setEnabled(false);
+    // The settings are read at the start: while a run goes on they cannot change.
+    m_settingsBox->setEnabled(false);
+    m_tracertPanel->frame()->setEnabled(false);
     m_busy = true;
 }
 
@@ -354,6 +380,8 @@ void FormTester::LeaveBusy()
         m_mnuTracert->setEnabled(true);
     m_command8->setEnabled(true);
     m_mnuIpscanner->setEnabled(true);
+    m_settingsBox->setEnabled(true);
+    m_tracertPanel->frame()->setEnabled(true);
     m_busy = false;
 }
 
@@ -409,19 +437,15 @@ void FormTester::StartPingTest()
     EnterBusy();
     // The bar pages through the records only when no test is writing them.
     m_pingPanel->setPagingSource(nullptr);
-
-    m_pingPanel->setRunningLook(true);
+    // The previous test stays on show until this one really starts.
+    const QString previousTitle = m_pingPanel->title(0)->text();
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
-    m_pingPanel->clearRows();
-    m_pingPanel->clearStatistics();
-    m_pingPanel->reportButton()->hide();
-    m_pingPanel->FollowNewestRow(0);
     LetWindowCatchUp();
 
     const QList<PingTarget> targets = gatherTargets();
     // A start that does not happen leaves the window as it was before, ready.
-    const auto refuse = [this] {
-        m_pingPanel->title(0)->clear();
+    const auto refuse = [this, previousTitle] {
+        m_pingPanel->title(0)->setText(previousTitle);
         if (m_mode == u"Ping")
             m_pingPanel->setPagingSource(&m_pingTest->log());
         LeaveBusy();
@@ -464,6 +488,12 @@ void FormTester::StartPingTest()
     const QString socketProblem = platform::CheckEchoSocket();
     if (!socketProblem.isEmpty())
         MsgBox(socketProblem, BoxIcon::Exclamation);
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->clearRows();
+    m_pingPanel->clearStatistics();
+    m_pingPanel->reportButton()->hide();
+    m_pingPanel->graphButton()->hide();
+    m_pingPanel->FollowNewestRow(0);
     m_pingTest->begin(targets);
     m_pingPanel->title(0)->setText(twoDecimalTitle(m_pingTest->sendSize(), int(targets.size())));
     m_pingPanel->title(1)->setText(u"No."_qs);
@@ -549,6 +579,7 @@ void FormTester::StartTrace()
     m_consolePanel->hide();
     m_pingPanel->show();
     m_pingPanel->reportButton()->hide();
+    m_pingPanel->graphButton()->hide(); // a trace has no echoes to draw
     LetWindowCatchUp();
     if (m_busy)
         return;
@@ -617,11 +648,20 @@ void FormTester::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    // Centred once, when first shown; later the window stays where the user put it.
+    // Placed once, when first shown, where it stood when it was last closed (centred
+    // the first time), wholly on this screen; later only the user moves or sizes it.
     if (const QScreen *screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(qMax(area.left(), area.left() + (area.width() - frameGeometry().width()) / 2),
-             qMax(area.top(), area.top() + (area.height() - frameGeometry().height()) / 2 - 7));
+        const QRect stored = WindowPlaceOf(m_settings.value(AppSettings::WindowPlace));
+        // The place is the window's inside; the title bar and the frame the window
+        // manager adds around it (not known before it is first shown) need room too.
+        QMargins frame(frameGeometry().left() - geometry().left(),
+                       geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(),
+                       frameGeometry().bottom() - geometry().bottom());
+        if (frame.isNull())
+            frame = QMargins(1, 30, 1, 1);
+        setGeometry(FittedWindowPlace(stored, size(), minimumSizeHint(), area - frame));
     }
     m_text4->setFocus();
 }
@@ -806,6 +846,10 @@ void FormTester::collectSettings()
     // Stored followed by two blanks, as it always was.
     m_settings.setValue(AppSettings::Path, folder.isEmpty() ? QString() : folder + u"  "_qs);
     m_settings.setValue(AppSettings::CmdType, m_mode);
+    if (m_shown)
+        m_settings.setValue(AppSettings::WindowPlace,
+                            WindowPlaceText(isMaximized() || isFullScreen() ? normalGeometry()
+                                                                            : geometry()));
 }
 
 bool FormTester::saveSettings()

@@ -37,6 +37,7 @@ class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QStackedLayout;
 class QVBoxLayout;
 class QHBoxLayout;
 
@@ -165,7 +166,8 @@ private:
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
     PingSettingsBox *m_settingsBox = nullptr;
     QWidget *m_listColumn = nullptr;        // Picture1_0: the target list column
-    QVBoxLayout *m_centerLayout = nullptr;  // the result panels
+    QWidget *m_functionSettings = nullptr;  // holds Frame1_1 and Frame1_2, one shown
+    QStackedLayout *m_centerLayout = nullptr; // the result panels, one shown
     QHBoxLayout *m_commandRow = nullptr;    // the address box and the command buttons
 
     QLineEdit *m_textPing = nullptr;

@@ -98,6 +98,8 @@ private:
     // The list lets go: no selection, no current entry, no detail panel (what
     // entering or editing TextPing does, so that Start tests the typed text).
     void releaseSelection();
+    // The address box's caption and the select-all tick after any change of the selection.
+    void selectionChanged();
     void placeDetailPanel(int heightPx);
     bool rewrite(const QStringList &items);
     QString newLine(DialogKind kind) const;
@@ -119,6 +121,14 @@ private:
     QListWidget *m_textShowIPs;
     QChar m_panelKind;
     bool m_settingAddressBox = false;
+    // The current entry was made current by the user (a click, a key, an added or
+    // edited entry), not by the focus passing over the list.
+    bool m_chosen = false;
 };
+
+// What a start with nothing to test says.
+inline const QString NoTargetMessage = QStringLiteral(
+    "There is no target to test: type an IP address or host name into the IP / URL box, "
+    "or select entries of the IP List.");
 
 } // namespace netvane

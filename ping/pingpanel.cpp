@@ -97,6 +97,10 @@ PingPanel::PingPanel(QWidget *parent)
     m_graph->setToolTip(u"Show the round-trip times of this test over time"_qs);
     m_graph->hide(); // until there is an echo to draw
     grid->addWidget(m_graph, 13, 4, 2, 1);
+    // The buttons lie over empty value labels of the statistics column, made after
+    // them: on top, so that a pointer's press reaches them.
+    m_report->raise();
+    m_graph->raise();
     // The statistics captions and the buttons keep their room while hidden.
     std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
     keepRoom.push_back(m_report);
