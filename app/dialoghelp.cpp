@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -114,8 +115,18 @@ DialogHelp::DialogHelp(std::function<QPixmap(int)> picture, QWidget *owner)
 
 void DialogHelp::Form_Load()
 {
-    if (QWidget *owner = parentWidget())
-        move(owner->frameGeometry().left(), 7); // 100 twips from the top of the screen
+    if (QWidget *owner = parentWidget()) {
+        // Over the main window, centred on it and on its screen.
+        adjustSize();
+        QRect place(QPoint(), frameGeometry().size());
+        place.moveCenter(owner->frameGeometry().center());
+        if (const QScreen *screen = owner->screen()) {
+            const QRect area = screen->availableGeometry();
+            place.moveLeft(qBound(area.left(), place.left(), qMax(area.left(), area.right() - place.width())));
+            place.moveTop(qBound(area.top(), place.top(), qMax(area.top(), area.bottom() - place.height())));
+        }
+        move(place.topLeft());
+    }
     // The pictures show the window as it is now, at a size that fits the page.
     for (int p = 1; p <= PageCount; ++p) {
         QPixmap picture = m_picture ? m_picture(p) : QPixmap();
@@ -133,6 +144,9 @@ void DialogHelp::showPage()
     for (QFrame *panel : m_pages)
         panel->hide();
     m_label1->setText(QString::number(m_page) + u" of "_qs + QString::number(PageCount));
+    // Neither button leads past the first or the last page.
+    m_previous->setEnabled(m_page > 1);
+    m_next->setEnabled(m_page < PageCount);
     if (m_page < 1 || m_page > PageCount)
         return;
     QFrame *panel = m_pages[size_t(m_page - 1)];

@@ -153,6 +153,7 @@ FormTester::FormTester(QWidget *parent)
     }
     for (QMenu *menu : findChildren<QMenu *>())
         tidyMenu(menu);
+    orderTabChain();
 
     // The saved settings go into the boxes built above (their change handling runs),
     // then the function used last shows its previous results.
@@ -220,6 +221,8 @@ void FormTester::buildControls()
     m_text4->setObjectName(u"Text4"_qs);
     m_text4->setFixedSize(1, 1);
     m_text4->setFrame(false);
+    m_text4->setFocusPolicy(Qt::NoFocus); // no stop of the Tab key
+
     m_commandRow->addWidget(addressLabel);
     m_commandRow->addWidget(m_textPing, 1);
     m_commandRow->addWidget(m_commandStart);
@@ -302,6 +305,30 @@ void FormTester::buildControls()
         if (m_mode == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
     });
+}
+
+void FormTester::orderTabChain()
+{
+    // The Tab key walks the window as it is read: the settings and the start choice
+    // on top, the command row left to right, the list column, then the result panels.
+    QList<QWidget *> blocks{m_functionSettings, m_schedulePanel};
+    for (int i = 0; i < m_commandRow->count(); ++i)
+        if (QWidget *w = m_commandRow->itemAt(i)->widget())
+            blocks << w;
+    blocks << m_listColumn << m_centerLayout->parentWidget();
+    QList<QWidget *> chainNow;
+    for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+        chainNow << w;
+    QList<QWidget *> order;
+    for (QWidget *block : std::as_const(blocks)) {
+        for (QWidget *w : std::as_const(chainNow)) {
+            if ((w == block || block->isAncestorOf(w)) && (w->focusPolicy() & Qt::TabFocus)
+                && !w->focusProxy() && !order.contains(w))
+                order << w;
+        }
+    }
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
 }
 
 void FormTester::buildMenus()
@@ -763,9 +790,8 @@ QPixmap FormTester::helpPicture(int page)
             return QPixmap();
         if (panel->isVisibleTo(this) || !shown)
             return panel->grab();
-        const QSize before = size();
+        // (Drawn with updates on: a widget whose updates are off draws nothing.)
         const bool shownWasVisible = shown->isVisibleTo(this);
-        setUpdatesEnabled(false);
         shown->hide();
         panel->show();
         centralWidget()->layout()->activate();
@@ -773,8 +799,6 @@ QPixmap FormTester::helpPicture(int page)
         panel->hide();
         shown->setVisible(shownWasVisible);
         centralWidget()->layout()->activate();
-        resize(before);
-        setUpdatesEnabled(true);
         return picture;
     };
     QWidget *settings = m_settingsFrame->isVisibleTo(this) ? m_settingsFrame : m_tracertPanel->frame();
@@ -788,7 +812,14 @@ QPixmap FormTester::helpPicture(int page)
     case 3: return grabInPlaceOf(m_tracertPanel->frame(), settings);
     case 4: return grabInPlaceOf(m_scanPanel, center);
     case 5: return grabInPlaceOf(m_consolePanel, center);
-    case 6: return grabInPlaceOf(m_pingPanel, center);
+    case 6: {
+        // The report's own dialog: the one on show, else a new one as it first opens.
+        if (m_dialogRpt && m_dialogRpt->isVisible())
+            return m_dialogRpt->grab();
+        DialogRpt dialog(this);
+        dialog.adjustSize();
+        return dialog.grab();
+    }
     case 7: {
         DialogExport dialog(this);
         dialog.adjustSize();

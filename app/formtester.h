@@ -132,6 +132,7 @@ protected:
 
 private:
     void buildMenus();
+    void orderTabChain();
     void buildControls();
     // The targets of a test, in order; failed entries are reported to the user.
     QList<PingTarget> gatherTargets();

@@ -4,7 +4,9 @@
 
 #include <QGridLayout>
 #include <QPalette>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -235,6 +237,16 @@ void PingPanel::scrollChanged(int value)
         clearRows();
         Q_EMIT logChanged();
     }
+}
+
+void PingPanel::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the rows pages them as over the bar beside them.
+    if (childAt(event->position().toPoint()) == m_scroll) { // the bar had it already
+        event->ignore();
+        return;
+    }
+    QCoreApplication::sendEvent(m_scroll, event);
 }
 
 } // namespace netvane

@@ -52,6 +52,9 @@ Q_SIGNALS:
     // A page could not be read: the result file changed since it was read or written.
     void logChanged();
 
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+
 private:
     void scrollChanged(int value);
 

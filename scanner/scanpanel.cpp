@@ -21,7 +21,9 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QWheelEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -70,6 +72,7 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
     m_text402->setObjectName(u"Text402"_qs);
     m_text402->setFixedSize(1, 1);
     m_text402->setFrame(false);
+    m_text402->setFocusPolicy(Qt::NoFocus); // no stop of the Tab key
     m_timerS1->setObjectName(u"TimerS1"_qs);
     m_timerS1->setInterval(500);
     m_timerS3->setObjectName(u"TimerS3"_qs);
@@ -580,6 +583,16 @@ bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ScanPanel::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the rows pages them as over the bar beside them.
+    if (childAt(event->position().toPoint()) == m_vScroll2) { // the bar had it already
+        event->ignore();
+        return;
+    }
+    QCoreApplication::sendEvent(m_vScroll2, event);
 }
 
 } // namespace netvane

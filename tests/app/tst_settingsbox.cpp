@@ -145,8 +145,16 @@ void TestSettingsBox::startingItems()
 
 void TestSettingsBox::edits()
 {
-    // A zero interval is refused at once and the 600 ms entry put back.
-    combo("ComboInv")->setEditText(u"abc"_qs);
+    // A zero interval is refused when its editing ends and the 600 ms entry put back;
+    // not while it is typed.
+    const auto edit = [this](const char *name, const QString &text) {
+        QLineEdit *line = combo(name)->lineEdit();
+        line->selectAll();
+        QTest::keyClicks(line, text);
+        QVERIFY(m_ui->boxes.isEmpty());
+        QTest::keyClick(line, Qt::Key_Return);
+    };
+    edit("ComboInv", u"abc"_qs);
     QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Interval."_qs});
     QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
     QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
@@ -156,11 +164,14 @@ void TestSettingsBox::edits()
     QVERIFY(m_ui->boxes.isEmpty());
     QCOMPARE(combo("ComboInv")->currentText(), u"1500"_qs);
 
-    combo("ComboTimeOut")->setEditText(u"0"_qs);
+    edit("ComboTimeOut", u"0"_qs);
     QCOMPARE(m_ui->texts(), QStringList{u"Inalid Time Out Value."_qs});
     m_ui->clear();
-    combo("ComboTimes")->setEditText(u"continually"_qs);
+    edit("ComboTimes", u"continually"_qs);
     QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Times."_qs});
+    m_ui->clear();
+    edit("ComboTimes", u"Continually"_qs); // the word is typed letter by letter, unrefused
+    QVERIFY(m_ui->boxes.isEmpty());
     m_ui->clear();
     combo("ComboRepIP")->setEditText(u"0"_qs); // only the total follows a repeat edit
     QVERIFY(m_ui->boxes.isEmpty());
