@@ -193,10 +193,10 @@ void IpListPanel::LoadIpList()
 
 void IpListPanel::fillList()
 {
+    m_chosen = false; // the entries are new: none was chosen
     m_listIP->clear();
     m_listIP->addItems(m_list->displayTexts());
     m_listIP->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
-    m_chosen = false;
     m_pictureShowIP->hide();
     selectionChanged();
 }

@@ -5,7 +5,7 @@
 
 #include <QLabel>
 #include <QScreen>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -337,9 +337,6 @@ FormLatencyGraph::FormLatencyGraph(PingTest &test, QWidget *parent)
     layout->addWidget(m_echo);
     layout->addWidget(scroll);
     resize(900, 600);
-    // Escape closes the graph, as it does a dialog.
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     m_redraw->setSingleShot(true);
     m_redraw->setInterval(RedrawMs);
@@ -365,6 +362,16 @@ void FormLatencyGraph::showEvent(QShowEvent *event)
     place.moveLeft(qBound(area.left(), place.left(), area.right() - place.width() + 1));
     place.moveTop(qBound(area.top(), place.top(), area.bottom() - place.height() + 1));
     setGeometry(place);
+}
+
+void FormLatencyGraph::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the graph, as it does a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void FormLatencyGraph::refresh()

@@ -89,6 +89,7 @@ public:
 protected:
     // Opens over the main window, wholly on its screen.
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void echoRecorded(int row);

@@ -124,8 +124,21 @@ PingPanel::PingPanel(QWidget *parent)
     connect(m_scroll, &QScrollBar::sliderPressed, this, [this] { m_dragging = true; });
     connect(m_scroll, &QScrollBar::sliderReleased, this, [this] { m_dragging = false; });
 
+    // The wheel over the rows pages the log as over the bar.
+    for (QLabel *label : findChildren<QLabel *>())
+        label->installEventFilter(this);
+
     showStatisticsCaptions(false);
     setRunningLook(false);
+}
+
+bool PingPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Wheel && qobject_cast<QLabel *>(watched)) {
+        QCoreApplication::sendEvent(m_scroll, event);
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void PingPanel::setRunningLook(bool running)

@@ -114,7 +114,7 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
 bool PingSettingsBox::show(const SettingCheck &check)
 {
     if (!check.message.isEmpty())
-        MsgBox(check.message, BoxIcon::Critical);
+        MsgBox(check.boxText(), BoxIcon::Critical);
     return check.passed;
 }
 
@@ -142,7 +142,7 @@ void PingSettingsBox::intervalEdited()
     const QString message = IntervalEditMessage(m_comboInv->currentText());
     if (message.isEmpty())
         return;
-    MsgBox(message, BoxIcon::Critical);
+    MsgBox(message + u"\n\n"_qs + IntervalAllowed(), BoxIcon::Critical);
     m_inIntervalChange = true;
     m_comboInv->setCurrentIndex(IntervalStartItem);
     m_comboInv->setEditText(m_comboInv->itemText(IntervalStartItem));

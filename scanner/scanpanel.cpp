@@ -99,10 +99,9 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
             cell->setMinimumHeight(16);
             (*columns[c].first)[size_t(r)] = cell;
             grid->addWidget(cell, r + 1, c);
+            cell->installEventFilter(this); // the wheel over a cell, the MAC's tooltip
         }
     }
-    for (QLabel *cell : m_sMAC)
-        cell->installEventFilter(this);
     grid->setColumnMinimumWidth(0, 40);
     grid->setColumnMinimumWidth(4, 40);
     grid->setColumnMinimumWidth(5, 80);
@@ -571,8 +570,14 @@ QString ScanPanel::MacVendor(const QString &mac, const QString &registry)
 
 bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    // The wheel over the grid pages it as over the bar beside it.
+    if (event->type() == QEvent::Wheel) {
+        QCoreApplication::sendEvent(m_vScroll2, event);
+        return true;
+    }
     // The vendor is looked up only when the tooltip of a MAC cell is asked for.
-    if (event->type() == QEvent::ToolTip) {
+    if (event->type() == QEvent::ToolTip
+        && std::find(m_sMAC.begin(), m_sMAC.end(), watched) != m_sMAC.end()) {
         if (auto *cell = qobject_cast<QLabel *>(watched); cell && !cell->text().isEmpty()) {
             const QString vendor = MacVendor(cell->text());
             if (vendor.isEmpty())

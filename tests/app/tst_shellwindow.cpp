@@ -385,8 +385,9 @@ void TestShellWindow::openLogFileChooser()
     const FileDialogRequest &r = m_ui->fileDialogs[0];
     QVERIFY(!r.save);
     QCOMPARE(r.title, u"Open Log File"_qs);
-    QCOMPARE(r.filterName, u"Text/CSV Files (*.txt;*.csv)"_qs);
-    QCOMPARE(r.filterPattern, u"*.txt;*.csv"_qs);
+    // The JSON export is among the log files it offers.
+    QCOMPARE(r.filterName, u"Text/CSV/JSON Files (*.txt;*.csv;*.json)"_qs);
+    QCOMPARE(r.filterPattern, u"*.txt;*.csv;*.json"_qs);
     QCOMPARE(r.initialFolder, DocumentsFolder());
     QCOMPARE(LastDialogFolder(), QString()); // a cancel changes nothing
     QVERIFY(m_ui->boxes.isEmpty());

@@ -571,7 +571,7 @@ void TestIpListWindow::refusedPingLeavesNoTargetBehind()
     });
     click(m_window, u"CommandAdd_0"_qs);
     QVERIFY(!script.overrun);
-    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Value of Repeat Per IP."_qs});
+    QCOMPARE(m_ui->firstLines(), QStringList{u"Inalid Value of Repeat Per IP."_qs});
     QVERIFY(!m_window->isBusy());
     QVERIFY(m_panel->dialogState().manualTarget[1].isEmpty());
 
