@@ -21,6 +21,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -66,8 +67,25 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *caption = new QLabel(u"IP List:"_qs, this);
     caption->setBuddy(m_listIP);
-    layout->addWidget(caption);
-    layout->addWidget(m_listIP, 1);
+    // The column's two tab buttons: one lets the list grow to the column's whole
+    // height, the other brings it back to its short height; one of them shows.
+    auto *captionRow = new QHBoxLayout;
+    captionRow->addWidget(caption, 1);
+    const QString tabCaptions[2] = {u"More \u25bc"_qs, u"Less \u25b2"_qs};
+    const QString tabTips[2] = {u"Show more entries of the IP List"_qs,
+                                u"Show the IP List short again"_qs};
+    for (int i = 0; i < 2; ++i) {
+        m_picture1[size_t(i)] = new QPushButton(tabCaptions[i], this);
+        m_picture1[size_t(i)]->setObjectName(u"Picture1_%1"_qs.arg(i + 1));
+        m_picture1[size_t(i)]->setToolTip(tabTips[i]);
+        m_picture1[size_t(i)]->setFlat(true);
+        captionRow->addWidget(m_picture1[size_t(i)]);
+        connect(m_picture1[size_t(i)], &QPushButton::clicked, this, [this, i] { Picture1_Click(i + 1); });
+    }
+    layout->addLayout(captionRow);
+    layout->addWidget(m_listIP);
+    m_listTail = new QWidget(this); // the room a short list leaves in the column
+    layout->addWidget(m_listTail, 1);
     layout->addWidget(m_checkReset);
     auto *buttons = new QGridLayout;
     const QString captions[5] = {u"Add S"_qs, u"Add G"_qs, u"Add R"_qs, u"Edit"_qs,
@@ -97,6 +115,7 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
     detail->addWidget(m_textShowIPsT2);
     detail->addWidget(m_textShowIPs, 1);
     m_pictureShowIP->hide();
+    Picture1_Click(2); // short at start
 
     connect(m_commandAdd[0], &QPushButton::clicked, this, &IpListPanel::AddSingleItem);
     connect(m_commandAdd[1], &QPushButton::clicked, this, &IpListPanel::AddGroupItem);
@@ -236,13 +255,39 @@ void IpListPanel::setAddressBox(const QString &text)
 
 // ---- selection and the detail panel
 
+void IpListPanel::Picture1_Click(int index)
+{
+    // Long: the list takes the column's whole height; short: about a quarter of the
+    // long one (1605 of 7000 twips as designed), never fewer than eight entries.
+    m_longList = index == 1;
+    m_pictureShowIP->hide();
+    const int shortRows = 8;
+    const int rowHeight = qMax(m_listIP->sizeHintForRow(0), fontMetrics().height());
+    if (m_longList) {
+        m_listIP->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_listIP->setMinimumHeight(0);
+        m_listTail->hide();
+    } else {
+        const int height = shortRows * rowHeight + 2 * m_listIP->frameWidth() + 4;
+        m_listIP->setMinimumHeight(height);
+        m_listIP->setMaximumHeight(height);
+        m_listTail->show();
+    }
+    QSizePolicy policy = m_listIP->sizePolicy();
+    policy.setVerticalStretch(m_longList ? 1 : 0);
+    m_listIP->setSizePolicy(policy);
+    m_picture1[0]->setVisible(!m_longList);
+    m_picture1[1]->setVisible(m_longList);
+}
+
 void IpListPanel::ListIP_Click()
 {
     QListWidgetItem *current = m_listIP->currentItem();
     m_chosen = current != nullptr;
     if (current && !current->text().isEmpty()) {
         const QString item = m_list->item(m_listIP->row(current));
-        if (!(m_owner && m_owner->isBusy())) {
+        // The detail panel shows beside the short list only.
+        if (!(m_owner && m_owner->isBusy()) && !m_longList) {
             Q_EMIT itemChosen(item);
             ShowItemAddresses(item);
         }

@@ -54,6 +54,9 @@ public:
     void ImportIpList();
     void OfferLocalSubnetRange();
 
+    // The list column's tab buttons: 1 grows the list to its long height, 2 brings
+    // it back to its short one.
+    void Picture1_Click(int index);
     void ListIP_Click();
     void TextShowIPs_Click(QListWidgetItem *item);
     void ShowItemAddresses(const QString &item);
@@ -114,6 +117,9 @@ private:
     QListWidget *m_listIP;
     std::array<QPushButton *, 5> m_commandAdd {};
     QCheckBox *m_checkReset;
+    std::array<QPushButton *, 2> m_picture1{}; // Picture1_1, Picture1_2
+    QWidget *m_listTail = nullptr;
+    bool m_longList = false;
     QLineEdit *m_textPing = nullptr;
     QFrame *m_pictureShowIP;
     QLabel *m_textShowIPsT;

@@ -324,6 +324,7 @@ FormLatencyGraph::FormLatencyGraph(PingTest &test, QWidget *parent)
     setWindowTitle(u"Latency Graph"_qs);
     m_legend->setObjectName(u"LabelLegend"_qs);
     m_legend->setTextFormat(Qt::RichText);
+    m_legend->setWordWrap(true);
     m_legend->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_echo->setObjectName(u"LabelEcho"_qs);
     m_echo->setTextFormat(Qt::PlainText);

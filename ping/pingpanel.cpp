@@ -1,5 +1,7 @@
 #include "ping/pingpanel.h"
 
+#include "ping/elidedlabel.h"
+
 #include "probe/echoprobe.h"
 
 #include <QGridLayout>
@@ -39,8 +41,11 @@ PingPanel::PingPanel(QWidget *parent)
     auto *grid = new QGridLayout(this);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(0);
-    for (int i = 0; i < 4; ++i)
-        m_title[size_t(i)] = makeLabel(this, u"LabelTittle_%1"_qs.arg(i));
+    // The status lines are cut to the panel's width, never widen it.
+    for (int i = 0; i < 4; ++i) {
+        m_title[size_t(i)] = new ElidedLabel(this);
+        m_title[size_t(i)]->setObjectName(u"LabelTittle_%1"_qs.arg(i));
+    }
     grid->addWidget(m_title[1], 0, 0);
     grid->addWidget(m_title[0], 0, 1, 1, 2);
     grid->addWidget(m_title[2], 0, 3, 1, 2);
