@@ -1,5 +1,6 @@
 #include "app/appsettings.h"
 
+#include "ping/windowplace.h"
 #include "platform/linestream.h"
 #include "platform/textfile.h"
 
@@ -250,11 +251,12 @@ QRect FittedWindowPlace(const QRect &stored, const QSize &fallback, const QSize 
                         const QRect &area)
 {
     QRect place = stored.isValid() ? stored : QRect(QPoint(), fallback);
-    place.setSize(place.size().boundedTo(area.size()).expandedTo(minimum));
     if (!stored.isValid())
         place.moveCenter(area.center());
-    place.moveLeft(qBound(area.left(), place.left(), qMax(area.left(), area.right() - place.width() + 1)));
-    place.moveTop(qBound(area.top(), place.top(), qMax(area.top(), area.bottom() - place.height() + 1)));
+    place = KeptWithin(place, area);
+    // Never below what the window needs; then it starts at the area's top left.
+    if (place.width() < minimum.width() || place.height() < minimum.height())
+        place = QRect(place.topLeft(), place.size().expandedTo(minimum));
     return place;
 }
 

@@ -1,5 +1,6 @@
 #include "app/dialoghelp.h"
 
+#include "ping/windowplace.h"
 #include "platform/dialogs.h"
 #include "platform/process.h"
 
@@ -115,18 +116,6 @@ DialogHelp::DialogHelp(std::function<QPixmap(int)> picture, QWidget *owner)
 
 void DialogHelp::Form_Load()
 {
-    if (QWidget *owner = parentWidget()) {
-        // Over the main window, centred on it and on its screen.
-        adjustSize();
-        QRect place(QPoint(), frameGeometry().size());
-        place.moveCenter(owner->frameGeometry().center());
-        if (const QScreen *screen = owner->screen()) {
-            const QRect area = screen->availableGeometry();
-            place.moveLeft(qBound(area.left(), place.left(), qMax(area.left(), area.right() - place.width())));
-            place.moveTop(qBound(area.top(), place.top(), qMax(area.top(), area.bottom() - place.height())));
-        }
-        move(place.topLeft());
-    }
     // The pictures show the window as it is now, at a size that fits the page.
     for (int p = 1; p <= PageCount; ++p) {
         QPixmap picture = m_picture ? m_picture(p) : QPixmap();
@@ -137,6 +126,20 @@ void DialogHelp::Form_Load()
     }
     m_page = 1;
     showPage();
+    placeOverOwner();
+}
+
+void DialogHelp::placeOverOwner()
+{
+    QWidget *owner = parentWidget();
+    if (!owner)
+        return;
+    // Over the main window, centred on it, wholly on its screen.
+    QRect place(QPoint(), size());
+    place.moveCenter(owner->geometry().center());
+    if (const QScreen *screen = owner->screen())
+        place = KeptWithin(place, screen->availableGeometry() - FrameMarginsOr(geometry(), frameGeometry()));
+    setGeometry(place);
 }
 
 void DialogHelp::showPage()

@@ -14,6 +14,7 @@
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
+#include "ping/windowplace.h"
 #include "report/dialogrpt.h"
 #include "platform/clipboard.h"
 #include "platform/datafolder.h"
@@ -681,14 +682,9 @@ void FormTester::showEvent(QShowEvent *event)
         const QRect area = screen->availableGeometry();
         const QRect stored = WindowPlaceOf(m_settings.value(AppSettings::WindowPlace));
         // The place is the window's inside; the title bar and the frame the window
-        // manager adds around it (not known before it is first shown) need room too.
-        QMargins frame(frameGeometry().left() - geometry().left(),
-                       geometry().top() - frameGeometry().top(),
-                       frameGeometry().right() - geometry().right(),
-                       frameGeometry().bottom() - geometry().bottom());
-        if (frame.isNull())
-            frame = QMargins(1, 30, 1, 1);
-        setGeometry(FittedWindowPlace(stored, size(), minimumSizeHint(), area - frame));
+        // manager adds around it need room too.
+        setGeometry(FittedWindowPlace(stored, size(), minimumSizeHint(),
+                                      area - FrameMarginsOr(geometry(), frameGeometry())));
     }
     m_text4->setFocus();
 }

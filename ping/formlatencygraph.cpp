@@ -1,5 +1,7 @@
 #include "ping/formlatencygraph.h"
 
+#include "ping/windowplace.h"
+
 #include "ping/pingtest.h"
 #include "probe/echoprobe.h"
 
@@ -356,13 +358,10 @@ void FormLatencyGraph::showEvent(QShowEvent *event)
     const QScreen *screen = parentWidget() ? parentWidget()->screen() : this->screen();
     if (!screen)
         return;
-    // Room for the title bar and the frame the window manager adds.
-    const QRect area = screen->availableGeometry().adjusted(1, 30, -1, -1);
-    QRect place(QPoint(), size().boundedTo(area.size()));
+    const QRect area = screen->availableGeometry() - FrameMarginsOr(geometry(), frameGeometry());
+    QRect place(QPoint(), size());
     place.moveCenter(parentWidget() ? parentWidget()->geometry().center() : area.center());
-    place.moveLeft(qBound(area.left(), place.left(), area.right() - place.width() + 1));
-    place.moveTop(qBound(area.top(), place.top(), area.bottom() - place.height() + 1));
-    setGeometry(place);
+    setGeometry(KeptWithin(place, area));
 }
 
 void FormLatencyGraph::keyPressEvent(QKeyEvent *event)

@@ -36,6 +36,9 @@ void installWidgetDialogs(QWidget *owner)
         if (!over)
             over = QApplication::activeWindow();
         QMessageBox mb(icon, box.title, box.text, buttons, over ? over : parent.data());
+        // A box has a title and a close button, nothing to minimize or maximize.
+        mb.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint);
         switch (mb.exec()) {
         case QMessageBox::Yes: return BoxAnswer::Yes;
         case QMessageBox::No: return BoxAnswer::No;
