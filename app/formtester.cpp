@@ -606,21 +606,23 @@ void FormTester::StartTrace()
 {
     m_consolePanel->hide();
     m_pingPanel->show();
-    m_pingPanel->reportButton()->hide();
-    m_pingPanel->graphButton()->hide(); // a trace has no echoes to draw
     LetWindowCatchUp();
     if (m_busy)
         return;
     EnterBusy();
-    m_pingPanel->setRunningLook(true);
+    // What is on show stays until the trace really starts.
+    const QString previousTitle = m_pingPanel->title(0)->text();
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
     LetWindowCatchUp();
     const QList<PingTarget> targets = gatherTargets();
     if (targets.isEmpty()) {
-        m_pingPanel->title(0)->clear();
+        m_pingPanel->title(0)->setText(previousTitle);
         LeaveBusy();
         return;
     }
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->reportButton()->hide();
+    m_pingPanel->graphButton()->hide(); // a trace has no echoes to draw
     m_mode = u"Tracert"_qs;
     m_pingPanel->setPagingSource(nullptr);
     m_tracertPanel->start(targets, m_dataFolder);

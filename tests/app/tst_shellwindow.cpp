@@ -10,6 +10,7 @@
 #include "ping/pingpanel.h"
 #include "ping/pingtest.h"
 #include "platform/datafolder.h"
+#include "support/pointer.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "traceroute/tracerun.h"
@@ -48,13 +49,7 @@ private Q_SLOTS:
 
 private:
     template<typename T = QWidget>
-    T *child(const QString &name) const
-    {
-        T *w = m_window->findChild<T *>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
-    }
+    T *child(const QString &name) const { return test::Control<T>(m_window.get(), name); }
     // A radio button answers on its circle and caption, at its left.
     void choose(const QString &option)
     {

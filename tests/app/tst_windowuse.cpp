@@ -68,16 +68,11 @@ private Q_SLOTS:
     void helpShowsEachFunction();
     void wheelOverTheRowsPagesTheLog();
     void graphDrawsInsideItsPlot();
+    void listColumnTabsAndJumpLists();
 
 private:
     template<typename T = QWidget>
-    T *child(const QString &name) const
-    {
-        T *w = m_window->findChild<T *>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
-    }
+    T *child(const QString &name) const { return test::Control<T>(m_window.get(), name); }
     void openWindow(const QByteArray &results = {})
     {
         test::WriteFileBytes(m_folders->dataFolder() + u"Quellon_DB.txt"_qs,
@@ -398,6 +393,27 @@ void TestWindowUse::graphDrawsInsideItsPlot()
         lossMarked = lossMarked || image.pixelColor(x, graph->lossMarkY(0) + 1) == LatencyGraph::LossColor;
     QVERIFY(lossMarked);
     QVERIFY(form->findChild<QLabel *>(u"LabelLegend"_qs)->text().contains(u"lost echoes"_qs));
+}
+
+void TestWindowUse::listColumnTabsAndJumpLists()
+{
+    openWindow();
+    QListWidget *list = child<QListWidget>(u"ListIP"_qs);
+    auto *grow = child<QPushButton>(u"Picture1_1"_qs);
+    auto *shrink = child<QPushButton>(u"Picture1_2"_qs);
+    QVERIFY(grow->isVisible() && !shrink->isVisible());
+    const int shortHeight = list->height();
+    QVERIFY(test::ClickAtCentre(grow));
+    QTRY_VERIFY(list->height() > shortHeight);
+    QVERIFY(!grow->isVisible() && shrink->isVisible());
+    QVERIFY(test::ClickAtCentre(shrink));
+    QTRY_COMPARE(list->height(), shortHeight);
+    QVERIFY(grow->isVisible());
+
+    // A jump list with nothing in it says so instead of opening empty.
+    m_window->tracertPanel()->CmdJumpTo_Click(0);
+    QCOMPARE(m_ui->texts(), QStringList{u"No host is being traced now."_qs});
+    QVERIFY(!child<QWidget>(u"TraceIP"_qs)->isVisible());
 }
 
 QTEST_MAIN(TestWindowUse)
