@@ -46,11 +46,6 @@ QByteArray resultFile(int n)
     return file;
 }
 
-QSize screenRoom()
-{
-    return QSize(1366, 768 - 32); // the title bar of a window manager takes the rest
-}
-
 } // namespace
 
 class TestWindowUse : public QObject
@@ -64,7 +59,6 @@ private Q_SLOTS:
     void startTestsOnlyWhatIsShown();
     void windowKeepsItsSizeAndPlace();
     void accessKeysAreOneLetterOneTarget();
-    void settingsBoxesRestWhileATestRuns();
     void helpShowsEachFunction();
     void wheelOverTheRowsPagesTheLog();
     void graphDrawsInsideItsPlot();
@@ -202,6 +196,11 @@ void TestWindowUse::tabWalkThenStartTestsTheTypedAddress()
     QVERIFY(m_window->isBusy());
     QCOMPARE(m_window->pingTest()->targets().size(), 1);
     QCOMPARE(m_window->pingTest()->targets().first().address, u"127.0.0.1"_qs);
+    // The settings are read at the start, so they rest while the test runs.
+    QVERIFY(!m_window->settingsBox()->comboTimeOut()->isEnabled());
+    QVERIFY(!m_window->tracertPanel()->frame()->isEnabled());
+    stopTest();
+    QVERIFY(m_window->settingsBox()->comboTimeOut()->isEnabled());
 }
 
 void TestWindowUse::startTestsOnlyWhatIsShown()
@@ -252,8 +251,9 @@ void TestWindowUse::windowKeepsItsSizeAndPlace()
         QVERIFY2(central->minimumSizeHint().width() <= central->width()
                      && central->minimumSizeHint().height() <= central->height(),
                  where);
-        QVERIFY2(m_window->minimumSizeHint().width() <= screenRoom().width()
-                     && m_window->minimumSizeHint().height() <= screenRoom().height(),
+        // (A window manager's title bar takes about 32 of the 768.)
+        QVERIFY2(m_window->minimumSizeHint().width() <= 1366
+                     && m_window->minimumSizeHint().height() <= 768 - 32,
                  where);
     };
     fits("ping");
@@ -305,22 +305,6 @@ void TestWindowUse::accessKeysAreOneLetterOneTarget()
     QVERIFY(targets.contains(u'o')); // the Operate menu
 }
 
-void TestWindowUse::settingsBoxesRestWhileATestRuns()
-{
-    if (!test::CanOpenEchoSocket())
-        QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
-    openWindow();
-    textPing()->setText(u"127.0.0.1"_qs);
-    m_window->CommandStart_Click();
-    QVERIFY(m_window->isBusy());
-    // Read at the start, so not editable during the test.
-    QVERIFY(!m_window->settingsBox()->comboTimeOut()->isEnabled());
-    QVERIFY(!m_window->tracertPanel()->frame()->isEnabled());
-    stopTest();
-    QVERIFY(m_window->settingsBox()->comboTimeOut()->isEnabled());
-    QVERIFY(m_ui->boxes.isEmpty());
-}
-
 void TestWindowUse::helpShowsEachFunction()
 {
     openWindow(resultFile(12));
@@ -329,20 +313,17 @@ void TestWindowUse::helpShowsEachFunction()
     QVERIFY(help && help->isVisible());
     // Over the main window.
     QVERIFY(m_window->frameGeometry().contains(help->frameGeometry().center()));
-    QSet<qint64> pictures;
+    // Every page drawn (not one plain colour), and none the picture of another.
+    QList<QImage> pictures;
     for (int page = 1; page <= DialogHelp::PageCount; ++page) {
-        const QLabel *picture = help->findChild<QLabel *>(u"Image_%1"_qs.arg(page));
-        const QImage image = picture->pixmap().toImage();
-        QVERIFY2(!image.isNull(), qPrintable(u"page %1"_qs.arg(page)));
-        // Drawn, not one plain colour, and no page repeats another.
+        const QImage image = help->findChild<QLabel *>(u"Image_%1"_qs.arg(page))->pixmap().toImage();
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); y += 7)
             for (int x = 0; x < image.width(); x += 7)
                 colours.insert(image.pixel(x, y));
-        QVERIFY2(colours.size() > 2, qPrintable(u"page %1 is empty"_qs.arg(page)));
-        pictures.insert(image.cacheKey() ^ qHashBits(image.constBits(), size_t(image.sizeInBytes())));
+        QVERIFY2(colours.size() > 2 && !pictures.contains(image), qPrintable(u"page %1"_qs.arg(page)));
+        pictures << image;
     }
-    QCOMPARE(pictures.size(), DialogHelp::PageCount);
     auto *next = help->findChild<QPushButton *>(u"CommandNext"_qs);
     auto *previous = help->findChild<QPushButton *>(u"CommandPre"_qs);
     QVERIFY(!previous->isEnabled());
