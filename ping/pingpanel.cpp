@@ -39,11 +39,13 @@ PingPanel::PingPanel(QWidget *parent)
     setAutoFillBackground(true);
 
     auto *grid = new QGridLayout(this);
+    m_grid = grid;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(0);
-    // The status lines are cut to the panel's width, never widen it.
+    // The status lines are cut to the panel's width, never widen it (the fourth holds
+    // a short caption of its own).
     for (int i = 0; i < 4; ++i) {
-        m_title[size_t(i)] = new ElidedLabel(this);
+        m_title[size_t(i)] = i < 3 ? new ElidedLabel(this) : makeLabel(this, QString());
         m_title[size_t(i)]->setObjectName(u"LabelTittle_%1"_qs.arg(i));
     }
     grid->addWidget(m_title[1], 0, 0);
@@ -59,6 +61,13 @@ PingPanel::PingPanel(QWidget *parent)
         m_type[at]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_left[at] = makeLabel(this, u"sIP_%1"_qs.arg(i));
         m_right[at] = makeLabel(this, u"sIP2_%1"_qs.arg(i));
+        // A row's texts never widen the panel (nor the window): the columns have the
+        // widths set below, and a longer text is cut at the panel's edge.
+        for (QLabel *row : {m_left[at], m_right[at]}) {
+            QSizePolicy policy = row->sizePolicy();
+            policy.setHorizontalPolicy(QSizePolicy::Ignored);
+            row->setSizePolicy(policy);
+        }
         m_caption[at] = makeLabel(this, u"sIP3_%1"_qs.arg(i));
         m_caption[at]->setText(QString::fromLatin1(StatisticsCaptions[i]));
         m_value[at] = makeLabel(this, u"sIP4_%1"_qs.arg(i));
@@ -201,6 +210,14 @@ void PingPanel::setRowTexts(int r, const QString &type, const QString &left, con
     m_type[size_t(r)]->setText(type);
     m_left[size_t(r)]->setText(left);
     m_right[size_t(r)]->setText(right);
+}
+
+void PingPanel::setLineRows(bool lines)
+{
+    for (int i = 0; i < LogRows; ++i) {
+        m_grid->addWidget(m_left[size_t(i)], i + 1, 1, 1, lines ? 2 : 1);
+        m_right[size_t(i)]->setVisible(!lines);
+    }
 }
 
 void PingPanel::ShowStatistics(const std::array<QString, 9> &values)

@@ -152,6 +152,7 @@ void TracertPanel::ComboTracert_Click(int index)
 void TracertPanel::start(const QList<PingTarget> &hosts, const QString &dataFolder)
 {
     m_showing = true;
+    m_pingPanel->setLineRows(true); // a trace's lines take the rows' whole width
     m_firstHost = 0;
     m_lineOffset = 0;
     m_traceIP->hide();
@@ -187,6 +188,7 @@ void TracertPanel::reload(const QString &prefix, const QString &hostCount, const
     if (prefix.trimmed().isEmpty() || count <= 0)
         return;
     m_showing = true;
+    m_pingPanel->setLineRows(true); // a trace's lines take the rows' whole width
     m_firstHost = 0;
     m_lineOffset = 0;
     m_pingPanel->title(0)->setText(u"Loading previous test results, please wait ....."_qs);
@@ -199,6 +201,7 @@ void TracertPanel::reload(const QString &prefix, const QString &hostCount, const
 void TracertPanel::leaveDisplay()
 {
     m_showing = false;
+    m_pingPanel->setLineRows(false);
     m_traceIP->hide();
     for (QPushButton *b : m_cmdJumpTo)
         b->hide();

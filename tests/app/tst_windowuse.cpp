@@ -259,9 +259,14 @@ void TestWindowUse::windowKeepsItsSizeAndPlace()
     fits("ping");
     child<QAction>(u"mnuSelectTracert"_qs)->trigger();
     fits("traceroute");
-    for (int i = 0; i < 2; ++i) // a running trace shows its jump buttons
+    // A running trace shows its jump buttons and lines longer than a reply's.
+    for (int i = 0; i < 2; ++i)
         m_window->tracertPanel()->jumpButton(i)->show();
+    m_window->pingPanel()->setLineRows(true);
+    m_window->pingPanel()->setRowTexts(0, {}, u"Trace complete. "_qs.repeated(30), {});
+    m_window->pingPanel()->title(0)->setText(u"Tracing route to 64 hosts ... "_qs.repeated(20));
     fits("traceroute running");
+    m_window->pingPanel()->setLineRows(false);
     child<QPushButton>(u"Command11"_qs)->click();
     fits("console");
     m_window->consolePanel()->hide();
