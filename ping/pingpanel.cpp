@@ -96,8 +96,9 @@ PingPanel::PingPanel(QWidget *parent)
         tails << u"bytes=65500  "_qs + EchoStatusText(status);
     m_type[0]->setMinimumWidth(widest({u"000000000."_qs}));
     // "mm/dd hh:mm:ss   Reply from 255.255.255.255" (4000 twips designed).
-    m_left[0]->setMinimumWidth(widest({u"00/00 00:00:00   Reply from 255.255.255.255 "_qs}));
-    m_right[0]->setMinimumWidth(widest(tails));
+    // (On the columns: the rows' own texts do not count, see above.)
+    grid->setColumnMinimumWidth(1, widest({u"00/00 00:00:00   Reply from 255.255.255.255 "_qs}));
+    grid->setColumnMinimumWidth(2, widest(tails));
     m_value[0]->setMinimumWidth(widest({u"100.00 %  "_qs, u"2147483647"_qs, u"99999 ms"_qs}));
     delete probe;
 
@@ -168,8 +169,8 @@ void PingPanel::setRunningLook(bool running)
 void PingPanel::setWideAddresses(bool wide)
 {
     const int extra = wide ? fontMetrics().horizontalAdvance(u"0000"_qs) : 0;
-    m_left[0]->setMinimumWidth(
-        fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs) + extra);
+    m_grid->setColumnMinimumWidth(
+        1, fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs) + extra);
 }
 
 void PingPanel::clearRows()
