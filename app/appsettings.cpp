@@ -19,7 +19,7 @@ const char *const KeyNames[AppSettings::KeyCount] = {
     "Default_Interval",  "Default_Buffer",   "Default_TimeOut",       "Default_Number",
     "Default_Path",      "Default_IPtoName", "Default_Hop_Number",    "Default_Host_List",
     "Default_TimeOut2",  "Default_CmdType",  "Default_TraceFileName", "Default_IPQty",
-    "Default_RepeatIP", "Default_WindowPlace"};
+    "Default_RepeatIP",  "Default_TraceIPQty", "Default_WindowPlace"};
 
 // No value of ours comes near this; a longer line is skipped.
 constexpr qint64 MaxSettingsLineBytes = 64 * 1024;
@@ -218,7 +218,7 @@ bool AppSettings::save(QString *error) const
         content += keyName(Key(k)).toLatin1() + '=' + escapedValue(m_values[size_t(k)]) + '\n';
     QDir().mkpath(QFileInfo(path).absolutePath());
     QString why;
-    if (ReplaceFile(path, content, &why))
+    if (ReplaceFile(path, content, &why, FileAccess::OwnerOnly))
         return true;
     if (error)
         *error = u"Cannot save the settings in "_qs + QDir::toNativeSeparators(path) + u": "_qs + why;

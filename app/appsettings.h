@@ -1,10 +1,10 @@
 #pragma once
 // The settings kept between runs: the texts of the ping and traceroute setting
-// boxes, the last command type, the last folder of a file dialog and two facts about
-// the last test, and where the main window stood. Fourteen text values in an ini file in the user's configuration
-// folder ("Netvane/Netvane.conf", section [General], the layout QSettings reads),
-// read once at start-up and written when a ping test starts
-// and when the window closes. The window puts the texts back into its boxes, and
+// boxes, the last command type, the last folder of a file dialog, facts about the
+// last test and the last traceroute, and where the main window stood. Text values in
+// an ini file in the user's configuration folder ("Netvane/Netvane.conf", section [General], the layout
+// QSettings reads), the user's alone, read once at start-up and written when a test
+// starts and when the window closes. The window puts the texts back into its boxes, and
 // collects them, by the boxes' object names (BoxSettings).
 
 #include <QRect>
@@ -32,6 +32,9 @@ public:
         TraceFileName,
         IPQty,
         RepeatIP,
+        // The host count of the last traceroute, which a later ping test's IPQty does
+        // not replace; empty in a file of an older version (IPQty then stands for it).
+        TraceIPQty,
         WindowPlace, // "left,top,width,height" of the main window, in pixels
         KeyCount
     };
@@ -50,11 +53,11 @@ public:
     QString value(Key key) const { return m_values[size_t(key)]; }
     void setValue(Key key, const QString &value) { m_values[size_t(key)] = value; }
 
-    // Reads the fourteen values; a missing or damaged one stays empty, every other
+    // Reads the values; a missing or damaged one stays empty, every other
     // one is kept. False with the reason when the file exists but cannot be read
     // (something other than a regular file at its path): all stay empty then.
     bool load(QString *error = nullptr);
-    // Writes the fourteen values, replacing the file whole or not at all; false with
+    // Writes the values, replacing the file whole or not at all; false with
     // the system's description when they could not be written.
     bool save(QString *error = nullptr) const;
 

@@ -2,12 +2,12 @@
 
 #include "ping/windowplace.h"
 #include "platform/dialogs.h"
-#include "platform/process.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -55,8 +55,10 @@ const HelpPage Pages[DialogHelp::PageCount] = {
 constexpr QSize PictureSize(720, 440);
 
 // Hibernation would end a long or scheduled test; this keeps the computer awake.
-const QString HibernateCommand =
-    QStringLiteral("systemctl mask sleep.target suspend.target hibernate.target hybrid-sleep.target");
+const QString HibernateProgram = QStringLiteral("systemctl");
+const QString SleepTargets =
+    QStringLiteral("sleep.target suspend.target hibernate.target hybrid-sleep.target");
+const QString HibernateCommand = HibernateProgram + u" mask "_qs + SleepTargets;
 
 } // namespace
 
@@ -64,7 +66,7 @@ DialogHelp::DialogHelp(std::function<QPixmap(int)> picture, QWidget *owner)
     : QDialog(owner), m_picture(std::move(picture)), m_label1(new QLabel(this)),
       m_hibernateCommand(new QLabel(HibernateCommand, this)),
       m_next(new QPushButton(u"Next >"_qs, this)), m_previous(new QPushButton(u"< Previous"_qs, this)),
-      m_exit(new QPushButton(u"&EXIT"_qs, this))
+      m_exit(new QPushButton(u"&EXIT"_qs, this)), m_hibernateProgram(HibernateProgram)
 {
     setObjectName(u"DialogHelp"_qs);
     setWindowTitle(u" How to use?"_qs);
@@ -89,11 +91,12 @@ DialogHelp::DialogHelp(std::function<QPixmap(int)> picture, QWidget *owner)
         m_pages[size_t(i)] = panel;
     }
     auto *note = new QLabel(u"Note:  To perform a long time test or schedule test,\n"
-                            u"please disable the computer's hibernation mode (click the line below)."_qs,
+                            u"please disable the computer's hibernation mode."_qs,
                             this);
     note->setObjectName(u"Text1_19"_qs);
     m_hibernateCommand->setObjectName(u"Text1_20"_qs);
     m_hibernateCommand->setCursor(Qt::PointingHandCursor);
+    m_hibernateCommand->setToolTip(u"Click to run this command (it asks first)"_qs);
     m_hibernateCommand->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_hibernateCommand->installEventFilter(this);
     layout->addWidget(note);
@@ -179,11 +182,41 @@ void DialogHelp::Command1_Click()
 
 void DialogHelp::Text1_Click(int index)
 {
-    if (index != 20)
+    if (index != 20 || m_hibernateRunning)
         return;
-    const QStringList parts = HibernateCommand.split(u' ');
-    if (!platform::StartHidden(parts.first(), parts.mid(1)))
-        MsgBox(u"Cannot run "_qs + HibernateCommand, BoxIcon::Exclamation);
+    const QString question =
+        u"This runs\n    "_qs + HibernateCommand
+        + u"\n\nThe computer then no longer sleeps, suspends or hibernates, for every user and "
+          "after a restart too, until it is undone with\n    "_qs
+        + HibernateProgram + u" unmask "_qs + SleepTargets + u"\n\nRun it now?"_qs;
+    if (MsgBox(question, BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes)
+        return;
+    // Run without a window but watched: it may ask for a password and may fail.
+    auto *process = new QProcess(this);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    m_hibernateRunning = true;
+    const auto done = [this, process](const QString &failure) {
+        m_hibernateRunning = false;
+        process->deleteLater();
+        if (failure.isEmpty())
+            MsgBox(u"Sleep, suspend and hibernation are now turned off."_qs, BoxIcon::Information);
+        else
+            MsgBox(u"Hibernation could not be turned off: "_qs + failure, BoxIcon::Exclamation);
+    };
+    connect(process, &QProcess::errorOccurred, this, [process, done](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            done(process->program() + u": "_qs + process->errorString());
+    });
+    connect(process, &QProcess::finished, this,
+            [process, done](int exitCode, QProcess::ExitStatus status) {
+                const QString output = QString::fromLocal8Bit(process->readAll()).trimmed();
+                if (status == QProcess::NormalExit && exitCode == 0)
+                    done({});
+                else
+                    done(output.isEmpty() ? u"exit code %1"_qs.arg(exitCode) : output);
+            });
+    process->start(m_hibernateProgram, QStringList{u"mask"_qs} + SleepTargets.split(u' '));
 }
 
 bool DialogHelp::eventFilter(QObject *watched, QEvent *event)

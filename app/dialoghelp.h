@@ -3,6 +3,9 @@
 // function's panel as the running program draws it (taken from the live window when
 // the help first opens, never drawn by hand) with a few lines on how to use it. Next
 // and Previous turn the pages within 1 to 8; the page label says where the reader is.
+// Below the pages, the line of the command that keeps the computer from sleeping
+// during a long test: a click asks first (the change is for the whole system and
+// lasts), then runs it and says when it failed.
 
 #include <QDialog>
 
@@ -31,6 +34,8 @@ public:
     void Command1_Click();
     void Text1_Click(int index);
     void showPage();
+    // The command the line runs, for a test that must not change the system.
+    void setHibernateProgram(const QString &program) { m_hibernateProgram = program; }
 
     int page() const { return m_page; }
     QFrame *pagePanel(int page) const { return m_pages[size_t(page - 1)]; }
@@ -50,6 +55,8 @@ private:
     QPushButton *m_previous;
     QPushButton *m_exit;
     int m_page = 1;
+    QString m_hibernateProgram;
+    bool m_hibernateRunning = false;
 };
 
 } // namespace netvane

@@ -118,7 +118,7 @@ FormTester::FormTester(QWidget *parent)
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
     m_schedulePanel->setHooks({
-        [this] { return m_mode; },
+        [this] { return m_function; },
         [this] { return m_busy; },
         [this] { return m_pingPanel->title(0); },
         [this] {
@@ -129,6 +129,8 @@ FormTester::FormTester(QWidget *parent)
                 detail->hide();
             m_pingPanel->show();
             m_pingPanel->reportButton()->hide();
+            // The schedule's caption takes the title: the trace's jump controls go.
+            m_tracertPanel->hideJumpControls();
         },
     });
     connect(m_schedulePanel, &SchedulePanel::startDue, this, &FormTester::ScheduledStart);
@@ -163,16 +165,19 @@ FormTester::FormTester(QWidget *parent)
     LetWindowCatchUp();
     applySettings();
     if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
-        m_mode = u"Ping"_qs;
+        m_mode = m_function = u"Ping"_qs;
         showFunctionFrame();
         ReloadPreviousPingTest();
     } else {
-        m_mode = u"Tracert"_qs;
+        m_mode = m_function = u"Tracert"_qs;
         showFunctionFrame();
         m_pingPanel->setPagingSource(nullptr);
         m_pingPanel->graphButton()->hide();
-        m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName),
-                               m_settings.value(AppSettings::IPQty),
+        // The trace's own host count: a ping test since then has its own.
+        QString hosts = m_settings.value(AppSettings::TraceIPQty);
+        if (hosts.trimmed().isEmpty())
+            hosts = m_settings.value(AppSettings::IPQty);
+        m_tracertPanel->reload(m_settings.value(AppSettings::TraceFileName), hosts,
                                m_settings.value(AppSettings::HopNumber));
     }
 }
@@ -303,7 +308,7 @@ void FormTester::buildControls()
     connect(m_command8, &QPushButton::clicked, m_scanPanel, &ScanPanel::StartScan);
     connect(m_pingPanel->graphButton(), &QPushButton::clicked, this, &FormTester::ShowLatencyGraph);
     connect(m_textPing, &QLineEdit::returnPressed, this, [this] {
-        if (m_mode == u"Ping" && m_commandStart->isEnabled())
+        if (m_function == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
     });
 }
@@ -367,9 +372,10 @@ void FormTester::buildMenus()
 
     m_mnuFunction = menuBar()->addMenu(u"Fu&nction"_qs);
     m_mnuFunction->setObjectName(u"mnuFunction"_qs);
-    item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs, &FormTester::mnuSelectPing_Click);
-    item(m_mnuFunction, u"Traceroute Function"_qs, u"mnuSelectTracert"_qs,
-         &FormTester::mnuSelectTracert_Click);
+    m_mnuSelectPing = item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs,
+                           &FormTester::mnuSelectPing_Click);
+    m_mnuSelectTracert = item(m_mnuFunction, u"Traceroute Function"_qs, u"mnuSelectTracert"_qs,
+                              &FormTester::mnuSelectTracert_Click);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -386,6 +392,11 @@ void FormTester::buildMenus()
 
 void FormTester::EnterBusy()
 {
+    // The function cannot change under a running activity, as Start cannot run again.
+    for (QAction *select : {m_mnuSelectPing, m_mnuSelectTracert})
+        if (select)
+            select->setEnabled(false);
+    m_commandSelectFun->setEnabled(false);
     m_commandStart->setEnabled(false);
     m_mnuStart->setEnabled(false);
     m_tracertPanel->commandTracert()->setEnabled(false);
@@ -401,6 +412,10 @@ void FormTester::EnterBusy()
 
 void FormTester::LeaveBusy()
 {
+    for (QAction *select : {m_mnuSelectPing, m_mnuSelectTracert})
+        if (select)
+            select->setEnabled(true);
+    m_commandSelectFun->setEnabled(true);
     m_commandStart->setEnabled(true);
     m_mnuStart->setEnabled(true);
     m_tracertPanel->commandTracert()->setEnabled(true);
@@ -497,7 +512,7 @@ void FormTester::StartPingTest()
         wide = wide || t.address.size() > 13;
     m_pingPanel->setWideAddresses(wide);
 
-    m_mode = u"Ping"_qs;
+    m_mode = m_function = u"Ping"_qs;
     QStringList names;
     for (const PingTarget &t : targets)
         names << t.name;
@@ -585,13 +600,14 @@ void FormTester::showFunctionFrame()
 
 void FormTester::mnuSelectTracert_Click()
 {
+    // A running activity keeps its function and its controls (the choice is disabled
+    // meanwhile): the mode also tells Stop which activity owns the window.
+    if (m_busy)
+        return;
     showFunctionFrame(true);
     m_tracertPanel->commandTracert()->raise();
-    // The mode also tells Stop which activity owns the window: a running test keeps it.
-    if (!m_busy) {
-        m_mode = u"Tracert"_qs;
-        functionChanged();
-    }
+    m_mode = m_function = u"Tracert"_qs;
+    functionChanged();
 }
 
 void FormTester::CommandTracert_Click()
@@ -605,6 +621,9 @@ void FormTester::CommandTracert_Click()
 void FormTester::StartTrace()
 {
     m_consolePanel->hide();
+    m_scanPanel->hide();
+    if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
+        detail->hide();
     m_pingPanel->show();
     LetWindowCatchUp();
     if (m_busy)
@@ -623,12 +642,13 @@ void FormTester::StartTrace()
     m_pingPanel->setRunningLook(true);
     m_pingPanel->reportButton()->hide();
     m_pingPanel->graphButton()->hide(); // a trace has no echoes to draw
-    m_mode = u"Tracert"_qs;
+    m_mode = m_function = u"Tracert"_qs;
     m_pingPanel->setPagingSource(nullptr);
     m_tracertPanel->start(targets, m_dataFolder);
     // The run's files are found again at the next start.
     m_settings.setValue(AppSettings::TraceFileName, m_tracertPanel->run()->prefix());
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
+    m_settings.setValue(AppSettings::TraceIPQty, QString::number(targets.size()));
     saveSettings();
     m_text4->setFocus();
 }
@@ -718,7 +738,7 @@ bool FormTester::eventFilter(QObject *watched, QEvent *event)
 void FormTester::ScheduledStart()
 {
     m_scheduledRun = true;
-    if (m_mode == u"Tracert")
+    if (m_function == u"Tracert")
         CommandTracert_Click();
     else
         startPing(true);
@@ -730,11 +750,11 @@ void FormTester::ScheduledStart()
 
 void FormTester::mnuSelectPing_Click()
 {
-    showFunctionFrame(false);
-    // As for the traceroute: a running activity keeps its mode.
+    // As for the traceroute: a running activity keeps its function.
     if (m_busy)
         return;
-    m_mode = u"Ping"_qs;
+    showFunctionFrame(false);
+    m_mode = m_function = u"Ping"_qs;
     functionChanged();
 }
 
@@ -874,7 +894,7 @@ void FormTester::collectSettings()
     const QString folder = LastDialogFolder();
     // Stored followed by two blanks, as it always was.
     m_settings.setValue(AppSettings::Path, folder.isEmpty() ? QString() : folder + u"  "_qs);
-    m_settings.setValue(AppSettings::CmdType, m_mode);
+    m_settings.setValue(AppSettings::CmdType, m_function);
     if (m_shown)
         m_settings.setValue(AppSettings::WindowPlace,
                             WindowPlaceText(isMaximized() || isFullScreen() ? normalGeometry()
@@ -901,7 +921,7 @@ void FormTester::ReloadPreviousPingTest()
         MsgBox(QDir::toNativeSeparators(path) + u" is not a regular file"_qs, BoxIcon::Exclamation);
         return;
     }
-    m_mode = u"Ping"_qs;
+    m_mode = m_function = u"Ping"_qs;
     if (info.size() > 1000000
         && MsgBox(u"Load the pre ping test log ?"_qs, BoxIcon::None, BoxButtons::YesNo)
                != BoxAnswer::Yes)

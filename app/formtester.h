@@ -110,7 +110,10 @@ public:
     AppSettings &settings() { return m_settings; }
 
     bool isBusy() const { return m_busy; }
+    // The activity that owns the window: "Ping", "Tracert" or "Scan".
     QString mode() const { return m_mode; }
+    // The function Start and the schedule run, "Ping" or "Tracert"; a scan leaves it.
+    QString function() const { return m_function; }
     void setMode(const QString &mode) { m_mode = mode; }
     ScanPanel *scanPanel() const { return m_scanPanel; }
     QString dataFolder() const { return m_dataFolder; }
@@ -192,8 +195,11 @@ private:
     QPushButton *m_commandSelectFun = nullptr;
     QAction *m_mnuTracert = nullptr;
     QAction *m_mnuGraph = nullptr;
+    QAction *m_mnuSelectPing = nullptr;
+    QAction *m_mnuSelectTracert = nullptr;
 
     QString m_mode = u"Ping"_qs;
+    QString m_function = u"Ping"_qs;
     bool m_busy = false;
     bool m_scheduledRun = false; // the running test was started by the schedule
     bool m_shown = false;

@@ -40,7 +40,7 @@ QString ChooseLogFile()
     request.filterPattern = u"*.txt;*.csv;*.json"_qs;
     // The first folder every file dialog of the program offers.
     const QString last = LastDialogFolder();
-    request.initialFolder = !last.isEmpty() && QFileInfo(last).isDir() ? last : DocumentsFolder();
+    request.initialFolder = !last.isEmpty() && QFileInfo(last).isDir() ? last : FirstDialogFolder();
     const QString chosen = CutChosenName(FileDialog(request)).trimmed();
     if (chosen.isEmpty())
         return {};

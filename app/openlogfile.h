@@ -1,8 +1,9 @@
 #pragma once
 // Opening a log or export file the program wrote earlier: the open-file chooser
 // ("Open Log File", text and CSV files, starting in the last folder a file dialog
-// used, else the documents folder) and the choice of viewer. A CSV file opens in the program
-// the desktop associates with it (a spreadsheet); any other file in the text editor.
+// used, else the desktop or documents folder) and the choice of viewer. A CSV file
+// opens in the program the desktop associates with it (a spreadsheet); any other
+// file in the text editor.
 
 #include <QString>
 

@@ -163,6 +163,7 @@ int main(int argc, char *argv[])
         std::printf("silent range: skipped (needs root inside a private network namespace)\n");
     }
 
-    probeStart(window.scanPanel()->probePath(), platform::ScanChannel::handle());
+    probeStart(window.scanPanel()->probePath(),
+               window.scanPanel()->findChild<platform::ScanChannel *>()->handle());
     return 0;
 }

@@ -104,7 +104,8 @@ bool CommandHistory::load(QString *error)
     m_latin1.clear();
     m_sorted = false;
     if (!QFileInfo::exists(m_path)) {
-        if (!WriteTextLines(m_path, DefaultHistory() << EndLine, error))
+        if (!WriteTextLines(m_path, DefaultHistory() << EndLine, error, nullptr,
+                            FileAccess::OwnerOnly))
             return false;
     }
     // Read as a stream up to the end line: the file may be far longer than the list.
@@ -131,7 +132,7 @@ bool CommandHistory::rewrite(const QStringList &entries, QString *error)
     }
     lines << EndLine;
     // Replaced whole: a failed write (a full disk) leaves the old history in place.
-    if (!WriteTextLines(m_path, lines, error, &m_latin1))
+    if (!WriteTextLines(m_path, lines, error, &m_latin1, FileAccess::OwnerOnly))
         return false;
     return load(error);
 }
@@ -177,7 +178,7 @@ bool CommandHistory::keepLast(int n, QString *error)
 
 bool CommandHistory::clearAll(QString *error)
 {
-    if (!ReplaceFile(m_path, {}, error))
+    if (!ReplaceFile(m_path, {}, error, FileAccess::OwnerOnly))
         return false;
     return load(error);
 }
@@ -220,7 +221,7 @@ bool CommandHistory::importFrom(const QString &source, QString *error)
             return false;
         }
         // Written whole or not at all: a failed import keeps the old history.
-        if (!exportTo(m_path, content, error))
+        if (!ReplaceFile(m_path, content, error, FileAccess::OwnerOnly))
             return false;
     }
     return load(error);

@@ -69,7 +69,7 @@ bool WriteIpListFile(const QString &path, const QStringList &items, QString *err
 {
     QStringList lines = items;
     lines << u" "_qs;
-    return WriteTextLines(path, lines, error, latin1);
+    return WriteTextLines(path, lines, error, latin1, FileAccess::OwnerOnly);
 }
 
 QStringList DefaultIpListItems(const QString &gateway, const QString &localAddress,

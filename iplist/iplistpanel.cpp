@@ -741,7 +741,7 @@ void IpListPanel::ImportIpList()
             return;
         }
         // Copied unchanged, whole or not at all: a failed copy leaves the old list.
-        if (!ReplaceFile(target, content, &error)) {
+        if (!ReplaceFile(target, content, &error, FileAccess::OwnerOnly)) {
             MsgBox(error, BoxIcon::Critical);
             return;
         }

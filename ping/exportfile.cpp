@@ -29,7 +29,7 @@ FileDialogRequest dialogRequest(bool save, const QString &title, const QString &
     r.defaultExtension = extension;
     // A remembered folder that has gone counts as none.
     r.initialFolder = !g_lastFolder.isEmpty() && QFileInfo(g_lastFolder).isDir() ? g_lastFolder
-                                                                                : DocumentsFolder();
+                                                                                : FirstDialogFolder();
     return r;
 }
 
@@ -80,6 +80,11 @@ QString AskOpenPath(const QString &title, const QString &extension, const QStrin
 {
     FileDialogRequest request = dialogRequest(false, title, extension);
     request.filterName = filterName;
+    // The patterns are the text in the name's parentheses: "*.txt;*.csv".
+    const qsizetype open = filterName.lastIndexOf(u'(');
+    const qsizetype close = filterName.lastIndexOf(u')');
+    if (open >= 0 && close > open)
+        request.filterPattern = filterName.mid(open + 1, close - open - 1);
     const QString path = cleanPath(FileDialog(request));
     if (!path.isEmpty())
         rememberFolderOf(path);

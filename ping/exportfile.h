@@ -1,8 +1,8 @@
 #pragma once
 // The conventions every export and import of the program shares: a default file
 // name, the save or open dialog starting in the last folder any file dialog used
-// (the documents folder at first), the program's own overwrite question, and the
-// "File Saved" box. The caller checks for data first and writes the file itself.
+// (the desktop folder at first, or the documents folder), the program's own
+// overwrite question, and the "File Saved" box. The caller checks for data first and writes the file itself.
 
 #include <QString>
 
@@ -21,7 +21,8 @@ QString AskSavePath(const QString &title, const QString &defaultName, const QStr
 
 // Open dialog; the answer trimmed and without line breaks, or empty when cancelled.
 QString AskOpenPath(const QString &title, const QString &extension);
-// The same with its own filter, for example "Text/CSV Files (*.txt;*.csv)".
+// The same with its own filter, for example "Text/CSV Files (*.txt;*.csv)", whose
+// patterns are the text in its parentheses.
 QString AskOpenPath(const QString &title, const QString &extension, const QString &filterName);
 
 // The import side: the open dialog, "Not Find This File." for a missing file, then

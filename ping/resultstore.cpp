@@ -14,7 +14,7 @@ bool PingResultStore::create(const QString &folder, int targetCount, int sizeSte
     const QString resultPath = dir.filePath(ResultFileName);
     m_path = resultPath;
     QFile::remove(resultPath);
-    if (!m_result.open(resultPath)
+    if (!m_result.open(resultPath, FileAccess::OwnerOnly)
         || !m_result.writeLine(QString::number(targetCount) + u',' + QString::number(sizeStepLength)
                                + u',' + QString::number(repeat))) {
         if (error)
@@ -25,7 +25,7 @@ bool PingResultStore::create(const QString &folder, int targetCount, int sizeSte
     m_stamp = m_result.stamp();
     const QString targetPath = dir.filePath(TargetFileName);
     QFile::remove(targetPath);
-    if (!WriteTextLines(targetPath, targetNames, error)) {
+    if (!WriteTextLines(targetPath, targetNames, error, nullptr, FileAccess::OwnerOnly)) {
         close(); // no test starts on a half-made store
         return false;
     }

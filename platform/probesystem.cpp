@@ -14,6 +14,8 @@
 #include <netinet/ip_icmp.h>
 #include <poll.h>
 #include <sched.h>
+#include <csignal>
+#include <sys/prctl.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -41,6 +43,17 @@ bool parseAddress(const std::string &text, unsigned *hostOrder)
         return false;
     *hostOrder = address;
     return true;
+}
+
+bool canOpenEchoSocket()
+{
+    for (const int type : {SOCK_DGRAM, SOCK_RAW}) {
+        Fd s;
+        s.fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (s.fd >= 0)
+            return true;
+    }
+    return false;
 }
 
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs)
@@ -198,6 +211,11 @@ bool startCopyOfSelf(const std::string &argument)
     char *argv[] = {self, arg.data(), nullptr};
     pid_t pid = 0;
     return ::posix_spawn(&pid, self, nullptr, nullptr, argv, environ) == 0;
+}
+
+void endWithParent()
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
 void yieldOnce()

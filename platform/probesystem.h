@@ -17,6 +17,9 @@ struct Echo {
     unsigned ttl = 0;
 };
 
+// True when an ICMP echo socket (datagram, else raw) can be opened here.
+bool canOpenEchoSocket();
+
 // One echo request with the given payload, waiting up to timeoutMs. An invalid
 // address, a socket that cannot be opened or any error counts as no answer.
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs);
@@ -33,6 +36,10 @@ bool sendToChannel(const std::string &name, const std::string &datagram);
 
 // Starts this same executable again with one argument, without waiting for it.
 bool startCopyOfSelf(const std::string &argument);
+
+// This process gets SIGKILL when the process that started it ends (a killed window
+// leaves no command running on).
+void endWithParent();
 
 // Gives the processor to others once.
 void yieldOnce();

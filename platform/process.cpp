@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/types.h>
@@ -177,7 +178,15 @@ int openPidDescriptor(pid_t pid)
 
 void StartInOwnProcessGroup(QProcess &process)
 {
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        // A killed window takes its commands with it, so that none keeps appending to
+        // its files; a parent gone already (before the request) is caught here.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
 }
 
 void KillProcessGroup(qint64 pid)
@@ -232,6 +241,33 @@ bool ChildHasExited(qint64 pid)
         done = ::waitpid(pid_t(pid), &status, WNOHANG);
     } while (done < 0 && errno == EINTR);
     return done != 0; // the pid itself once ended; -1 (no such child) counts as ended
+}
+
+int RunAndWait(const QString &program, const QStringList &arguments, int timeoutMs,
+               QString *error)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start();
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return -1;
+    };
+    if (!process.waitForStarted(timeoutMs))
+        return fail(process.errorString());
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return fail(u"it did not end within %1 ms"_qs.arg(timeoutMs));
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
+        return fail(u"it was ended by a signal"_qs);
+    return process.exitCode();
 }
 
 bool ProcessIsRunning(qint64 pid)
@@ -362,21 +398,6 @@ void ConsoleWindows::closeAll()
     for (const Window &window : std::as_const(m_windows))
         ::kill(-pid_t(window.pid), SIGTERM);
     m_windows.clear();
-}
-
-} // namespace netvane::platform
-
-namespace netvane::platform {
-
-bool StartHidden(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    return process.startDetached();
 }
 
 } // namespace netvane::platform

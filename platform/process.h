@@ -15,7 +15,10 @@ class QProcess;
 
 namespace netvane::platform {
 
-// Puts the child that `process` starts next into a new process group of its own.
+// Puts the child that `process` starts next into a new process group of its own,
+// ended (SIGKILL) when this process ends, even by a kill. The signal comes when the
+// thread that started the child ends: start such children from a thread that lives
+// as long as the program.
 void StartInOwnProcessGroup(QProcess &process);
 
 // SIGKILL to the whole process group led by pid (a running child started with
@@ -38,6 +41,12 @@ qint64 StartChild(const QString &program, const QStringList &arguments, QString 
 // True once a child started by StartChild has ended (and collects it); false while
 // it runs. A pid that is no child of ours counts as ended.
 bool ChildHasExited(qint64 pid);
+
+// Runs program with no input or output and waits up to timeoutMs for it to end.
+// Its exit code, or -1 with the reason in *error (it could not be started, was
+// ended by a signal, or did not end in time and was killed).
+int RunAndWait(const QString &program, const QStringList &arguments, int timeoutMs,
+               QString *error = nullptr);
 
 // True while pid names a live process (not a zombie).
 bool ProcessIsRunning(qint64 pid);
@@ -89,13 +98,5 @@ private:
     QList<Window> m_windows;
     QHash<qint64, QObject *> m_watches; // until reaped, also after closeAll
 };
-
-} // namespace netvane::platform
-
-namespace netvane::platform {
-
-// Starts a program with no window and does not wait for it. False when it could
-// not be started.
-bool StartHidden(const QString &program, const QStringList &arguments);
 
 } // namespace netvane::platform

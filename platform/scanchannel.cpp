@@ -2,7 +2,7 @@
 
 #include "scanner/probe/scanmessage.h"
 
-#include <QCoreApplication>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -13,6 +13,13 @@
 
 namespace netvane::platform {
 
+namespace {
+
+// Each draw is one of 2^63 names: a clash is chance, so a few draws settle it.
+constexpr int MaxNameDraws = 16;
+
+} // namespace
+
 ScanChannel::ScanChannel(QObject *parent) : QObject(parent)
 {
 }
@@ -21,11 +28,6 @@ ScanChannel::~ScanChannel()
 {
     if (m_fd >= 0)
         ::close(m_fd);
-}
-
-QString ScanChannel::handle()
-{
-    return QString::number(QCoreApplication::applicationPid());
 }
 
 bool ScanChannel::open(QString *error)
@@ -45,14 +47,22 @@ bool ScanChannel::open(QString *error)
     const int on = 1;
     if (::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0)
         return fail(errno);
-    const std::string name = scanmsg::channelName(handle().toStdString());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0)
-        return fail(errno);
+    // A name taken already (by chance, or by someone else) is drawn again.
+    QString handle;
+    for (int attempt = 0;; ++attempt) {
+        handle = QString::number(QRandomGenerator::system()->generate64() >> 1);
+        const std::string name = scanmsg::channelName(handle.toStdString());
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + 1, name.data(), name.size());
+        const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0)
+            break;
+        if (errno != EADDRINUSE || attempt == MaxNameDraws)
+            return fail(errno);
+    }
     m_fd = fd;
+    m_handle = handle;
     m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ScanChannel::drain);
     return true;

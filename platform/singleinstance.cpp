@@ -5,27 +5,42 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace netvane::platform {
 
 namespace {
 
-// The socket is named after the user and the data folder: another folder (a test's)
-// is another program.
-QString serverNameFor(const QString &dataFolder)
+// The socket is named after the data folder (another folder, a test's, is another
+// program) and lives where only this user can make or reach it: the runtime folder,
+// which Qt makes sure is the user's own with mode 0700, else the data folder (0700).
+QString serverPathFor(const QString &dataFolder)
 {
     const QByteArray folder = QFileInfo(dataFolder).absoluteFilePath().toUtf8();
     const QByteArray hash = QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex();
-    return u"netvane-%1-%2"_qs.arg(::getuid()).arg(QString::fromLatin1(hash.left(16)));
+    QString place = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (place.isEmpty())
+        place = dataFolder;
+    return QDir(place).filePath(u"netvane-"_qs + QString::fromLatin1(hash.left(16)) + u".sock"_qs);
+}
+
+// True when the process at the other end of a connected local socket is this user's.
+bool peerIsThisUser(const QLocalSocket &socket)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0
+           && size == sizeof peer && peer.uid == ::getuid();
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
     : QObject(parent), m_lock(QDir(dataFolder).filePath(u"netvane.lock"_qs)),
-      m_serverName(serverNameFor(dataFolder))
+      m_serverPath(serverPathFor(dataFolder))
 {
     // Held for the whole run: only a dead holder's lock is taken over.
     m_lock.setStaleLockTime(0);
@@ -49,27 +64,30 @@ bool SingleInstance::claim()
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // We hold the lock: a socket file left behind belongs to a program that died.
-    QLocalServer::removeServer(m_serverName);
+    QLocalServer::removeServer(m_serverPath);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            const bool own = peerIsThisUser(*socket);
             socket->disconnectFromServer();
             socket->deleteLater();
-            Q_EMIT showRequested();
+            if (own)
+                Q_EMIT showRequested();
         }
     });
     // Without the socket the program still runs; later starts just cannot raise it.
-    m_server->listen(m_serverName);
+    m_server->listen(m_serverPath);
     return true;
 }
 
 bool SingleInstance::askRunningToShow()
 {
     QLocalSocket socket;
-    socket.connectToServer(m_serverName);
+    socket.connectToServer(m_serverPath);
     if (!socket.waitForConnected(2000))
         return false;
+    const bool own = peerIsThisUser(socket);
     socket.disconnectFromServer();
-    return true;
+    return own;
 }
 
 } // namespace netvane::platform

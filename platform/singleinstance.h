@@ -1,8 +1,10 @@
 #pragma once
 // One running program per user and data folder: the first start holds a lock file in
-// the data folder and listens on a local socket that only its user may reach; a later
-// start finds the lock held, asks the running program to bring its window to the
-// front, and ends, so two programs never write the same result file.
+// the data folder and listens on a local socket in the user's runtime folder
+// ($XDG_RUNTIME_DIR, which only the user may enter; else a folder of the user's own);
+// a later start finds the lock held, asks the running program to bring its window to
+// the front, and ends, so two programs never write the same result file. Each side
+// checks that the other end of the socket is a process of the same user.
 
 #include <QLockFile>
 #include <QObject>
@@ -23,8 +25,11 @@ public:
     // by a program that has died is taken over) and answers later starts. Also true,
     // without that guard, when no lock can be written in the data folder.
     bool claim();
-    // Asks the running program to show its window; false when it cannot be reached.
+    // Asks the running program to show its window; false when it cannot be reached
+    // or what answers is not a process of this user.
     bool askRunningToShow();
+    // Where the socket lives.
+    QString serverPath() const { return m_serverPath; }
 
 Q_SIGNALS:
     // A later start asked for the window.
@@ -32,7 +37,7 @@ Q_SIGNALS:
 
 private:
     QLockFile m_lock;
-    QString m_serverName;
+    QString m_serverPath;
     QLocalServer *m_server = nullptr;
 };
 

@@ -7,7 +7,10 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,30 +29,110 @@ QString notRegular(const QString &path)
     return QDir::toNativeSeparators(path) + u" is not a regular file"_qs;
 }
 
+// As the system itself allows (SYMLOOP_MAX).
+constexpr int MaxLinkHops = 40;
+
+// Removes the hidden replacements ("PREFIX<pid>-<n>") that a program which has died
+// left in the folder: regular files of this user whose process is gone. A live
+// process (this one, or another program writing the same file) keeps its own.
+void removeStaleReplacements(const QString &folder, const QString &prefix)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    const QByteArray start = QFile::encodeName(prefix);
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (std::strncmp(name, start.constData(), size_t(start.size())) != 0)
+            continue;
+        const char *rest = name + start.size();
+        char *end = nullptr;
+        errno = 0;
+        const long pid = std::strtol(rest, &end, 10);
+        if (errno != 0 || end == rest || *end != '-' || pid <= 0 || pid == long(::getpid()))
+            continue;
+        const char *number = end + 1;
+        if (!*number || std::strspn(number, "0123456789") != std::strlen(number))
+            continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue; // its writer still runs (or is another user's)
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::getuid())
+            ::unlinkat(::dirfd(dir), name, 0);
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
-bool LineAppender::open(const QString &path)
+bool LineAppender::open(const QString &path, FileAccess access)
 {
     close();
-    m_file.setFileName(path);
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    m_error.clear();
+    // Without waiting, so that a FIFO at the path (no reader) cannot block here.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK,
+                          access == FileAccess::OwnerOnly ? 0600 : 0666);
+    if (fd < 0) {
+        m_error = systemError(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        m_error = notRegular(path);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (access == FileAccess::OwnerOnly && (st.st_mode & 077))
+        ::fchmod(fd, st.st_mode & 07700);
+    m_fd = fd;
+    return true;
 }
 
 bool LineAppender::writeLine(const QString &line)
 {
-    if (!m_file.isOpen())
+    if (m_fd < 0) {
+        m_error = systemError(EBADF);
         return false;
+    }
     const QByteArray bytes = line.toUtf8() + "\r\n";
-    return m_file.write(bytes) == bytes.size();
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            // A full disk takes a line's first bytes and refuses the rest: they are
+            // taken back, or the next start would read a broken line as an echo.
+            m_error = systemError(written < 0 ? errno : ENOSPC);
+            const qsizetype partial = bytes.size() - left;
+            struct stat st {};
+            if (partial > 0 && ::fstat(m_fd, &st) == 0 && st.st_size >= partial)
+                while (::ftruncate(m_fd, st.st_size - partial) != 0 && errno == EINTR) {
+                }
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
 }
 
 void LineAppender::close()
 {
-    if (m_file.isOpen())
-        m_file.close();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
 }
 
-FileReplacer::FileReplacer(const QString &path) : m_path(path) {}
+FileReplacer::FileReplacer(const QString &path, FileAccess access)
+    : m_path(path), m_access(access)
+{
+}
 
 FileReplacer::~FileReplacer()
 {
@@ -78,10 +161,15 @@ bool FileReplacer::open()
 {
     discard();
     m_error.clear();
-    // A link is replaced at its target, so the link itself stays.
-    const QFileInfo link(m_path);
-    if (link.isSymLink())
-        m_path = link.symLinkTarget();
+    // A link is replaced at its final target, so every link of a chain stays.
+    for (int hops = 0; QFileInfo(m_path).isSymLink(); ++hops) {
+        const QString target = QFileInfo(m_path).symLinkTarget();
+        if (hops == MaxLinkHops || target.isEmpty()) {
+            fail(ELOOP);
+            return false;
+        }
+        m_path = target;
+    }
 
     const QByteArray target = QFile::encodeName(m_path);
     struct stat st {};
@@ -98,12 +186,14 @@ bool FileReplacer::open()
     }
 
     const QFileInfo info(m_path);
-    const QString stem = info.absolutePath() + u"/."_qs + info.fileName() + u".new-"_qs
-                         + QString::number(::getpid()) + u'-';
+    const QString prefix = u'.' + info.fileName() + u".new-"_qs;
+    removeStaleReplacements(info.absolutePath(), prefix);
+    const QString stem = info.absolutePath() + u'/' + prefix + QString::number(::getpid()) + u'-';
+    const mode_t createMode = m_access == FileAccess::OwnerOnly ? 0600 : 0666;
     for (int attempt = 0; attempt < 1000 && m_fd < 0; ++attempt) {
         const QString candidate = stem + QString::number(attempt);
         m_fd = ::open(QFile::encodeName(candidate).constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
         if (m_fd >= 0)
             m_temp = candidate;
         else if (errno != EEXIST) {
@@ -116,7 +206,7 @@ bool FileReplacer::open()
         return false;
     }
     if (keepMode)
-        ::fchmod(m_fd, st.st_mode & 07777);
+        ::fchmod(m_fd, st.st_mode & (m_access == FileAccess::OwnerOnly ? 07700 : 07777));
     return true;
 }
 
@@ -174,9 +264,9 @@ bool FileReplacer::commit()
     return true;
 }
 
-bool ReplaceFile(const QString &path, QByteArrayView content, QString *error)
+bool ReplaceFile(const QString &path, QByteArrayView content, QString *error, FileAccess access)
 {
-    FileReplacer file(path);
+    FileReplacer file(path, access);
     const bool ok = file.open() && file.write(content) && file.commit();
     if (!ok && error)
         *error = file.errorString();
@@ -208,12 +298,12 @@ QByteArray EncodeTextLine(const QString &line, const Latin1Lines *latin1Lines)
 }
 
 bool WriteTextLines(const QString &path, const QStringList &lines, QString *error,
-                    const Latin1Lines *latin1Lines)
+                    const Latin1Lines *latin1Lines, FileAccess access)
 {
     QByteArray bytes;
     for (const QString &line : lines)
         bytes += EncodeTextLine(line, latin1Lines) + "\r\n";
-    return ReplaceFile(path, bytes, error);
+    return ReplaceFile(path, bytes, error, access);
 }
 
 QStringList ReadTextLines(const QString &path, qint64 maxLineBytes)

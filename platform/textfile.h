@@ -9,6 +9,11 @@
 // beside the file, every write and the final sync are checked, and only then is it
 // renamed over the old one. Any failure leaves the old file as it was and gives the
 // system's own description ("No space left on device").
+//
+// The user's data files (the list, the history, the result and target files, the
+// settings) are the user's alone, as a shell keeps its history: they are written
+// FileAccess::OwnerOnly. Exports and other files the user places are written as the
+// user's umask says.
 
 #include "platform/filereader.h"
 
@@ -20,8 +25,15 @@
 
 namespace netvane {
 
+// Who may read a file the program writes. OwnerOnly: a new file is made 0600, and an
+// existing one loses any group and other bits. Umask: a new file is made as the
+// umask says, an existing one keeps its permissions.
+enum class FileAccess { Umask, OwnerOnly };
+
 // A text file open for appending whole lines. Each line reaches the disk as it is
 // written (no buffering in the program), so a killed program loses nothing it wrote.
+// A line that cannot be written whole (a full disk) is taken back out, so the file
+// always ends at a whole line, and errorString gives the system's reason.
 class LineAppender final
 {
     Q_DISABLE_COPY_MOVE(LineAppender)
@@ -29,23 +41,30 @@ public:
     LineAppender() = default;
     ~LineAppender() { close(); }
 
-    bool open(const QString &path);   // appends to an existing file, creates a missing one
-    bool isOpen() const { return m_file.isOpen(); }
+    // Appends to an existing regular file, creates a missing one; never waits on a
+    // FIFO or a device at the path (refused).
+    bool open(const QString &path, FileAccess access = FileAccess::Umask);
+    bool isOpen() const { return m_fd >= 0; }
     bool writeLine(const QString &line);
     void close();
-    QString errorString() const { return m_file.errorString(); }
-    FileStamp stamp() const { return StampOfOpenFile(m_file.handle()); }
+    QString errorString() const { return m_error; }
+    FileStamp stamp() const { return StampOfOpenFile(m_fd); }
 
 private:
-    QFile m_file;
+    int m_fd = -1;
+    QString m_error;
 };
 
 // Replaces one file whole. Nothing is visible at the path until commit() succeeds.
+// A link (or a chain of links) is replaced at its final target, so the links stay.
+// The new content is written to a hidden ".NAME.new-PID-N" beside the file; such
+// files left by a program that died (a crash mid-write) are removed at the next
+// write of that file.
 class FileReplacer final
 {
     Q_DISABLE_COPY_MOVE(FileReplacer)
 public:
-    explicit FileReplacer(const QString &path);
+    explicit FileReplacer(const QString &path, FileAccess access = FileAccess::Umask);
     ~FileReplacer(); // an uncommitted replacement is thrown away
 
     // Creates the new file beside the old one. Refused when something other than a
@@ -62,14 +81,16 @@ private:
     void fail(int error);
     void discard();
 
-    QString m_path;   // the file being replaced (a symbolic link resolved)
+    QString m_path;   // the file being replaced (symbolic links resolved)
     QString m_temp;   // the new content, beside it
+    FileAccess m_access;
     int m_fd = -1;
     QString m_error;
 };
 
 // Replaces the file by these bytes through FileReplacer.
-bool ReplaceFile(const QString &path, QByteArrayView content, QString *error = nullptr);
+bool ReplaceFile(const QString &path, QByteArrayView content, QString *error = nullptr,
+                 FileAccess access = FileAccess::Umask);
 
 // Lines that were read as Latin-1, so that writing them back gives the old bytes.
 using Latin1Lines = QSet<QString>;
@@ -82,7 +103,8 @@ QByteArray EncodeTextLine(const QString &line, const Latin1Lines *latin1Lines = 
 
 // Writes the lines, each followed by CR LF, replacing the file through FileReplacer.
 bool WriteTextLines(const QString &path, const QStringList &lines, QString *error = nullptr,
-                    const Latin1Lines *latin1Lines = nullptr);
+                    const Latin1Lines *latin1Lines = nullptr,
+                    FileAccess access = FileAccess::Umask);
 
 // Reads a text file line by line (CR LF or LF), without the line ends. A missing,
 // unreadable or not regular file gives an empty list. A line longer than

@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -348,9 +350,19 @@ void DialogRpt::ExportReport(const QString &extension)
 
 void DialogRpt::CommandOpen_Click()
 {
-    const QString path = AskOpenPath(u"Open"_qs, u"txt"_qs, u"Text/CSV Files (*.txt *.csv)"_qs);
+    const QString path =
+        AskOpenPath(u"Open Log File"_qs, u"txt"_qs, u"Text/CSV Files (*.txt;*.csv)"_qs);
     if (path.isEmpty())
         return;
+    // A file that cannot be read is said here with the system's reason, rather than
+    // handed to a viewer that would show nothing.
+    QFile file;
+    if (QString why; !OpenRegularFile(file, path, &why)) {
+        const QString shown = QDir::toNativeSeparators(path);
+        MsgBox((why.startsWith(shown) ? why : shown + u": "_qs + why) + u"   "_qs, BoxIcon::Critical);
+        return;
+    }
+    file.close();
     const bool csv = path.right(4).toUpper().contains(u"CSV");
     if (!OpenWithDesktop(path, csv ? OpenWith::Association : OpenWith::TextEditor))
         MsgBox(u"Cannot open "_qs + path + u"   "_qs, BoxIcon::Critical);

@@ -1,6 +1,7 @@
 #include "scanner/scanpanel.h"
 
 #include "app/formtester.h"
+#include "app/schedulepanel.h"
 #include "console/classdos.h"
 #include "console/consolepanel.h"
 #include "iplist/dialogstate.h"
@@ -188,7 +189,11 @@ ScanPanel::~ScanPanel() = default;
 void ScanPanel::installProbe(const QString &dataFolder)
 {
     m_probeError.clear();
-    m_probePath = InstallProbeProgram(dataFolder, &m_probeError);
+    QString dataFolderProblem;
+    m_probePath = InstallProbeProgram(dataFolder, &m_probeError, {}, &dataFolderProblem);
+    // Said at once, as for every other data file whose path holds something wrong.
+    if (!dataFolderProblem.isEmpty())
+        MsgBox(dataFolderProblem, BoxIcon::Exclamation);
     QString error;
     if (!m_channel->open(&error) && m_probeError.isEmpty())
         m_probeError = u"the answer channel cannot be opened: "_qs + error;
@@ -236,6 +241,8 @@ void ScanPanel::StartScan()
     show();
     for (QLabel *label : {m_labelTotal, m_labelActive, m_labelInactive, m_label9})
         label->clear();
+    // An armed schedule is given up: its caption goes, so it must not fire unseen.
+    m_owner->schedulePanel()->selectImmediately();
     m_owner->pingPanel()->title(0)->clear();
     m_startSeconds = secondsOfDay();
     m_owner->EnterBusy();
@@ -284,6 +291,15 @@ void ScanPanel::StartScan()
         m_owner->LeaveBusy();
         return;
     }
+    // A probe that cannot send would report every address "Dead": said once, here.
+    const ProbeChoice probe = ChooseProbeProgram(m_probePath);
+    if (probe.path.isEmpty()) {
+        m_tally.expected = 0;
+        m_timerS1->stop();
+        m_owner->LeaveBusy();
+        MsgBox(probe.problem, BoxIcon::Exclamation);
+        return;
+    }
 
     QStringList addresses;
     addresses.reserve(table.targetCount());
@@ -296,7 +312,7 @@ void ScanPanel::StartScan()
     // One probe per address, each start at least 10 ms after the one before; the
     // window keeps working (answers arrive, the grid is redrawn) in between, and that
     // work is part of the 10 ms rather than added to them.
-    const QString handle = platform::ScanChannel::handle();
+    const QString handle = m_channel->handle();
     QElapsedTimer clock;
     clock.start();
     QString launchError;
@@ -304,7 +320,7 @@ void ScanPanel::StartScan()
         const qint64 launchedAtNs = clock.nsecsElapsed();
         const QString line = handle + u',' + addresses.at(i) + u',' + QString::number(i)
                              + u",,,,,"_qs + QString::number(PacingCount);
-        const qint64 pid = platform::StartChild(m_probePath, {line}, &launchError);
+        const qint64 pid = platform::StartChild(probe.path, {line}, &launchError);
         if (pid == 0) {
             // Nothing was started for this address: the scan ends with the launched ones.
             m_tally.expected = m_tally.launched;
@@ -534,7 +550,8 @@ void ScanPanel::ExportScanResults(const QString &extension)
                                               m_labelActive->text(), m_labelInactive->text(), now);
     QString error;
     if (!WriteTextLines(path, lines, &error)) {
-        MsgBox(u"Export Fail."_qs + (error.isEmpty() ? QString() : u"\r\n\r\n"_qs + error),
+        // The system's reason goes on a line of its own below the box's text.
+        MsgBox(u"Export Fail."_qs + (error.isEmpty() ? QString() : u"\r\n"_qs + error),
                BoxIcon::Exclamation);
         return;
     }

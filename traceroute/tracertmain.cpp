@@ -6,9 +6,13 @@
 // Output, one line flushed at a time (the window polls the file it is appended to):
 // a blank line, "Tracing route to ...", the hop-limit line, a blank line, one line per
 // hop, a blank line and "Trace complete.". A target that cannot be resolved gives one
-// line and exit code 1.
+// line and exit code 1. Output that cannot be written (a full disk) ends the command
+// at once with exit code 3 and the system's reason on standard error. The command
+// ends with the program that started it.
 
 #include "platform/hopprober.h"
+#include "platform/probesystem.h"
+#include "traceroute/tracertcommand.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -25,9 +29,19 @@ namespace {
 const char *const Usage =
     "Usage: tracert [-d] [-h maximum_hops] [-j host-list] [-w timeout] target_name\n";
 
+// Each piece reaches the output file at once; one that cannot be written ends the
+// command, with the reason where the window reads it.
+void say(const std::string &text)
+{
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "%s\n", std::strerror(errno));
+        std::_Exit(netvane::TracertOutputFailedExit);
+    }
+}
+
 int fail(const std::string &line)
 {
-    std::printf("%s\n", line.c_str());
+    say(line + '\n');
     return 1;
 }
 
@@ -68,6 +82,9 @@ const char *unreachableText(int code)
 
 int main(int argc, char **argv)
 {
+    // Asked again here: starting a program that carries a capability (cap_net_raw)
+    // clears what the parent asked for before starting it.
+    netvane::probesys::endWithParent();
     bool resolveNames = true;
     int maxHops = 30;
     int timeoutMs = 4000;
@@ -86,7 +103,7 @@ int main(int argc, char **argv)
             resolveNames = false;
         } else if (arg == "-h" || arg == "-w" || arg == "-j") {
             if (i + 1 >= argc) {
-                std::fputs(Usage, stdout);
+                say(Usage);
                 return 1;
             }
             const char *value = argv[++i];
@@ -97,8 +114,8 @@ int main(int argc, char **argv)
             if (arg == "-j")
                 routeText = value;
         } else if (!arg.empty() && arg[0] == '-') {
-            std::printf("Bad option %s.\n", arg.c_str());
-            std::fputs(Usage, stdout);
+            say("Bad option " + arg + ".\n");
+            say(Usage);
             return 1;
         } else if (target.empty()) {
             target = arg;
@@ -107,10 +124,9 @@ int main(int argc, char **argv)
         }
     }
     if (target.empty()) {
-        std::fputs(Usage, stdout);
+        say(Usage);
         return 1;
     }
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     uint32_t address = 0;
     if (!ResolveIPv4(target, address))
@@ -150,7 +166,8 @@ int main(int argc, char **argv)
         title = target + " [" + addressText + "]";
     else if (resolveNames)
         title = shown(address);
-    std::printf("\nTracing route to %s\nover a maximum of %d hops:\n\n", title.c_str(), maxHops);
+    say("\nTracing route to " + title + "\nover a maximum of " + std::to_string(maxHops)
+        + " hops:\n\n");
 
     for (int ttl = 1; ttl <= maxHops; ++ttl) {
         const auto answers = prober.probe(address, ttl, timeoutMs);
@@ -188,10 +205,10 @@ int main(int argc, char **argv)
         } else {
             line += " Request timed out.";
         }
-        std::printf("%s\n", line.c_str());
+        say(line + '\n');
         if (reached || unreachable || (sendError && !responder))
             break;
     }
-    std::printf("\nTrace complete.\n");
+    say("\nTrace complete.\n");
     return 0;
 }

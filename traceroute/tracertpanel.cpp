@@ -109,6 +109,10 @@ TracertPanel::TracertPanel(PingPanel *pingPanel, QWidget *parent)
     connect(m_comboTracert[2], &QComboBox::activated, this, [this] { ComboTracert_Click(2); });
     connect(m_run, &TraceRun::linesChanged, this, &TracertPanel::redraw);
     connect(m_run, &TraceRun::captionChanged, this, &TracertPanel::showCaption);
+    // Told after the poll that found it, never in the middle of one.
+    connect(m_run, &TraceRun::outputFailed, this,
+            [](const QString &message) { MsgBox(message, BoxIcon::Exclamation); },
+            Qt::QueuedConnection);
     connect(m_pingPanel->scrollBar(), &QScrollBar::valueChanged, this, &TracertPanel::scrolled);
     m_pingPanel->installEventFilter(this);
 }
@@ -202,9 +206,15 @@ void TracertPanel::leaveDisplay()
 {
     m_showing = false;
     m_pingPanel->setLineRows(false);
+    hideJumpControls();
+}
+
+void TracertPanel::hideJumpControls()
+{
     m_traceIP->hide();
     for (QPushButton *b : m_cmdJumpTo)
         b->hide();
+    m_pingPanel->title(3)->hide();
 }
 
 void TracertPanel::showCaption(const QString &caption)
@@ -228,7 +238,8 @@ void TracertPanel::redraw()
 
     QScrollBar *bar = m_pingPanel->scrollBar();
     m_ignoreScroll = true;
-    bar->setRange(0, qMax(m_run->totalRows() - 1, 0));
+    // The value is the first row shown: at the maximum the last page is full.
+    bar->setRange(0, qMax(m_run->totalRows() - LogRows, 0));
     bar->setValue(m_run->firstRowOf(m_firstHost) + m_lineOffset);
     m_ignoreScroll = false;
 }

@@ -55,6 +55,8 @@ public:
     void reload(const QString &prefix, const QString &hostCount, const QString &hops);
     // Another function takes the result rows.
     void leaveDisplay();
+    // Hides the jump buttons, their host list and "Jump to Host:".
+    void hideJumpControls();
     bool isShowing() const { return m_showing; }
 
     void CmdJumpTo_Click(int index);

@@ -1,7 +1,9 @@
 #include "traceroute/tracerun.h"
 
+#include "platform/datafolder.h"
 #include "platform/process.h"
 #include "platform/textfile.h"
+#include "traceroute/tracertcommand.h"
 
 #include <QDir>
 #include <QTimer>
@@ -57,12 +59,13 @@ void TraceRun::start(const QList<PingTarget> &hosts, const QStringList &options,
     m_lastLaunched = -1;
     m_firstShown = 0;
     m_lastShown = 0;
+    m_outputFailureTold = false;
 
-    // The working folder holds only this run's files; failures show up as hosts
-    // whose files cannot be written.
+    // The working folder holds only this run's files. Whatever stands at its path is
+    // removed as it is: a link there goes as a link, and what it points to stays.
     const QString work = QDir(dataFolder).filePath(u"Temp"_qs);
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
+    if (QString why; !MakeEmptyFolder(work, &why))
+        tellOutputFailure(work, why);
     m_prefix = TraceFilePrefix(dataFolder, QDateTime::currentDateTime());
 
     for (const PingTarget &t : hosts) {
@@ -89,16 +92,19 @@ void TraceRun::launch(int host)
     p->setProgram(m_program);
     // The host follows "--": a name from the list can never be taken for an option.
     p->setArguments(m_options + QStringList{u"--"_qs, h.hostName});
-    p->setProcessChannelMode(QProcess::MergedChannels);
+    // Only its output goes to the file, as a redirection of the command's output
+    // does; its error output says why that output could not be written.
+    p->setProcessChannelMode(QProcess::SeparateChannels);
     p->setStandardInputFile(QProcess::nullDevice());
     p->setStandardOutputFile(file, QIODevice::Append);
     platform::StartInOwnProcessGroup(*p);
-    connect(p, &QProcess::errorOccurred, this, [p, file](QProcess::ProcessError error) {
+    connect(p, &QProcess::errorOccurred, this, [this, p, file](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
         LineAppender out;
-        if (out.open(file))
-            out.writeLine(u"Unable to start "_qs + p->program() + u": "_qs + p->errorString());
+        if (!out.open(file)
+            || !out.writeLine(u"Unable to start "_qs + p->program() + u": "_qs + p->errorString()))
+            tellOutputFailure(file, out.errorString());
     });
     h.process = p;
     h.launched = true;
@@ -147,6 +153,10 @@ void TraceRun::poll()
         }
         h.completed = true;
         ++completed;
+        if (h.process->exitStatus() == QProcess::NormalExit
+            && h.process->exitCode() == TracertOutputFailedExit)
+            tellOutputFailure(TraceFileName(m_prefix, k),
+                              QString::fromLocal8Bit(h.process->readAllStandardError()).trimmed());
         parse(k);
         changed = true;
         if (m_lastLaunched < count - 1 && !m_stopRequested)
@@ -271,6 +281,15 @@ QStringList TraceRun::rows(int host, int line, int count) const
             out << l.entry(j);
     }
     return out;
+}
+
+void TraceRun::tellOutputFailure(const QString &path, const QString &reason)
+{
+    if (m_outputFailureTold)
+        return;
+    m_outputFailureTold = true;
+    Q_EMIT outputFailed(u"The traceroute output could not be written to "_qs
+                        + QDir::toNativeSeparators(path) + u":\n"_qs + reason);
 }
 
 void TraceRun::setCaption(const QString &caption)

@@ -6,7 +6,8 @@
 // waiting is launched; running hosts that are on show are re-read. Stop kills the
 // process groups of exactly the commands still running, waits two seconds
 // (TimerS2) and reports stopFinished. The window shows the lines (rows of all hosts,
-// each host followed by an empty row) and the caption.
+// each host followed by an empty row) and the caption. Output that cannot be
+// written (a full disk) is told once a run, with the system's reason.
 
 #include "ping/pingtest.h"
 #include "traceroute/tracefile.h"
@@ -86,12 +87,15 @@ Q_SIGNALS:
     // Every host has completed: the window runs its Stop.
     void stopDue();
     void stopFinished();
+    // A host's output could not be written: said once a run.
+    void outputFailed(const QString &message);
 
 private:
     void launch(int host);
     void parse(int host);
     void setCaption(const QString &caption);
     void finishStop();
+    void tellOutputFailure(const QString &path, const QString &reason);
 
     QString m_program;
     QStringList m_options;
@@ -104,6 +108,7 @@ private:
     bool m_stopRequested = false;
     bool m_active = false;
     bool m_finished = false;
+    bool m_outputFailureTold = false;
     QString m_caption;
     QTimer *m_timer;
     QTimer *m_stopWait;

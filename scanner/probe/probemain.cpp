@@ -69,6 +69,10 @@ int main(int argc, char **argv)
 {
     if (argc < 2)
         return 2;
+    // The scanner asks first whether this copy can send at all (the right to open a
+    // raw socket belongs to the file, not to the program that starts it).
+    if (std::string(argv[1]) == scanmsg::EchoCheckArgument)
+        return probesys::canOpenEchoSocket() ? 0 : scanmsg::NoEchoSocketExit;
     const std::vector<std::string> f = scanmsg::splitProbeLine(argv[1]);
     if (f[0].empty() || f[0].find_first_not_of("0123456789") != std::string::npos)
         return 2;

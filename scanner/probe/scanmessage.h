@@ -4,7 +4,7 @@
 //   "INDEX,TIME,TTL,HOST,MAC"   (the address answered; HOST and MAC may be empty)
 //   "INDEX,Dead"                (no answer to either echo)
 // sent as one datagram to the main window's channel, an abstract Unix socket named
-// after the main process id (the "window handle" of the command line). The datagram
+// after the "window handle" of the command line (a random decimal number). The datagram
 // is a 4-byte kind (3 for a scan answer, in host order) followed by the text and
 // its closing NUL, at most 257 bytes. Plain C++: the probe program links no Qt.
 
@@ -24,7 +24,12 @@ constexpr std::size_t MaxText = TextBuffer - 1;
 constexpr std::size_t KindBytes = sizeof(std::uint32_t);
 constexpr std::size_t MaxDatagram = KindBytes + TextBuffer;
 
-// The abstract socket name (without its leading NUL) for a main process id.
+// The probe started with this one argument only says, by its exit code, whether it
+// can open an echo socket: 0 when it can, NoEchoSocketExit when it cannot.
+inline constexpr const char *EchoCheckArgument = "--echo-check";
+constexpr int NoEchoSocketExit = 3;
+
+// The abstract socket name (without its leading NUL) for a window handle.
 inline std::string channelName(std::string_view handle)
 {
     return "netvane-scan." + std::string(handle);

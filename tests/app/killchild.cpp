@@ -5,6 +5,11 @@
 //   "trace HOST LINE TEXT"   a line of a host's trace shown
 //   "scan TEXT"              a scan answer taken
 //   "ready ECHOES"           (scan) the ping test run before the scan has finished
+//   "box TEXT"               a message box, answered OK
+// The mode "scan10" scans 127.0.0.1 to 127.0.0.10 and ends by itself, printing
+// "done ACTIVE INACTIVE", or "refused" when the scan did not start. The mode
+// "traceslow" traces two hosts of the caller's silent link (10.232.0.5 and .6), each
+// waiting out a second a hop, and prints "launched HOST".
 // The data and settings folders come from the environment (XDG_*), as for the program.
 
 #include "app/formtester.h"
@@ -89,6 +94,27 @@ int main(int argc, char *argv[])
             }, Qt::QueuedConnection);
         });
         startPing(window, 20);
+    } else if (mode == u"traceslow") {
+        QObject::connect(window.tracertPanel()->run(), &TraceRun::hostLaunched, &app,
+                         [](int host) { show(u"launched "_qs + QString::number(host)); });
+        window.findChild<QComboBox *>(u"ComboTracert_3"_qs)->setEditText(u"1000"_qs);
+        window.ipListPanel()->dialogState().manualTarget[2] = u"BSilent,10.232.0.5,10.232.0.6"_qs;
+        window.CommandTracert_Click();
+    } else if (mode == u"scan10") {
+        ScanPanel *scan = window.scanPanel();
+        QObject::connect(scan, &ScanPanel::scanCompleted, &app, [scan] {
+            show(u"done %1 %2"_qs.arg(scan->tally().active).arg(scan->tally().inactive));
+            QCoreApplication::exit(0);
+        });
+        QMetaObject::invokeMethod(&app, [&window, scan] {
+            window.ipListPanel()->dialogState().manualTarget[0] =
+                u"CIP_Range_Manual,127.0.0.1,127.0.0.10"_qs;
+            scan->StartScan();
+            if (!window.isBusy() && scan->resultsAll().isEmpty()) {
+                show(u"refused"_qs);
+                QCoreApplication::exit(0);
+            }
+        }, Qt::QueuedConnection);
     } else {
         return 2;
     }

@@ -79,7 +79,8 @@ void TestAppSettings::keyNames()
                                  u"Default_Hop_Number"_qs, u"Default_Host_List"_qs,
                                  u"Default_TimeOut2"_qs, u"Default_CmdType"_qs,
                                  u"Default_TraceFileName"_qs, u"Default_IPQty"_qs,
-                                 u"Default_RepeatIP"_qs, u"Default_WindowPlace"_qs}));
+                                 u"Default_RepeatIP"_qs, u"Default_TraceIPQty"_qs,
+                                 u"Default_WindowPlace"_qs}));
     QStringList boxes;
     for (const AppSettings::BoxSetting &b : AppSettings::boxSettings())
         boxes << AppSettings::keyName(b.key) + u'=' + QString::fromLatin1(b.objectName);

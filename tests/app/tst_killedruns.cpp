@@ -1,6 +1,7 @@
 // The program killed with SIGKILL while a ping test, a traceroute or a scan runs loses
 // nothing it has shown: the next start shows the ping test's echoes, the trace's lines
-// and, after a scan, the ping test that was on show before it.
+// and, after a scan, the ping test that was on show before it. Its tracert commands
+// end with it.
 
 #include "app/formtester.h"
 #include "ping/pingtest.h"
@@ -9,9 +10,12 @@
 #include "traceroute/tracertpanel.h"
 #include "traceroute/tracerun.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace netvane;
 
@@ -21,6 +25,7 @@ class TestKilledRuns : public QObject
 private Q_SLOTS:
     void nextStartShowsWhatWasShown_data();
     void nextStartShowsWhatWasShown();
+    void tracesEndWithTheWindow();
 };
 
 void TestKilledRuns::nextStartShowsWhatWasShown_data()
@@ -100,6 +105,54 @@ void TestKilledRuns::nextStartShowsWhatWasShown()
         QCOMPARE(next.pingTest()->log().size(), before);
         QCOMPARE(next.pingTest()->stats().lost, 0);
     }
+}
+
+// Two traces of hosts nobody answers for would run on for half a minute: killing the
+// window ends them at once, so nothing keeps appending to its files.
+void TestKilledRuns::tracesEndWithTheWindow()
+{
+    QString why;
+    if (!test::EnterPrivateNetworkNamespace(&why))
+        QSKIP(qPrintable(why));
+    // Frames for 10.232.0.5 and .6 go out on a link where nobody takes them.
+    const QString near = u"nvk"_qs + QString::number(::getpid());
+    const QString setup[] = {
+        u"link add %1 type veth peer name nvl%2"_qs.arg(near).arg(::getpid()),
+        u"addr add 10.232.0.1/24 dev "_qs + near, u"link set %1 up"_qs.arg(near),
+        u"link set nvl%1 up"_qs.arg(::getpid()),
+        u"neigh add 10.232.0.5 lladdr 02:00:00:00:00:05 dev %1 nud permanent"_qs.arg(near),
+        u"neigh add 10.232.0.6 lladdr 02:00:00:00:00:06 dev %1 nud permanent"_qs.arg(near)};
+    for (const QString &args : setup)
+        QVERIFY2(test::Run(u"ip"_qs, args.split(u' '), &why), qPrintable(args + u": "_qs + why));
+    test::IsolatedFolders folders;
+    QProcess child;
+    child.start(QStringLiteral(KILLCHILD_PATH), {u"traceslow"_qs});
+    QByteArray printed;
+    while (printed.count("launched ") < 2 && child.waitForReadyRead(10000))
+        printed += child.readAllStandardOutput();
+    QCOMPARE(printed.count("launched "), 2);
+    // "PID (tracert) STATE PARENT ...": the window's tracert children, and which run.
+    const auto tracesOf = [](qint64 parent) {
+        QStringList running;
+        for (const QString &pid : QDir(u"/proc"_qs).entryList(QDir::Dirs)) {
+            QFile stat(u"/proc/"_qs + pid + u"/stat"_qs);
+            const QList<QByteArray> f = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ')
+                                                                       : QList<QByteArray>();
+            if (f.size() > 3 && f[1] == "(tracert)" && f[2] != "Z" && (!parent || f[3].toLongLong() == parent))
+                running << pid;
+        }
+        return running;
+    };
+    const QStringList traces = tracesOf(child.processId());
+    QCOMPARE(traces.size(), 2);
+    child.kill();
+    QVERIFY(child.waitForFinished(10000));
+    const auto stillRunning = [&] {
+        const QStringList now = tracesOf(0);
+        return int(std::count_if(traces.begin(), traces.end(),
+                                 [&](const QString &p) { return now.contains(p); }));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(stillRunning(), 0, 5000);
 }
 
 QTEST_MAIN(TestKilledRuns)

@@ -179,14 +179,24 @@ void TestReportWindow::reportFromTheWindow()
     QCOMPARE(ui.texts(), QStringList({u"The same filename exist, overwrite it?"_qs}));
     QCOMPARE(readBytes(csv), QByteArray("kept"));
 
-    // Open: a CSV name in any case goes to its application, anything else to the editor.
-    ui.paths.enqueue(u"/tmp/a.CSV"_qs);
-    ui.paths.enqueue(u"/tmp/b.txt"_qs);
+    // Open: a CSV name in any case goes to its application, anything else to the editor;
+    // a file that cannot be read is said with the system's reason.
+    const QString upperCsv = folders.path() + u"/a.CSV"_qs;
+    const QString plain = folders.path() + u"/b.txt"_qs;
+    WriteFileBytes(upperCsv, "a");
+    WriteFileBytes(plain, "b");
+    ui.clear();
+    ui.paths << upperCsv << plain << folders.path() + u"/gone.txt"_qs;
     dialog->findChild<QPushButton *>(u"CommandOpen"_qs)->click();
     dialog->findChild<QPushButton *>(u"Command6"_qs)->click();
+    dialog->findChild<QPushButton *>(u"CommandOpen"_qs)->click();
+    QCOMPARE(ui.fileDialogs.at(0).title, u"Open Log File"_qs);
+    QCOMPARE(ui.fileDialogs.at(0).filterName, u"Text/CSV Files (*.txt;*.csv)"_qs);
+    QCOMPARE(ui.fileDialogs.at(0).filterPattern, u"*.txt;*.csv"_qs);
     QCOMPARE(opened.size(), 2);
-    QCOMPARE(opened[0], std::make_pair(u"/tmp/a.CSV"_qs, OpenWith::Association));
-    QCOMPARE(opened[1], std::make_pair(u"/tmp/b.txt"_qs, OpenWith::TextEditor));
+    QCOMPARE(opened[0], std::make_pair(upperCsv, OpenWith::Association));
+    QCOMPARE(opened[1], std::make_pair(plain, OpenWith::TextEditor));
+    QCOMPARE(ui.texts(), QStringList{folders.path() + u"/gone.txt: No such file or directory   "_qs});
 
     // Print: the text layout, here to a PDF file.
     dialog->findChild<QPushButton *>(u"Command4"_qs)->click();

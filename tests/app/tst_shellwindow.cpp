@@ -9,7 +9,9 @@
 #include "ping/exportfile.h"
 #include "ping/pingpanel.h"
 #include "ping/pingtest.h"
+#include "iplist/iplistpanel.h"
 #include "platform/datafolder.h"
+#include "scanner/scanpanel.h"
 #include "support/pointer.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void scheduledStopEndsTheTestAtTheEnd();
     void scheduledStartRefusedByTheChecks();
     void scheduledTraceHasOnlyAStart();
+    void traceFunctionOutlivesAScan();
     void copyScreenTakesTheVisiblePanel();
     void helpTurnsItsEightPages();
     void openLogFileChooser();
@@ -312,6 +315,64 @@ void TestShellWindow::scheduledTraceHasOnlyAStart()
     QVERIFY(child<QRadioButton>(u"OptionSch_0"_qs)->isChecked());
 }
 
+// A scan between choosing the traceroute function and its schedule: the scan gives up
+// the armed schedule (its caption goes), keeps the function, and a later schedule
+// still runs a trace, on the trace's own panel; the function cannot change while
+// anything runs; the trace's own host count comes back at the next start.
+void TestShellWindow::traceFunctionOutlivesAScan()
+{
+    needEcho();
+    m_window->tracertPanel()->run()->setProgram(QStringLiteral(TRACERT_PATH));
+    trigger(u"mnuSelectTracert"_qs);
+    choose(u"OptionSch_1"_qs);
+    QCOMPARE(caption(), u"Trace Route will auto run at:  01/01/2027 00:00:00"_qs);
+
+    ScanPanel *scan = m_window->scanPanel();
+    QSignalSpy scanned(scan, &ScanPanel::scanCompleted);
+    m_window->ipListPanel()->dialogState().manualTarget[0] = u"CIP_Range_Manual,127.0.0.1,127.0.0.2"_qs;
+    scan->StartScan();
+    QVERIFY(m_window->isBusy());
+    QVERIFY(!child(u"CommandSelectFun_0"_qs)->isEnabled());
+    QVERIFY(!child<QAction>(u"mnuSelectPing"_qs)->isEnabled());
+    QVERIFY(child<QRadioButton>(u"OptionSch_0"_qs)->isChecked());
+    QVERIFY(!m_window->schedulePanel()->timer3()->isActive());
+    QCOMPARE(caption(), QString());
+    QVERIFY(scanned.wait(30000));
+    QVERIFY(child(u"CommandSelectFun_0"_qs)->isEnabled());
+    QCOMPARE(m_window->function(), u"Tracert"_qs);
+
+    choose(u"OptionSch_1"_qs);
+    QCOMPARE(caption(), u"Trace Route will auto run at:  01/01/2027 00:00:00"_qs);
+    m_window->ipListPanel()->dialogState().manualTarget[2] = u"BTwo,127.0.0.1,127.0.0.2"_qs;
+    m_now = m_now.addSecs(3600);
+    m_window->schedulePanel()->Timer3_Timer();
+    QVERIFY(m_window->tracertPanel()->run()->isActive());
+    QVERIFY(!m_window->pingTest()->isRunning());
+    QVERIFY(!child(u"Picture3"_qs)->isVisible());
+    QVERIFY(!child<QAction>(u"mnuSelectPing"_qs)->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
+    QVERIFY(child(u"CmdJumpTo_0"_qs)->isVisible());
+
+    // The schedule's caption takes the title from the trace, jump controls and all.
+    choose(u"OptionSch_1"_qs);
+    QCOMPARE(caption(), u"Trace Route will auto run at:  01/01/2027 01:00:00"_qs);
+    for (const QString &name : {u"CmdJumpTo_0"_qs, u"CmdJumpTo_1"_qs, u"LabelTittle_3"_qs})
+        QVERIFY2(!child(name)->isVisible(), qPrintable(name));
+    choose(u"OptionSch_0"_qs);
+
+    // A ping test of three targets since, then the traceroute function again.
+    setBox(u"ComboTimes"_qs, u"1"_qs);
+    m_window->ipListPanel()->dialogState().manualTarget[2] = u"BThree,127.0.0.1,127.0.0.2,127.0.0.3"_qs;
+    QSignalSpy pinged(m_window->pingTest(), &PingTest::finished);
+    m_window->CommandStart_Click();
+    QVERIFY(!child(u"CommandSelectFun_0"_qs)->isEnabled());
+    QVERIFY(pinged.wait(10000));
+    trigger(u"mnuSelectTracert"_qs);
+    m_window->close();
+    m_window = std::make_unique<FormTester>();
+    QCOMPARE(caption(), u"Tracing route to 2 hosts."_qs);
+}
+
 void TestShellWindow::copyScreenTakesTheVisiblePanel()
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -368,6 +429,20 @@ void TestShellWindow::helpTurnsItsEightPages()
     const QSize panel = m_window->pingPanel()->size();
     QVERIFY2(qAbs(double(ping.width()) / ping.height() - double(panel.width()) / panel.height()) < 0.02,
              qPrintable(u"%1x%2 %3x%4"_qs.arg(ping.width()).arg(ping.height()).arg(panel.width()).arg(panel.height())));
+    // The hibernation line asks first, and says when its command fails (here one that
+    // cannot change this machine).
+    help->setHibernateProgram(m_folders->path() + u"/no-such-systemctl"_qs);
+    m_ui->clear();
+    m_ui->answers.enqueue(BoxAnswer::No);
+    QTest::mouseClick(help->findChild<QLabel *>(u"Text1_20"_qs), Qt::LeftButton);
+    QCOMPARE(m_ui->boxes.size(), 1);
+    QCOMPARE(m_ui->boxes[0].buttons, BoxButtons::YesNo);
+    QVERIFY2(m_ui->boxes[0].text.contains(u"for every user"_qs), qPrintable(m_ui->boxes[0].text));
+    m_ui->answers.enqueue(BoxAnswer::Yes);
+    QTest::mouseClick(help->findChild<QLabel *>(u"Text1_20"_qs), Qt::LeftButton);
+    QTRY_COMPARE(m_ui->boxes.size(), 3);
+    QVERIFY2(m_ui->boxes[2].text.startsWith(u"Hibernation could not be turned off: "_qs),
+             qPrintable(m_ui->boxes[2].text));
     help->findChild<QPushButton *>(u"Command1"_qs)->click();
     QVERIFY(!help->isVisible());
 }
@@ -383,7 +458,7 @@ void TestShellWindow::openLogFileChooser()
     // The JSON export is among the log files it offers.
     QCOMPARE(r.filterName, u"Text/CSV/JSON Files (*.txt;*.csv;*.json)"_qs);
     QCOMPARE(r.filterPattern, u"*.txt;*.csv;*.json"_qs);
-    QCOMPARE(r.initialFolder, DocumentsFolder());
+    QCOMPARE(r.initialFolder, FirstDialogFolder());
     QCOMPARE(LastDialogFolder(), QString()); // a cancel changes nothing
     QVERIFY(m_ui->boxes.isEmpty());
 }

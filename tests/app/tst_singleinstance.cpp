@@ -1,5 +1,5 @@
 // One program per user and data folder: the lock and the local socket in process,
-// then the real program started twice.
+// then the real program started twice. The socket lives in the user's runtime folder.
 
 #include "platform/datafolder.h"
 #include "platform/singleinstance.h"
@@ -21,10 +21,13 @@ private Q_SLOTS:
 void TestSingleInstance::secondStartShowsTheFirst()
 {
     test::IsolatedFolders folders;
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     const QString folder = DataFolder();
     {
         platform::SingleInstance first(folder);
         platform::SingleInstance second(folder);
+        QCOMPARE(QFileInfo(first.serverPath()).absolutePath(), runtime.path());
         QVERIFY(first.claim());
         QVERIFY(!second.claim());
         QSignalSpy shown(&first, &platform::SingleInstance::showRequested);

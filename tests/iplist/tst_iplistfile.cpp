@@ -3,17 +3,21 @@
 #include "console/commandhistory.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
+#include "platform/datafolder.h"
 #include "platform/linestream.h"
+#include "platform/textfile.h"
 
 #include "support/testenv.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace netvane;
 
@@ -32,6 +36,7 @@ private Q_SLOTS:
     void lineCap_data();
     void lineCap();
     void latin1LinesKeepTheirBytes();
+    void replacementsKeepTheUsersFilesAndLinks();
 };
 
 void TestIpListFile::readingRules_data()
@@ -277,6 +282,49 @@ void TestIpListFile::latin1LinesKeepTheirBytes()
     QCOMPARE(f.readAll(),
              QByteArray("AB\xfcro-PC\r\nBB\xfcro,10.0.0.2,10.0.0.3\r\nAGer\xc3\xa4t\r\n \r\n"));
     QCOMPARE(list.items().size(), 3);
+}
+
+// The data folder and the user's files are the user's alone, while an export keeps
+// the umask; a replacement writes the final file of a chain of links; and a hidden
+// replacement that a dead writer left beside a file goes at its next write.
+void TestIpListFile::replacementsKeepTheUsersFilesAndLinks()
+{
+    test::IsolatedFolders folders;
+    const mode_t umaskBefore = ::umask(022);
+    const auto mode = [](const QString &path) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    const QString data = folders.dataFolder(), home = folders.path() + u'/';
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(QFile::setPermissions(data, QFile::Permissions(0x7755))); // an older version's 0755
+    QCOMPARE(DataFolder(), data);
+    IpList list;
+    list.setFolder(data);
+    QVERIFY(list.rewrite({u"A10.0.0.1"_qs}));
+    QVERIFY(ReplaceFile(home + u"export.txt"_qs, "x"));
+    QCOMPARE((QList<int>{mode(data), mode(list.filePath()), mode(home + u"export.txt"_qs)}),
+             (QList<int>{0700, 0600, 0644}));
+
+    test::WriteFileBytes(home + u"target.txt"_qs, "old");
+    QVERIFY(QFile::link(home + u"target.txt"_qs, home + u"second"_qs));
+    QVERIFY(QFile::link(home + u"second"_qs, home + u"first"_qs));
+    QProcess gone; // a writer that has died
+    gone.start(u"true"_qs);
+    QVERIFY(gone.waitForStarted());
+    const QString stale = home + u".target.txt.new-%1-0"_qs.arg(gone.processId());
+    QVERIFY(gone.waitForFinished());
+    const QString live = home + u".target.txt.new-1-0"_qs; // init's
+    test::WriteFileBytes(stale, QByteArray(1 << 20, 's'));
+    test::WriteFileBytes(live, "a live writer's");
+    QVERIFY(ReplaceFile(home + u"first"_qs, "new"));
+    QFile file(home + u"target.txt"_qs);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("new"));
+    QCOMPARE(QFileInfo(home + u"first"_qs).symLinkTarget(), home + u"second"_qs);
+    QCOMPARE(QFileInfo(home + u"second"_qs).symLinkTarget(), home + u"target.txt"_qs);
+    QCOMPARE((QList<bool>{QFileInfo::exists(stale), QFileInfo::exists(live)}), (QList<bool>{false, true}));
+    ::umask(umaskBefore);
 }
 
 QTEST_GUILESS_MAIN(TestIpListFile)

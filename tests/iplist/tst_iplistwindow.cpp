@@ -10,6 +10,7 @@
 #include "iplist/targetentry.h"
 #include "ping/pingtest.h"
 #include "ping/resultstore.h"
+#include "scanner/probeinstall.h"
 #include "scanner/scanpanel.h"
 
 #include "support/scriptedui.h"
@@ -26,6 +27,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -733,16 +735,23 @@ void TestIpListWindow::controlCharactersRefused()
 }
 
 // A FIFO at a data file's path would block an open for ever: the window starts,
-// says which path is wrong, and writes nothing there.
+// says which path is wrong, and writes nothing there. The probe program's path too.
 void TestIpListWindow::fifosAtDataPathsDoNotBlockTheStart()
 {
     const QString data = m_folders->dataFolder();
     QVERIFY(QDir().mkpath(data));
     QVERIFY(QDir().mkpath(QFileInfo(AppSettings::filePath()).absolutePath()));
     const QStringList paths{data + IpListFileName, data + HistoryFileName, data + ResultFileName,
-                            AppSettings::filePath()};
+                            AppSettings::filePath(), data + ProbeFileName};
     for (const QString &path : paths)
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    // The probe goes to the program's own folder instead, as when the data folder
+    // cannot take it; the test leaves that folder as it found it.
+    const QString fallbackProbe = QCoreApplication::applicationDirPath() + u'/' + ProbeFileName;
+    const auto removeFallback = qScopeGuard([fallbackProbe, was = QFileInfo::exists(fallbackProbe)] {
+        if (!was)
+            QFile::remove(fallbackProbe);
+    });
     m_window = new FormTester;
     const QString said = m_ui->texts().join(u'\n');
     for (const QString &path : paths)

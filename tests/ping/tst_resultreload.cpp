@@ -5,6 +5,7 @@
 #include "ping/resultreload.h"
 #include "ping/resultstore.h"
 #include "ping/sequenceparsers.h"
+#include "support/testenv.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +46,7 @@ private Q_SLOTS:
     void targetFile();
     void readsFileFromDisk();
     void widestValuesRoundTrip();
+    void fullDiskLeavesWholeLines();
     void fileBackedLogReadsAsInMemory_data();
     void fileBackedLogReadsAsInMemory();
 };
@@ -372,6 +374,32 @@ void TestResultReload::readsFileFromDisk()
 
 // Whatever a test can store, the next start reads back whole: the largest send size,
 // the longest address text, every status, the largest time, TTL and header numbers.
+// A full disk takes the first bytes of a line and refuses the rest: the line is taken
+// back out, the system's reason is given, and the file reads back exactly the echoes
+// that were stored.
+void TestResultReload::fullDiskLeavesWholeLines()
+{
+    QTemporaryDir dir;
+    test::FullDisk disk;
+    QString why;
+    if (!disk.mount(dir.path(), &why))
+        QSKIP(qPrintable(why));
+    PingResultStore store;
+    QVERIFY(store.create(dir.path(), 1, 1, 1, {u"127.0.0.1"_qs}));
+    disk.fill();
+    // What is left is the rest of the result file's last page.
+    int stored = 0;
+    while (stored < 100000 && store.append(QString::fromLatin1(Answered.chopped(2))))
+        ++stored;
+    QCOMPARE(store.errorString(), u"No space left on device"_qs);
+    QVERIFY(stored > 0);
+    store.close();
+    QFile file(dir.filePath(ResultFileName));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.size(), qint64(QByteArray("1,1,1\r\n").size() + stored * Answered.size()));
+    QCOMPARE(ReadResultFile(file.fileName()).log.size(), stored);
+}
+
 void TestResultReload::widestValuesRoundTrip()
 {
     QTemporaryDir dir;

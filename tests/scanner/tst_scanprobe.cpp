@@ -24,6 +24,7 @@ private Q_SLOTS:
     void channelDropsForeignDatagrams_data();
     void channelDropsForeignDatagrams();
     void otherUsersAreIgnored();
+    void channelNameTakenByAnotherUser();
 
 private:
     // Runs the probe with one argument and waits for it to end.
@@ -96,7 +97,7 @@ void TestScanProbe::answers()
     if (needsLink && !m_namespace)
         QSKIP(qPrintable(m_noNamespace));
     QSignalSpy spy(&m_channel, &platform::ScanChannel::answerReceived);
-    runProbe(platform::ScanChannel::handle() + u',' + fields);
+    runProbe(m_channel.handle() + u',' + fields);
     const QStringList texts = collect(spy, int(expected.size()));
     QCOMPARE(texts.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
@@ -117,7 +118,7 @@ void TestScanProbe::longHostNameStaysInsideTheBuffer()
     const QString hosts = dir.filePath(u"hosts"_qs);
     test::WriteFileBytes(hosts, (test::PeerAddress + u" "_qs + name + u"\n"_qs).toUtf8());
     QSignalSpy spy(&m_channel, &platform::ScanChannel::answerReceived);
-    runProbe(platform::ScanChannel::handle() + u',' + test::PeerAddress + u",12,,,,,0"_qs,
+    runProbe(m_channel.handle() + u',' + test::PeerAddress + u",12,,,,,0"_qs,
              {u"unshare"_qs, u"--mount"_qs, u"sh"_qs, u"-c"_qs,
               u"mount --bind \"$0\" /etc/hosts && exec \"$@\""_qs, hosts});
     const QStringList texts = collect(spy, 1);
@@ -150,7 +151,7 @@ void TestScanProbe::channelDropsForeignDatagrams()
     QFETCH(QByteArray, datagram);
     QFETCH(bool, taken);
     QSignalSpy spy(&m_channel, &platform::ScanChannel::answerReceived);
-    const std::string name = scanmsg::channelName(platform::ScanChannel::handle().toStdString());
+    const std::string name = scanmsg::channelName(m_channel.handle().toStdString());
     QVERIFY(probesys::sendToChannel(name, datagram.toStdString()));
     QVERIFY(probesys::sendToChannel(name, scanmsg::encode(3, "end")));
     QVERIFY(spy.wait(5000));
@@ -173,15 +174,36 @@ void TestScanProbe::otherUsersAreIgnored()
     QVERIFY(QFile::copy(QStringLiteral(PROBE_PATH), copy));
     QProcess other;
     other.start(u"setpriv"_qs, {u"--reuid=nobody"_qs, u"--regid=nogroup"_qs, u"--clear-groups"_qs,
-                                copy, platform::ScanChannel::handle() + u",127.0.0.1,8,,,,,0"_qs});
+                                copy, m_channel.handle() + u",127.0.0.1,8,,,,,0"_qs});
     QVERIFY(other.waitForFinished(10000));
     QCOMPARE(other.exitCode(), 0);
     // The answer of our own user, sent after it, is the only one that arrives.
-    runProbe(platform::ScanChannel::handle() + u",127.0.0.1,9,,,,,0"_qs);
+    runProbe(m_channel.handle() + u",127.0.0.1,9,,,,,0"_qs);
     const QStringList texts = collect(spy, 1);
     QVERIFY(!spy.wait(300));
     QCOMPARE(spy.size(), 1);
     QVERIFY2(texts.first().startsWith(u"9,"_qs), qPrintable(texts.first()));
+}
+
+// Abstract names are shared by every user: another one taking the names this
+// process could be expected to use cannot stop its scans.
+void TestScanProbe::channelNameTakenByAnotherUser()
+{
+    QStringList guessable; // this process's id and the next few hundred
+    for (qint64 i = 0; i < 300; ++i)
+        guessable << QString::fromStdString(
+            scanmsg::channelName(std::to_string(QCoreApplication::applicationPid() + i)));
+    test::OtherUserSockets other;
+    QString why;
+    if (!other.hold(guessable, &why))
+        QSKIP(qPrintable(why));
+    platform::ScanChannel channel;
+    QVERIFY2(channel.open(&why), qPrintable(why));
+    QVERIFY(!guessable.contains(QString::fromStdString(scanmsg::channelName(channel.handle().toStdString()))));
+    QSignalSpy spy(&channel, &platform::ScanChannel::answerReceived);
+    runProbe(channel.handle() + u",127.0.0.1,5,,,,,0"_qs);
+    QVERIFY(spy.wait(10000));
+    QVERIFY2(spy.first().at(0).toByteArray().startsWith("5,"), spy.first().at(0).toByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestScanProbe)

@@ -25,6 +25,8 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace netvane;
 
 namespace {
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void wholeScan();
     void stopAfterThirdLaunch();
     void probeEndingSilentlyCountsAsDead();
+    void eitherSocketKindScansAsAUser_data();
+    void eitherSocketKindScansAsAUser();
 
 private:
     bool waitForCompletion();
@@ -266,6 +270,74 @@ void TestScanWindow::probeEndingSilentlyCountsAsDead()
     QFile installed(scan->probePath());
     QVERIFY(installed.open(QIODevice::ReadOnly));
     QCOMPARE(installed.readAll(), CarriedProbeProgram());
+}
+
+void TestScanWindow::eitherSocketKindScansAsAUser_data()
+{
+    QTest::addColumn<QByteArray>("pingGroups"); // net.ipv4.ping_group_range
+    QTest::addColumn<bool>("capability");       // cap_net_raw on the probe beside the program
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("datagram sockets for the user") << QByteArray("0 2147483647") << false
+                                                   << u"done 10 0"_qs;
+    QTest::newRow("raw socket of the installed probe") << QByteArray("1 0") << true
+                                                       << u"done 10 0"_qs;
+    QTest::newRow("neither") << QByteArray("1 0") << false << u"refused"_qs;
+}
+
+// The window as a user without privileges runs it, in a network namespace of its own:
+// the scan of 127.0.0.1 to .10 finds every address whichever socket the echo may use,
+// and says once how to allow one when none can be opened.
+void TestScanWindow::eitherSocketKindScansAsAUser()
+{
+    QFETCH(QByteArray, pingGroups);
+    QFETCH(bool, capability);
+    QFETCH(QString, expected);
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the window as another user in a network namespace");
+    // The program as installed, with the probe and its own commands beside it, in a
+    // folder the user may run from (setcap and setpriv come with the set-up); the
+    // user's own home.
+    QTemporaryDir dir(u"/tmp/netvane-user-XXXXXX"_qs);
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                      | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), open));
+    const QString bin = dir.filePath(u"bin"_qs), home = dir.filePath(u"home"_qs);
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(home));
+    QVERIFY(QFile::setPermissions(bin, open));
+    const QString own = QCoreApplication::applicationDirPath();
+    const QString probe = bin + u'/' + ProbeFileName;
+    const std::pair<QString, QString> copies[] = {
+        {QStringLiteral(KILLCHILD_PATH), bin + u"/killchild"_qs},
+        {QStringLiteral(PROBE_PATH), probe},
+        {own + u"/arp"_qs, bin + u"/arp"_qs},
+        {own + u"/nbtstat"_qs, bin + u"/nbtstat"_qs}};
+    for (const auto &[from, to] : copies) {
+        QVERIFY2(QFile::copy(from, to), qPrintable(from));
+        QVERIFY(QFile::setPermissions(to, open));
+    }
+    QString out;
+    if (capability)
+        QVERIFY2(test::Run(u"setcap"_qs, {u"cap_net_raw+ep"_qs, probe}, &out), qPrintable(out));
+    QVERIFY2(test::Run(u"chown"_qs, {u"nobody:nogroup"_qs, home}, &out), qPrintable(out));
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_qs, home);
+    for (const char *name : {"DATA", "CONFIG", "CACHE"})
+        env.insert(u"XDG_%1_HOME"_qs.arg(QLatin1StringView(name)), home + u"/."_qs + QString::fromLatin1(name).toLower());
+    env.remove(u"XDG_RUNTIME_DIR"_qs);
+    child.setProcessEnvironment(env);
+    child.start(u"unshare"_qs, {u"--net"_qs, u"sh"_qs, u"-c"_qs,
+                                u"ip link set lo up && echo \"$0\" > /proc/sys/net/ipv4/ping_group_range"
+                                " && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\""_qs,
+                                QString::fromLatin1(pingGroups), bin + u"/killchild"_qs, u"scan10"_qs});
+    QVERIFY(child.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(child.readAllStandardOutput());
+    QVERIFY2(printed.contains(expected), qPrintable(printed + QString::fromUtf8(child.readAllStandardError())));
+    const QString advice = u"box The scan cannot start: the probe program cannot open an ICMP socket"_qs;
+    QCOMPARE(printed.count(advice), expected == u"refused" ? 1 : 0);
+    if (expected == u"refused")
+        QVERIFY2(printed.contains(u"setcap cap_net_raw+ep "_qs + probe), qPrintable(printed));
 }
 
 QTEST_MAIN(TestScanWindow)

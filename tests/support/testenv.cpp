@@ -6,11 +6,17 @@
 #include <QProcess>
 #include <QTest>
 
+#include <cstring>
+#include <grp.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace netvane::test {
 
@@ -97,6 +103,66 @@ void FullDisk::fill()
     const QByteArray block(512, 'f');
     while (filler.write(block) == block.size()) {
     }
+}
+
+OtherUserSockets::~OtherUserSockets()
+{
+    if (m_release >= 0)
+        ::close(m_release);
+    if (m_pid > 0) {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+}
+
+bool OtherUserSockets::hold(const QStringList &abstractNames, QString *why)
+{
+    if (::geteuid() != 0) {
+        *why = u"needs root to act as another user"_qs;
+        return false;
+    }
+    // Made before the fork: the child only makes system calls.
+    std::vector<std::pair<sockaddr_un, socklen_t>> names;
+    for (const QString &name : abstractNames) {
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        const QByteArray bytes = name.toUtf8().left(100);
+        std::memcpy(a.sun_path + 1, bytes.constData(), size_t(bytes.size()));
+        names.emplace_back(a, socklen_t(offsetof(sockaddr_un, sun_path) + 1 + bytes.size()));
+    }
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) {
+        *why = u"pipe failed"_qs;
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int bound = 0;
+        if (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0
+            && ::setresuid(65534, 65534, 65534) == 0) {
+            for (auto &[address, length] : names) {
+                const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+                bound += fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0;
+            }
+        }
+        ::write(ready[1], &bound, sizeof bound);
+        ::close(release[1]);
+        char c = 0;
+        ::read(release[0], &c, 1); // until the parent closes its end
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    m_pid = child;
+    m_release = release[1];
+    int bound = 0;
+    const bool told = ::read(ready[0], &bound, sizeof bound) == sizeof bound;
+    ::close(ready[0]);
+    if (!told || bound != abstractNames.size()) {
+        *why = u"the other user bound %1 of %2 names"_qs.arg(bound).arg(abstractNames.size());
+        return false;
+    }
+    return true;
 }
 
 void WriteFileBytes(const QString &path, const QByteArray &bytes)

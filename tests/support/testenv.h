@@ -42,6 +42,21 @@ private:
     QString m_folder;
 };
 
+// Abstract socket names held by another user ("nobody") for as long as the object
+// lives, the way another local user could take them first. Needs root; hold()
+// returns false with the reason otherwise.
+class OtherUserSockets final
+{
+public:
+    OtherUserSockets() = default;
+    ~OtherUserSockets();
+    bool hold(const QStringList &abstractNames, QString *why);
+
+private:
+    int m_pid = 0;
+    int m_release = -1; // closed to let the holder end
+};
+
 // Runs a program (no shell) and returns whether it exited with 0.
 bool Run(const QString &program, const QStringList &arguments, QString *output = nullptr);
 

@@ -81,6 +81,8 @@ private Q_SLOTS:
     void consoleWindowFindsTheOwnTracertFirst();
     void sourceRouteBeyondTheHeaderIsRefused();
     void loopbackTraceExportAndReload();
+    void workingFolderLinksAreNeverFollowed();
+    void fullDiskIsToldOnce();
     void pathThroughARouter_data();
     void pathThroughARouter();
     void seventySilentHostsNeverMoreThan64();
@@ -398,6 +400,56 @@ void TestTracertWindow::loopbackTraceExportAndReload()
     QCOMPARE(text(u"sIP_6"_qs), u"Trace complete."_qs);
 }
 
+// The working folder is emptied at every start: a link standing at its place, or
+// inside it, goes as a link, and what it points to stays whole.
+void TestTracertWindow::workingFolderLinksAreNeverFollowed()
+{
+    const QString precious = m_folders->path() + u"/precious"_qs;
+    test::WriteFileBytes(precious + u"/keep.txt"_qs, "kept");
+    test::WriteFileBytes(precious + u"/inner/keep.txt"_qs, "kept");
+    const QString work = m_window->dataFolder() + u"Temp"_qs;
+    QVERIFY(QFile::link(precious, work));
+    clickTracert();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
+    QVERIFY(QFileInfo(work).isDir() && !QFileInfo(work).isSymLink());
+    QCOMPARE(QFileInfo(work).permissions() & 0x0077, QFile::Permissions()); // the user's alone
+
+    QVERIFY(QFile::link(precious, work + u"/link"_qs));
+    test::WriteFileBytes(work + u"/old/TMP1.txt"_qs, "an earlier run");
+    clickTracert();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
+    const QStringList left = QDir(work).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    QCOMPARE(left, QStringList{QFileInfo(TraceFileName(run()->prefix(), 0)).fileName()});
+    for (const QString &kept : {u"/keep.txt"_qs, u"/inner/keep.txt"_qs}) {
+        QFile file(precious + kept);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(kept));
+        QCOMPARE(file.readAll(), QByteArray("kept"));
+    }
+}
+
+// On a full disk every host's output fails to be written: one box says so, with
+// the system's reason, and the run still ends.
+void TestTracertWindow::fullDiskIsToldOnce()
+{
+    test::FullDisk disk;
+    QString why;
+    if (!disk.mount(m_window->dataFolder(), &why))
+        QSKIP(qPrintable(why));
+    disk.fill();
+    m_window->ipListPanel()->dialogState().manualTarget[2] = u"BThree,127.0.0.1,127.0.0.2,127.0.0.3"_qs;
+    m_ui->clear();
+    clickTracert();
+    QTRY_COMPARE_WITH_TIMEOUT(text(u"LabelTittle_0"_qs),
+                              u"Tracing route to 3 hosts.       All Completed."_qs, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
+    QCOMPARE(m_ui->boxes.size(), 1);
+    const QString said = m_ui->boxes.first().text;
+    QVERIFY2(said.startsWith(u"The traceroute output could not be written to "_qs
+                             + m_window->dataFolder() + u"Temp/TMP"_qs)
+                 && said.endsWith(u".txt:\nNo space left on device"_qs),
+             qPrintable(said));
+}
+
 void TestTracertWindow::pathThroughARouter_data()
 {
     // ping_group_range is per namespace: it picks the socket tracert can open.
@@ -463,9 +515,12 @@ void TestTracertWindow::seventySilentHostsNeverMoreThan64()
                               u"Tracing route to 70 hosts.       All Completed."_qs, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->isBusy(), 10000);
     QVERIFY2(most <= MaxConcurrentTraces, qPrintable(QString::number(most)));
-    // VScroll1 reaches every row of every host.
+    // VScroll1 reaches every row of every host, and at its maximum shows a full last page.
     auto *bar = m_window->findChild<QScrollBar *>(u"VScroll1"_qs);
-    QCOMPARE(bar->maximum(), run()->totalRows() - 1);
+    bar->setValue(bar->maximum());
+    QVERIFY2(text(u"sIP_18"_qs).startsWith(u"Trace complete."_qs), qPrintable(shownRows().join(u'|')));
+    QCOMPARE(text(u"sIP_19"_qs), QString()); // the row below the last host
+    QCOMPARE(bar->maximum() + 20, run()->totalRows());
     bar->setValue(run()->firstRowOf(1) + 1);
     QCOMPARE(text(u"sIP_0"_qs), u"(2) Tracing route to 10.241.0.2"_qs);
     QVERIFY(completedWhenLaunched >= 1); // the 65th waited for a free place
