@@ -37,6 +37,7 @@ class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QStackedLayout;
 class QVBoxLayout;
 class QHBoxLayout;
 
@@ -136,6 +137,7 @@ protected:
 
 private:
     void buildMenus();
+    void orderTabChain();
     void buildControls();
     // The targets of a test, in order; failed entries are reported to the user.
     QList<PingTarget> gatherTargets();
@@ -170,7 +172,8 @@ private:
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
     PingSettingsBox *m_settingsBox = nullptr;
     QWidget *m_listColumn = nullptr;        // Picture1_0: the target list column
-    QVBoxLayout *m_centerLayout = nullptr;  // the result panels
+    QWidget *m_functionSettings = nullptr;  // holds Frame1_1 and Frame1_2, one shown
+    QStackedLayout *m_centerLayout = nullptr; // the result panels, one shown
     QHBoxLayout *m_commandRow = nullptr;    // the address box and the command buttons
 
     QLineEdit *m_textPing = nullptr;
