@@ -1,5 +1,5 @@
 # Two entry points that do all set-up on a fresh Debian 12 machine:
-#   make run    installs what is missing, builds, starts the program
+#   make run    installs what is missing (with a terminal for the console), builds, starts the program
 #   make test   installs what is missing, builds, runs the whole test suite
 BUILD ?= build
 
@@ -13,6 +13,7 @@ build: deps
 	cmake --build $(BUILD)
 
 run: build
+	@scripts/install-deps.sh run
 	$(BUILD)/netvane
 
 test: build

@@ -1,9 +1,11 @@
 #include "app/appsettings.h"
 
+#include "ping/windowplace.h"
 #include "platform/linestream.h"
 #include "platform/textfile.h"
 
 #include <QDir>
+#include <QStringList>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -17,7 +19,8 @@ const char *const KeyNames[AppSettings::KeyCount] = {
     "Default_Interval",  "Default_Buffer",   "Default_TimeOut",       "Default_Number",
     "Default_Path",      "Default_IPtoName", "Default_Hop_Number",    "Default_Host_List",
     "Default_TimeOut2",  "Default_CmdType",  "Default_TraceFileName", "Default_IPQty",
-    "Default_RepeatIP",  "Default_TraceIPQty", "Default_Metrics",  "Default_MetricsAddress"};
+    "Default_RepeatIP",  "Default_TraceIPQty", "Default_Metrics",  "Default_MetricsAddress",
+    "Default_WindowPlace"};
 
 // No value of ours comes near this; a longer line is skipped.
 constexpr qint64 MaxSettingsLineBytes = 64 * 1024;
@@ -221,6 +224,41 @@ bool AppSettings::save(QString *error) const
     if (error)
         *error = u"Cannot save the settings in "_qs + QDir::toNativeSeparators(path) + u": "_qs + why;
     return false;
+}
+
+QString WindowPlaceText(const QRect &place)
+{
+    return u"%1,%2,%3,%4"_qs.arg(place.left()).arg(place.top()).arg(place.width()).arg(place.height());
+}
+
+QRect WindowPlaceOf(const QString &text)
+{
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4)
+        return {};
+    int n[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        n[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return {};
+    }
+    if (n[2] <= 0 || n[3] <= 0)
+        return {};
+    return QRect(n[0], n[1], n[2], n[3]);
+}
+
+QRect FittedWindowPlace(const QRect &stored, const QSize &fallback, const QSize &minimum,
+                        const QRect &area)
+{
+    QRect place = stored.isValid() ? stored : QRect(QPoint(), fallback);
+    if (!stored.isValid())
+        place.moveCenter(area.center());
+    place = KeptWithin(place, area);
+    // Never below what the window needs; then it starts at the area's top left.
+    if (place.width() < minimum.width() || place.height() < minimum.height())
+        place = QRect(place.topLeft(), place.size().expandedTo(minimum));
+    return place;
 }
 
 } // namespace netvane

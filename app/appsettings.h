@@ -1,12 +1,13 @@
 #pragma once
 // The settings kept between runs: the texts of the ping and traceroute setting
 // boxes, the last command type, the last folder of a file dialog, facts about the
-// last test and the last traceroute, and the window's metrics endpoint. Text values
-// in an ini file in the user's configuration folder ("Netvane/Netvane.conf", section
-// [General], the layout QSettings reads), the user's alone, read once at start-up and
-// written when a test starts and when the window closes. The window puts the texts
+// last test and the last traceroute, the window's metrics endpoint and where the main
+// window stood. Text values in an ini file in the user's configuration folder
+// ("Netvane/Netvane.conf", section [General], the layout QSettings reads), the user's
+// alone, read once at start-up and written when a test starts and when the window closes. The window puts the texts
 // back into its boxes, and collects them, by the boxes' object names (BoxSettings).
 
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -36,6 +37,7 @@ public:
         TraceIPQty,
         Metrics,        // "1" while the window serves metrics for Prometheus
         MetricsAddress, // where it serves them; empty for 127.0.0.1:9374
+        WindowPlace,    // "left,top,width,height" of the main window, in pixels
         KeyCount
     };
 
@@ -64,5 +66,17 @@ public:
 private:
     std::array<QString, KeyCount> m_values;
 };
+
+// The window place (its inside, without the frame) as stored
+// ("left,top,width,height") and read back; an empty
+// rectangle for a text that is not four whole numbers with a positive size.
+QString WindowPlaceText(const QRect &place);
+QRect WindowPlaceOf(const QString &text);
+
+// Where a window of the stored place goes on a screen whose free area is `area`: no
+// larger than the area, and wholly on it (a place from a larger or another screen is
+// moved in). `fallback` is the size of a window with no place stored, centred.
+QRect FittedWindowPlace(const QRect &stored, const QSize &fallback, const QSize &minimum,
+                        const QRect &area);
 
 } // namespace netvane

@@ -1,5 +1,6 @@
 #include "app/dialoghelp.h"
 
+#include "ping/windowplace.h"
 #include "platform/dialogs.h"
 
 #include <QEvent>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace netvane {
@@ -117,8 +119,6 @@ DialogHelp::DialogHelp(std::function<QPixmap(int)> picture, QWidget *owner)
 
 void DialogHelp::Form_Load()
 {
-    if (QWidget *owner = parentWidget())
-        move(owner->frameGeometry().left(), 7); // 100 twips from the top of the screen
     // The pictures show the window as it is now, at a size that fits the page.
     for (int p = 1; p <= PageCount; ++p) {
         QPixmap picture = m_picture ? m_picture(p) : QPixmap();
@@ -129,6 +129,20 @@ void DialogHelp::Form_Load()
     }
     m_page = 1;
     showPage();
+    placeOverOwner();
+}
+
+void DialogHelp::placeOverOwner()
+{
+    QWidget *owner = parentWidget();
+    if (!owner)
+        return;
+    // Over the main window, centred on it, wholly on its screen.
+    QRect place(QPoint(), size());
+    place.moveCenter(owner->geometry().center());
+    if (const QScreen *screen = owner->screen())
+        place = KeptWithin(place, screen->availableGeometry() - FrameMarginsOr(geometry(), frameGeometry()));
+    setGeometry(place);
 }
 
 void DialogHelp::showPage()
@@ -136,6 +150,9 @@ void DialogHelp::showPage()
     for (QFrame *panel : m_pages)
         panel->hide();
     m_label1->setText(QString::number(m_page) + u" of "_qs + QString::number(PageCount));
+    // Neither button leads past the first or the last page.
+    m_previous->setEnabled(m_page > 1);
+    m_next->setEnabled(m_page < PageCount);
     if (m_page < 1 || m_page > PageCount)
         return;
     QFrame *panel = m_pages[size_t(m_page - 1)];

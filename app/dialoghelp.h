@@ -44,6 +44,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void placeOverOwner();
+
     std::function<QPixmap(int)> m_picture;
     std::array<QFrame *, PageCount> m_pages{};
     std::array<QLabel *, PageCount> m_pictures{};

@@ -15,6 +15,7 @@
 #include "ping/pingpanel.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
+#include "ping/windowplace.h"
 #include "report/dialogrpt.h"
 #include "platform/clipboard.h"
 #include "platform/datafolder.h"
@@ -45,6 +46,7 @@
 #include <QScreen>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStackedLayout>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -158,6 +160,7 @@ FormTester::FormTester(QWidget *parent)
     }
     for (QMenu *menu : findChildren<QMenu *>())
         tidyMenu(menu);
+    orderTabChain();
 
     // The saved settings go into the boxes built above (their change handling runs),
     // then the function used last shows its previous results.
@@ -173,6 +176,7 @@ FormTester::FormTester(QWidget *parent)
         m_mode = m_function = u"Tracert"_qs;
         showFunctionFrame();
         m_pingPanel->setPagingSource(nullptr);
+        m_pingPanel->graphButton()->hide();
         // The trace's own host count: a ping test since then has its own.
         QString hosts = m_settings.value(AppSettings::TraceIPQty);
         if (hosts.trimmed().isEmpty())
@@ -190,20 +194,29 @@ void FormTester::buildControls()
     central->setObjectName(u"FormTesterCentral"_qs);
     auto *outer = new QVBoxLayout(central);
 
-    // Top: the settings frame, then the address box with the command buttons.
+    // Top: the settings of the function Start runs (the ping settings or the
+    // traceroute's, in one place), the start choice, then the address box with the
+    // command buttons. The places that show one of several panels are as large as the
+    // largest of them, so that switching never changes what the window needs.
     auto *top = new QHBoxLayout;
-    m_settingsFrame = new QGroupBox(u"Ping Settings"_qs, central);
+    m_functionSettings = new QWidget(central);
+    m_functionSettings->setObjectName(u"FunctionSettings"_qs);
+    auto *settingsStack = new QStackedLayout(m_functionSettings);
+    settingsStack->setStackingMode(QStackedLayout::StackAll);
+    settingsStack->setContentsMargins(0, 0, 0, 0);
+    m_settingsFrame = new QGroupBox(u"Ping Settings"_qs, m_functionSettings);
     m_settingsFrame->setObjectName(u"Frame1_1"_qs);
     auto *settingsGrid = new QGridLayout(m_settingsFrame);
     m_settingsBox = new PingSettingsBox(m_settingsFrame);
     settingsGrid->addWidget(m_settingsBox, 0, 0);
-    top->addWidget(m_settingsFrame, 1);
+    settingsStack->addWidget(m_settingsFrame);
+    top->addWidget(m_functionSettings, 1);
     m_schedulePanel = new SchedulePanel(this, central);
     top->addWidget(m_schedulePanel);
     outer->addLayout(top);
 
     m_commandRow = new QHBoxLayout;
-    auto *addressLabel = new QLabel(u"IP / URL:"_qs, central);
+    auto *addressLabel = new QLabel(u"IP / UR&L:"_qs, central);
     m_textPing = new QLineEdit(u"192.168.0.1"_qs, central);
     m_textPing->setObjectName(u"TextPing"_qs);
     addressLabel->setBuddy(m_textPing);
@@ -218,6 +231,8 @@ void FormTester::buildControls()
     m_text4->setObjectName(u"Text4"_qs);
     m_text4->setFixedSize(1, 1);
     m_text4->setFrame(false);
+    m_text4->setFocusPolicy(Qt::NoFocus); // no stop of the Tab key
+
     m_commandRow->addWidget(addressLabel);
     m_commandRow->addWidget(m_textPing, 1);
     m_commandRow->addWidget(m_commandStart);
@@ -258,24 +273,36 @@ void FormTester::buildControls()
     m_ipListPanel = new IpListPanel(this, m_listColumn);
     m_listColumn->layout()->addWidget(m_ipListPanel);
     body->addWidget(m_listColumn);
-    m_centerLayout = new QVBoxLayout;
-    m_pingPanel = new PingPanel(central);
+    auto *center = new QWidget(central);
+    center->setObjectName(u"ResultPlace"_qs);
+    m_centerLayout = new QStackedLayout(center);
+    m_centerLayout->setStackingMode(QStackedLayout::StackAll);
+    m_centerLayout->setContentsMargins(0, 0, 0, 0);
+    m_pingPanel = new PingPanel(center);
     m_centerLayout->addWidget(m_pingPanel);
     m_tracertPanel = new TracertPanel(m_pingPanel, central);
-    top->addWidget(m_tracertPanel->frame());
+    m_tracertPanel->frame()->setParent(m_functionSettings);
+    settingsStack->addWidget(m_tracertPanel->frame());
     m_commandRow->insertWidget(m_commandRow->indexOf(m_commandStop), m_tracertPanel->commandTracert());
-    m_commandRow->addWidget(m_tracertPanel->jumpButton(0));
-    m_commandRow->addWidget(m_tracertPanel->jumpButton(1));
+    // The jump buttons keep their room while hidden: the row's width never changes.
+    for (int i = 0; i < 2; ++i) {
+        QPushButton *jump = m_tracertPanel->jumpButton(i);
+        QSizePolicy policy = jump->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        jump->setSizePolicy(policy);
+        m_commandRow->addWidget(jump);
+    }
     connect(m_tracertPanel->commandTracert(), &QPushButton::clicked, this,
             &FormTester::CommandTracert_Click);
-    m_consolePanel = new ConsolePanel(m_dataFolder, central);
-    m_consolePanel->hide();
+    m_consolePanel = new ConsolePanel(m_dataFolder, center);
     m_centerLayout->addWidget(m_consolePanel);
-    m_scanPanel = new ScanPanel(this, central);
-    m_scanPanel->hide();
+    m_consolePanel->hide();
+    m_scanPanel = new ScanPanel(this, center);
     m_centerLayout->addWidget(m_scanPanel);
+    m_scanPanel->hide();
+    m_pingPanel->show();
     connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
-    body->addLayout(m_centerLayout, 1);
+    body->addWidget(center, 1);
     outer->addLayout(body, 1);
     setCentralWidget(central);
 
@@ -288,6 +315,30 @@ void FormTester::buildControls()
         if (m_function == u"Ping" && m_commandStart->isEnabled())
             CommandStart_Click();
     });
+}
+
+void FormTester::orderTabChain()
+{
+    // The Tab key walks the window as it is read: the settings and the start choice
+    // on top, the command row left to right, the list column, then the result panels.
+    QList<QWidget *> blocks{m_functionSettings, m_schedulePanel};
+    for (int i = 0; i < m_commandRow->count(); ++i)
+        if (QWidget *w = m_commandRow->itemAt(i)->widget())
+            blocks << w;
+    blocks << m_listColumn << m_centerLayout->parentWidget();
+    QList<QWidget *> chainNow;
+    for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+        chainNow << w;
+    QList<QWidget *> order;
+    for (QWidget *block : std::as_const(blocks)) {
+        for (QWidget *w : std::as_const(chainNow)) {
+            if ((w == block || block->isAncestorOf(w)) && (w->focusPolicy() & Qt::TabFocus)
+                && !w->focusProxy() && !order.contains(w))
+                order << w;
+        }
+    }
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
 }
 
 void FormTester::buildMenus()
@@ -323,7 +374,7 @@ void FormTester::buildMenus()
     // leaves that button hidden.
     item(m_mnuOperate, u"Open Summary Report"_qs, u"mnuReport"_qs, &FormTester::ShowSummaryReport);
 
-    m_mnuFunction = menuBar()->addMenu(u"&Function"_qs);
+    m_mnuFunction = menuBar()->addMenu(u"Fu&nction"_qs);
     m_mnuFunction->setObjectName(u"mnuFunction"_qs);
     m_mnuSelectPing = item(m_mnuFunction, u"Ping Function"_qs, u"mnuSelectPing"_qs,
                            &FormTester::mnuSelectPing_Click);
@@ -359,6 +410,9 @@ void FormTester::EnterBusy()
         m_mnuTracert->setEnabled(false);
     m_command8->setEnabled(false);
     m_mnuIpscanner->setEnabled(false);
+    // The settings are read at the start: while a run goes on they cannot change.
+    m_settingsBox->setEnabled(false);
+    m_tracertPanel->frame()->setEnabled(false);
     m_busy = true;
 }
 
@@ -375,6 +429,8 @@ void FormTester::LeaveBusy()
         m_mnuTracert->setEnabled(true);
     m_command8->setEnabled(true);
     m_mnuIpscanner->setEnabled(true);
+    m_settingsBox->setEnabled(true);
+    m_tracertPanel->frame()->setEnabled(true);
     m_busy = false;
 }
 
@@ -476,21 +532,17 @@ void FormTester::StartPingTest()
     EnterBusy();
     // The bar pages through the records only when no test is writing them.
     m_pingPanel->setPagingSource(nullptr);
-
-    m_pingPanel->setRunningLook(true);
+    // The previous test stays on show until this one really starts.
+    const QString previousTitle = m_pingPanel->title(0)->text();
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
-    m_pingPanel->clearRows();
-    m_pingPanel->clearStatistics();
-    m_pingPanel->reportButton()->hide();
-    m_pingPanel->FollowNewestRow(0);
     LetWindowCatchUp();
 
     beginStart();
     const auto started = qScopeGuard([this] { endStart(); });
     const TargetList targets = gatherTargets();
     // A start that does not happen leaves the window as it was before, ready.
-    const auto refuse = [this] {
-        m_pingPanel->title(0)->clear();
+    const auto refuse = [this, previousTitle] {
+        m_pingPanel->title(0)->setText(previousTitle);
         if (m_mode == u"Ping")
             m_pingPanel->setPagingSource(&m_pingTest->log());
         LeaveBusy();
@@ -536,6 +588,12 @@ void FormTester::StartPingTest()
     const QString socketProblem = platform::CheckEchoSocket();
     if (!socketProblem.isEmpty())
         MsgBox(socketProblem, BoxIcon::Exclamation);
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->clearRows();
+    m_pingPanel->clearStatistics();
+    m_pingPanel->reportButton()->hide();
+    m_pingPanel->graphButton()->hide();
+    m_pingPanel->FollowNewestRow(0);
     m_pingTest->begin(targets);
     m_pingPanel->title(0)->setText(twoDecimalTitle(m_pingTest->sendSize(), int(targets.size())));
     m_pingPanel->title(1)->setText(u"No."_qs);
@@ -635,22 +693,25 @@ void FormTester::StartTrace()
     if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
         detail->hide();
     m_pingPanel->show();
-    m_pingPanel->reportButton()->hide();
     LetWindowCatchUp();
     if (m_busy)
         return;
     EnterBusy();
-    m_pingPanel->setRunningLook(true);
+    // What is on show stays until the trace really starts.
+    const QString previousTitle = m_pingPanel->title(0)->text();
     m_pingPanel->title(0)->setText(u"   Checking IP address, Please wait ..."_qs);
     LetWindowCatchUp();
     beginStart();
     const auto started = qScopeGuard([this] { endStart(); });
     const TargetList targets = gatherTargets();
     if (targets.isEmpty()) {
-        m_pingPanel->title(0)->clear();
+        m_pingPanel->title(0)->setText(previousTitle);
         LeaveBusy();
         return;
     }
+    m_pingPanel->setRunningLook(true);
+    m_pingPanel->reportButton()->hide();
+    m_pingPanel->graphButton()->hide(); // a trace has no echoes to draw
     m_mode = m_function = u"Tracert"_qs;
     m_pingPanel->setPagingSource(nullptr);
     m_tracertPanel->start(targets.toList(), m_dataFolder);
@@ -707,11 +768,15 @@ void FormTester::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    // Centred once, when first shown; later the window stays where the user put it.
+    // Placed once, when first shown, where it stood when it was last closed (centred
+    // the first time), wholly on this screen; later only the user moves or sizes it.
     if (const QScreen *screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(qMax(area.left(), area.left() + (area.width() - frameGeometry().width()) / 2),
-             qMax(area.top(), area.top() + (area.height() - frameGeometry().height()) / 2 - 7));
+        const QRect stored = WindowPlaceOf(m_settings.value(AppSettings::WindowPlace));
+        // The place is the window's inside; the title bar and the frame the window
+        // manager adds around it need room too.
+        setGeometry(FittedWindowPlace(stored, size(), minimumSizeHint(),
+                                      area - FrameMarginsOr(geometry(), frameGeometry())));
     }
     m_text4->setFocus();
 }
@@ -813,9 +878,8 @@ QPixmap FormTester::helpPicture(int page)
             return QPixmap();
         if (panel->isVisibleTo(this) || !shown)
             return panel->grab();
-        const QSize before = size();
+        // (Drawn with updates on: a widget whose updates are off draws nothing.)
         const bool shownWasVisible = shown->isVisibleTo(this);
-        setUpdatesEnabled(false);
         shown->hide();
         panel->show();
         centralWidget()->layout()->activate();
@@ -823,8 +887,6 @@ QPixmap FormTester::helpPicture(int page)
         panel->hide();
         shown->setVisible(shownWasVisible);
         centralWidget()->layout()->activate();
-        resize(before);
-        setUpdatesEnabled(true);
         return picture;
     };
     QWidget *settings = m_settingsFrame->isVisibleTo(this) ? m_settingsFrame : m_tracertPanel->frame();
@@ -838,7 +900,14 @@ QPixmap FormTester::helpPicture(int page)
     case 3: return grabInPlaceOf(m_tracertPanel->frame(), settings);
     case 4: return grabInPlaceOf(m_scanPanel, center);
     case 5: return grabInPlaceOf(m_consolePanel, center);
-    case 6: return grabInPlaceOf(m_pingPanel, center);
+    case 6: {
+        // The report's own dialog: the one on show, else a new one as it first opens.
+        if (m_dialogRpt && m_dialogRpt->isVisible())
+            return m_dialogRpt->grab();
+        DialogRpt dialog(this);
+        dialog.adjustSize();
+        return dialog.grab();
+    }
     case 7: {
         DialogExport dialog(this);
         dialog.adjustSize();
@@ -898,6 +967,10 @@ void FormTester::collectSettings()
     m_settings.setValue(AppSettings::Path, folder.isEmpty() ? QString() : folder + u"  "_qs);
     m_settings.setValue(AppSettings::CmdType, m_function);
     m_metricsItem->collect(m_settings);
+    if (m_shown)
+        m_settings.setValue(AppSettings::WindowPlace,
+                            WindowPlaceText(isMaximized() || isFullScreen() ? normalGeometry()
+                                                                            : geometry()));
 }
 
 bool FormTester::saveSettings()

@@ -39,6 +39,7 @@ class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QStackedLayout;
 class QVBoxLayout;
 class QHBoxLayout;
 
@@ -138,6 +139,7 @@ protected:
 
 private:
     void buildMenus();
+    void orderTabChain();
     void buildControls();
     // From beginStart to endStart a start gathers its targets and writes their file:
     // Stop ends it there.
@@ -180,7 +182,8 @@ private:
     QGroupBox *m_settingsFrame = nullptr;   // Frame1_1: the ping settings boxes
     PingSettingsBox *m_settingsBox = nullptr;
     QWidget *m_listColumn = nullptr;        // Picture1_0: the target list column
-    QVBoxLayout *m_centerLayout = nullptr;  // the result panels
+    QWidget *m_functionSettings = nullptr;  // holds Frame1_1 and Frame1_2, one shown
+    QStackedLayout *m_centerLayout = nullptr; // the result panels, one shown
     QHBoxLayout *m_commandRow = nullptr;    // the address box and the command buttons
 
     QLineEdit *m_textPing = nullptr;

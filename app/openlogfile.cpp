@@ -35,8 +35,9 @@ QString ChooseLogFile()
     FileDialogRequest request;
     request.save = false;
     request.title = u"Open Log File"_qs;
-    request.filterName = u"Text/CSV Files (*.txt;*.csv)"_qs;
-    request.filterPattern = u"*.txt;*.csv"_qs;
+    // The JSON export is a log file too.
+    request.filterName = u"Text/CSV/JSON Files (*.txt;*.csv;*.json)"_qs;
+    request.filterPattern = u"*.txt;*.csv;*.json"_qs;
     // The first folder every file dialog of the program offers.
     const QString last = LastDialogFolder();
     request.initialFolder = !last.isEmpty() && QFileInfo(last).isDir() ? last : FirstDialogFolder();

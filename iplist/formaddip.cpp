@@ -1,6 +1,7 @@
 #include "iplist/formaddip.h"
 
 #include "iplist/iplistitem.h"
+#include "iplist/targetentry.h"
 #include "platform/textfile.h"
 
 #include <QEvent>
@@ -68,8 +69,10 @@ bool FormAddIP::checkedEntry(QString *entry)
                m_text2);
         return false;
     }
-    if (ClassifyAddressText(text).kind == AddressClass::Invalid) {
-        refuse(u"Invalid IP entry, Please check."_qs, m_text2);
+    // The hint still showing is nothing entered.
+    if (const QString problem = TargetEntryProblem(m_text2->text() == Hint ? QString() : text);
+        !problem.isEmpty()) {
+        refuse(u"Invalid IP entry, Please check.\n\n"_qs + problem, m_text2);
         return false;
     }
     *entry = text;

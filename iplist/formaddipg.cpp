@@ -1,6 +1,7 @@
 #include "iplist/formaddipg.h"
 
 #include "iplist/iplistitem.h"
+#include "iplist/targetentry.h"
 #include "platform/textfile.h"
 
 #include <QEvent>
@@ -114,8 +115,9 @@ bool FormAddIPG::checkedMembers(QString *joined)
         text.chop(1);
     for (const QString &part : text.split(u',')) {
         const ClassifiedAddress c = ClassifyAddressText(StripHostAnnotation(part));
-        if (part.trimmed().isEmpty() || c.kind == AddressClass::Invalid) {
-            refuse(u"Invalid IP entry '"_qs + c.stripped + u"'."_qs, m_ips);
+        if (const QString problem = TargetEntryProblem(StripHostAnnotation(part));
+            !problem.isEmpty()) {
+            refuse(u"Invalid IP entry '"_qs + c.stripped + u"'.\n\n"_qs + problem, m_ips);
             return false;
         }
         if (ContainsControlCharacter(part)) {

@@ -1,6 +1,7 @@
 #include "iplist/formaddipr.h"
 
 #include "iplist/iplistitem.h"
+#include "iplist/targetentry.h"
 #include "platform/textfile.h"
 
 #include <QEvent>
@@ -102,6 +103,10 @@ bool FormAddIPR::checkedRange(QString *first, QString *last)
     *last = StrictAddressText(m_ip2->text());
     if (last->isEmpty()) {
         refuse(u"Invalid IP entry, Please check IP Field 2, Cannot enter URL."_qs, m_ip2);
+        return false;
+    }
+    if (const QString problem = RangeOrderProblem(*first, *last); !problem.isEmpty()) {
+        refuse(u"Invalid IP range.\n\n"_qs + problem, m_ip);
         return false;
     }
     return true;

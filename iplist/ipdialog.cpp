@@ -1,5 +1,7 @@
 #include "iplist/ipdialog.h"
 
+#include "ping/elidedlabel.h"
+#include "ping/smalldialog.h"
 #include "platform/dialogs.h"
 
 #include <QCloseEvent>
@@ -12,14 +14,14 @@ namespace netvane {
 IpDialog::IpDialog(IpDialogState &state, const QString &addCaption, const QString &editCaption,
                    QWidget *parent)
     : QDialog(parent), m_state(state), m_accept(new QPushButton(u"Add to IP List"_qs, this)),
-      m_exit(new QPushButton(u"Exit"_qs, this)), m_status(new QLabel(this)),
+      m_exit(new QPushButton(u"Exit"_qs, this)), m_status(new ElidedLabel(this)),
       m_addCaption(addCaption), m_editCaption(editCaption)
 {
     setModal(true);
+    setWindowFlags(SmallDialogFlags);
     m_accept->setObjectName(u"Command1"_qs);
     m_exit->setObjectName(u"Command2"_qs);
     m_status->setObjectName(u"LabelStatus"_qs);
-    m_status->setWordWrap(true);
     for (QPushButton *b : {m_accept, m_exit})
         b->setAutoDefault(false);
     connect(m_exit, &QPushButton::clicked, this, &IpDialog::Exit);

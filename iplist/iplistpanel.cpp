@@ -7,6 +7,7 @@
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
 #include "iplist/iplistitem.h"
+#include "iplist/targetentry.h"
 #include "ping/exportfile.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
@@ -20,6 +21,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -65,8 +67,25 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *caption = new QLabel(u"IP List:"_qs, this);
     caption->setBuddy(m_listIP);
-    layout->addWidget(caption);
-    layout->addWidget(m_listIP, 1);
+    // The column's two tab buttons: one lets the list grow to the column's whole
+    // height, the other brings it back to its short height; one of them shows.
+    auto *captionRow = new QHBoxLayout;
+    captionRow->addWidget(caption, 1);
+    const QString tabCaptions[2] = {u"More \u25bc"_qs, u"Less \u25b2"_qs};
+    const QString tabTips[2] = {u"Show more entries of the IP List"_qs,
+                                u"Show the IP List short again"_qs};
+    for (int i = 0; i < 2; ++i) {
+        m_picture1[size_t(i)] = new QPushButton(tabCaptions[i], this);
+        m_picture1[size_t(i)]->setObjectName(u"Picture1_%1"_qs.arg(i + 1));
+        m_picture1[size_t(i)]->setToolTip(tabTips[i]);
+        m_picture1[size_t(i)]->setFlat(true);
+        captionRow->addWidget(m_picture1[size_t(i)]);
+        connect(m_picture1[size_t(i)], &QPushButton::clicked, this, [this, i] { Picture1_Click(i + 1); });
+    }
+    layout->addLayout(captionRow);
+    layout->addWidget(m_listIP);
+    m_listTail = new QWidget(this); // the room a short list leaves in the column
+    layout->addWidget(m_listTail, 1);
     layout->addWidget(m_checkReset);
     auto *buttons = new QGridLayout;
     const QString captions[5] = {u"Add S"_qs, u"Add G"_qs, u"Add R"_qs, u"Edit"_qs,
@@ -96,6 +115,7 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
     detail->addWidget(m_textShowIPsT2);
     detail->addWidget(m_textShowIPs, 1);
     m_pictureShowIP->hide();
+    Picture1_Click(2); // short at start
 
     connect(m_commandAdd[0], &QPushButton::clicked, this, &IpListPanel::AddSingleItem);
     connect(m_commandAdd[1], &QPushButton::clicked, this, &IpListPanel::AddGroupItem);
@@ -103,6 +123,9 @@ IpListPanel::IpListPanel(FormTester *owner, QWidget *parent)
     connect(m_commandAdd[3], &QPushButton::clicked, this, &IpListPanel::EditSelectedItem);
     connect(m_commandAdd[4], &QPushButton::clicked, this, &IpListPanel::DeleteSelectedItems);
     connect(m_listIP, &QListWidget::itemClicked, this, &IpListPanel::ListIP_Click);
+    // The caption and the tick follow the selection, however it changed (a reload, an
+    // import, the reset menu).
+    connect(m_listIP, &QListWidget::itemSelectionChanged, this, &IpListPanel::selectionChanged);
     // The keyboard moves and toggles entries too (see eventFilter).
     m_listIP->installEventFilter(this);
     connect(m_checkReset, &QCheckBox::clicked, this, &IpListPanel::CheckReset_Click);
@@ -189,10 +212,12 @@ void IpListPanel::LoadIpList()
 
 void IpListPanel::fillList()
 {
+    m_chosen = false; // the entries are new: none was chosen
     m_listIP->clear();
     m_listIP->addItems(m_list->displayTexts());
     m_listIP->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
     m_pictureShowIP->hide();
+    selectionChanged();
 }
 
 QStringList IpListPanel::traceTargetEntries() const
@@ -230,23 +255,59 @@ void IpListPanel::setAddressBox(const QString &text)
 
 // ---- selection and the detail panel
 
+void IpListPanel::Picture1_Click(int index)
+{
+    // Long: the list takes the column's whole height; short: about a quarter of the
+    // long one (1605 of 7000 twips as designed), never fewer than eight entries.
+    m_longList = index == 1;
+    m_pictureShowIP->hide();
+    const int shortRows = 8;
+    const int rowHeight = qMax(m_listIP->sizeHintForRow(0), fontMetrics().height());
+    if (m_longList) {
+        m_listIP->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_listIP->setMinimumHeight(0);
+        m_listTail->hide();
+    } else {
+        const int height = shortRows * rowHeight + 2 * m_listIP->frameWidth() + 4;
+        m_listIP->setMinimumHeight(height);
+        m_listIP->setMaximumHeight(height);
+        m_listTail->show();
+    }
+    QSizePolicy policy = m_listIP->sizePolicy();
+    policy.setVerticalStretch(m_longList ? 1 : 0);
+    m_listIP->setSizePolicy(policy);
+    m_picture1[0]->setVisible(!m_longList);
+    m_picture1[1]->setVisible(m_longList);
+}
+
 void IpListPanel::ListIP_Click()
 {
     QListWidgetItem *current = m_listIP->currentItem();
+    m_chosen = current != nullptr;
     if (current && !current->text().isEmpty()) {
         const QString item = m_list->item(m_listIP->row(current));
-        if (!(m_owner && m_owner->isBusy())) {
+        // The detail panel shows beside the short list only.
+        if (!(m_owner && m_owner->isBusy()) && !m_longList) {
             Q_EMIT itemChosen(item);
             ShowItemAddresses(item);
         }
     }
-    const int selected = int(m_listIP->selectedItems().size());
-    if (selected == 0) {
+    if (m_listIP->selectedItems().isEmpty())
         setAddressBox(current ? current->text() : QString());
-        m_checkReset->setChecked(false);
-    } else {
+    selectionChanged();
+}
+
+void IpListPanel::selectionChanged()
+{
+    const int selected = int(m_listIP->selectedItems().size());
+    // Ticked only when it says the truth: every entry is selected.
+    m_checkReset->setChecked(selected > 0 && selected == m_listIP->count());
+    if (selected > 0) {
         setAddressBox(u"Selected "_qs + QString::number(selected) + u" Items"_qs);
-        m_checkReset->setChecked(true);
+    } else if (m_textPing && m_textPing->text().startsWith(u"Selected"_qs)) {
+        // The count of a selection that is gone: the entry still chosen, or nothing.
+        QListWidgetItem *current = m_chosen ? m_listIP->currentItem() : nullptr;
+        setAddressBox(current ? current->text() : QString());
     }
 }
 
@@ -299,6 +360,7 @@ void IpListPanel::CheckReset_Click()
         m_listIP->selectAll();
     else
         m_listIP->clearSelection();
+    selectionChanged(); // an empty list selects nothing: the box is not ticked then
     m_pictureShowIP->hide();
 }
 
@@ -352,14 +414,11 @@ bool IpListPanel::eventFilter(QObject *watched, QEvent *event)
                 QTimer::singleShot(0, m_textPing, &QLineEdit::selectAll); // after the click lands
             releaseSelection();
         } else if (event->type() == QEvent::FocusOut) {
+            // Leaving the box empty chooses nothing: Start then says there is no target.
             QString text = m_textPing->text();
             text.remove(u' ');
             if (text != m_textPing->text())
                 m_textPing->setText(text);
-            if (text.isEmpty() && m_listIP->count() > 0) {
-                m_listIP->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-                ListIP_Click();
-            }
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -372,39 +431,50 @@ TargetTable IpListPanel::gatherTargets(TargetTable::Progress progress)
     m_pictureShowIP->hide();
     TargetTable table({}, &askLargeRange);
     table.setProgress(std::move(progress));
+    // What the window shows is what is tested: a dialog's pending target, else the
+    // selected entries, else the entry the user chose (a click or a key; the focus
+    // passing over the list chooses nothing), else what IP / URL holds.
+    const bool anySelected = !m_listIP->selectedItems().isEmpty();
+    const int current = m_listIP->currentRow();
     if (!m_state.manualTarget[1].isEmpty()) {
         table.ExpandListItem(u"A"_qs + m_state.manualTarget[1]);
         m_state.manualTarget[1].clear();
     } else if (!m_state.manualTarget[2].isEmpty()) {
         table.ExpandListItem(m_state.manualTarget[2]);
         m_state.manualTarget[2].clear();
-    } else if (m_listIP->currentRow() < 0 && m_listIP->selectedItems().isEmpty()) {
-        QString text = m_textPing ? m_textPing->text() : QString();
-        text.remove(u' ');
-        if (!text.isEmpty())
-            table.ExpandListItem(u"A"_qs + text);
-    } else {
-        bool anySelected = false;
+    } else if (anySelected) {
         for (int i = 0; i < m_listIP->count(); ++i) {
             if (!m_listIP->item(i)->isSelected())
                 continue;
-            anySelected = true;
             table.ExpandListItem(m_list->item(i));
             LetWindowCatchUp();
         }
-        if (table.targetCount() == 0 && !anySelected) {
-            const int current = m_listIP->currentRow();
-            if (current >= 0 && !m_listIP->item(current)->text().isEmpty()) {
-                m_listIP->item(current)->setSelected(true);
-                table.ExpandListItem(m_list->item(current));
-            }
+    } else if (m_chosen && current >= 0 && !m_listIP->item(current)->text().isEmpty()) {
+        m_listIP->item(current)->setSelected(true);
+        table.ExpandListItem(m_list->item(current));
+    } else {
+        QString text = m_textPing ? m_textPing->text() : QString();
+        text.remove(u' ');
+        if (text.startsWith(u"Selected"_qs)) // the count of a selection, never a host
+            text.clear();
+        if (text.isEmpty()) {
+            MsgBox(NoTargetMessage, BoxIcon::Information);
+            return table;
         }
+        // Typed here or in the single-entry dialog: the same rule.
+        if (const QString problem = TargetEntryProblem(text); !problem.isEmpty()) {
+            MsgBox(u"Invalid IP / URL '"_qs + text + u"'.\n\n"_qs + problem, BoxIcon::Critical,
+                   BoxButtons::Ok, u"IP Error"_qs);
+            return table;
+        }
+        table.ExpandListItem(u"A"_qs + text);
     }
     return table;
 }
 
 void IpListPanel::releaseSelection()
 {
+    m_chosen = false;
     m_listIP->clearSelection();
     m_listIP->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
     m_pictureShowIP->hide();

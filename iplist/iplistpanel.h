@@ -54,6 +54,9 @@ public:
     void ImportIpList();
     void OfferLocalSubnetRange();
 
+    // The list column's tab buttons: 1 grows the list to its long height, 2 brings
+    // it back to its short one.
+    void Picture1_Click(int index);
     void ListIP_Click();
     void TextShowIPs_Click(QListWidgetItem *item);
     void ShowItemAddresses(const QString &item);
@@ -99,6 +102,8 @@ private:
     // The list lets go: no selection, no current entry, no detail panel (what
     // entering or editing TextPing does, so that Start tests the typed text).
     void releaseSelection();
+    // The address box's caption and the select-all tick after any change of the selection.
+    void selectionChanged();
     void placeDetailPanel(int heightPx);
     bool rewrite(const QStringList &items);
     QString newLine(DialogKind kind) const;
@@ -113,6 +118,9 @@ private:
     QListWidget *m_listIP;
     std::array<QPushButton *, 5> m_commandAdd {};
     QCheckBox *m_checkReset;
+    std::array<QPushButton *, 2> m_picture1{}; // Picture1_1, Picture1_2
+    QWidget *m_listTail = nullptr;
+    bool m_longList = false;
     QLineEdit *m_textPing = nullptr;
     QFrame *m_pictureShowIP;
     QLabel *m_textShowIPsT;
@@ -120,6 +128,14 @@ private:
     QListWidget *m_textShowIPs;
     QChar m_panelKind;
     bool m_settingAddressBox = false;
+    // The current entry was made current by the user (a click, a key, an added or
+    // edited entry), not by the focus passing over the list.
+    bool m_chosen = false;
 };
+
+// What a start with nothing to test says.
+inline const QString NoTargetMessage = QStringLiteral(
+    "There is no target to test: type an IP address or host name into the IP / URL box, "
+    "or select entries of the IP List.");
 
 } // namespace netvane

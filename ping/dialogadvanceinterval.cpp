@@ -1,5 +1,6 @@
 #include "ping/dialogadvanceinterval.h"
 
+#include "ping/smalldialog.h"
 #include "ping/numericvalue.h"
 #include "ping/sequencedialogsupport.h"
 #include "ping/sequenceparsers.h"
@@ -37,6 +38,7 @@ DialogAdvanceInterval::DialogAdvanceInterval(QWidget *mainWindow)
       m_command1(new QPushButton(u"Cancel"_qs, this))
 {
     setObjectName(u"DialogAdvanceInterval"_qs);
+    setWindowFlags(SmallDialogFlags);
     setWindowTitle(u"Advanced Test Interval Setting"_qs);
     setModal(true);
     m_stepLabel->setObjectName(u"LabelStep"_qs);

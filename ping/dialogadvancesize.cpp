@@ -1,5 +1,6 @@
 #include "ping/dialogadvancesize.h"
 
+#include "ping/smalldialog.h"
 #include "ping/sequencedialogsupport.h"
 #include "ping/sequenceparsers.h"
 #include "platform/dialogs.h"
@@ -58,6 +59,7 @@ DialogAdvanceSize::DialogAdvanceSize(QWidget *mainWindow)
       m_cancelButton(new QPushButton(u"Cancel"_qs, this))
 {
     setObjectName(u"DialogAdvanceSize"_qs);
+    setWindowFlags(SmallDialogFlags);
     setWindowTitle(u"Advanced Send Buffer Size Setting"_qs);
     setModal(true);
     m_option1->setObjectName(u"Option1"_qs);

@@ -1,5 +1,7 @@
 #include "ping/dialogexport.h"
 
+#include "ping/smalldialog.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -19,6 +21,7 @@ DialogExport::DialogExport(QWidget *parent)
       m_cancelButton(new QPushButton(u"Cancel"_qs, this))
 {
     setObjectName(u"DialogExport"_qs);
+    setWindowFlags(SmallDialogFlags);
     setWindowTitle(u" Export"_qs);
     setModal(true);
     m_label1->setObjectName(u"Label1"_qs);

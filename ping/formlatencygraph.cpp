@@ -1,9 +1,13 @@
 #include "ping/formlatencygraph.h"
 
+#include "ping/windowplace.h"
+
 #include "ping/pingtest.h"
 #include "probe/echoprobe.h"
 
 #include <QLabel>
+#include <QScreen>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -204,8 +208,9 @@ void LatencyGraph::paintEvent(QPaintEvent *)
     p.drawText(QRect(plot.right() - plot.width() / 3, labelY, plot.width() / 3, textH), Qt::AlignRight,
                timeOfSecond(m_to).toString(format));
 
-    // Lines are batched per target: a live test is redrawn while it runs.
-    p.setClipRect(plot.adjusted(0, -1, 1, 1));
+    // Lines are batched per target: a live test is redrawn while it runs. Nothing is
+    // drawn outside the plot, left of its axis or past its end.
+    p.setClipRect(QRect(plot.left() + 1, plot.top() - 1, plot.width(), plot.height() + 2));
     std::vector<QLine> lines;
     lines.reserve(size_t(columns) * 2);
     for (qsizetype k = 0; k < targets; ++k) {
@@ -230,14 +235,19 @@ void LatencyGraph::paintEvent(QPaintEvent *)
         p.setPen(targetColor(k));
         p.drawLines(lines.data(), int(lines.size()));
     }
+    // Lost echoes in the loss colour, one row per target under the axis; the row's
+    // target colour stands left of the axis.
     p.setClipping(false);
+    for (qsizetype k = 0; k < targets; ++k)
+        p.fillRect(QRect(plot.left() - 10, lossMarkY(k), 6, MarkRow - 2), targetColor(k));
+    p.setClipRect(QRect(plot.left() + 1, 0, plot.width(), height()));
+    p.setPen(LossColor);
     for (qsizetype k = 0; k < targets; ++k) {
         lines.clear();
         const int y = lossMarkY(k);
         for (int c = 0; c < columns; ++c)
             if (cols[size_t(k)][size_t(c)].lost)
                 lines.emplace_back(plot.left() + c, y, plot.left() + c, y + MarkRow - 2);
-        p.setPen(targetColor(k));
         p.drawLines(lines.data(), int(lines.size()));
     }
 }
@@ -316,6 +326,7 @@ FormLatencyGraph::FormLatencyGraph(PingTest &test, QWidget *parent)
     setWindowTitle(u"Latency Graph"_qs);
     m_legend->setObjectName(u"LabelLegend"_qs);
     m_legend->setTextFormat(Qt::RichText);
+    m_legend->setWordWrap(true);
     m_legend->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_echo->setObjectName(u"LabelEcho"_qs);
     m_echo->setTextFormat(Qt::PlainText);
@@ -336,6 +347,31 @@ FormLatencyGraph::FormLatencyGraph(PingTest &test, QWidget *parent)
     connect(&m_test, &PingTest::replyRecorded, this, &FormLatencyGraph::echoRecorded);
     connect(m_graph, &LatencyGraph::viewChanged, this, &FormLatencyGraph::showLegend);
     connect(m_graph, &LatencyGraph::hovered, m_echo, &QLabel::setText);
+}
+
+void FormLatencyGraph::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    const QScreen *screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry() - FrameMarginsOr(geometry(), frameGeometry());
+    QRect place(QPoint(), size());
+    place.moveCenter(parentWidget() ? parentWidget()->geometry().center() : area.center());
+    setGeometry(KeptWithin(place, area));
+}
+
+void FormLatencyGraph::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the graph, as it does a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void FormLatencyGraph::refresh()
@@ -378,7 +414,11 @@ void FormLatencyGraph::redraw()
 
 void FormLatencyGraph::showLegend()
 {
-    QString html;
+    QString html = u"<p style=\"margin:0\">Each target's line runs through its echoes; where "_qs
+                   u"one column of the graph holds several echoes it is a bar from the fastest to "_qs
+                   u"the slowest of them. <span style=\"color:%1\">&#9646;</span> lost echoes: "_qs
+                   u"marks under the time axis, one row per target (its colour left of the row).</p>"_qs
+                       .arg(LatencyGraph::LossColor.name());
     const QList<LatencyStatistics> &whole = m_data.wholeFigures();
     const bool range = !m_graph->showsWholeTest();
     for (qsizetype k = 0; k < m_data.targets().size() && k < whole.size(); ++k) {

@@ -42,6 +42,9 @@ public:
     int columnOfSecond(double second) const;
     int lossMarkY(qsizetype target) const;
     static QColor targetColor(qsizetype target);
+    // Lost echoes are marked in this colour, whichever target lost them; no target
+    // line has it.
+    static inline const QColor LossColor = QColor(0xff, 0x00, 0x00);
 
 Q_SIGNALS:
     void viewChanged();
@@ -83,6 +86,11 @@ public:
     LatencyGraph *graph() const { return m_graph; }
     const LatencyGraphData &data() const { return m_data; }
 
+protected:
+    // Opens over the main window, wholly on its screen.
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void echoRecorded(int row);
     void redraw();
@@ -94,6 +102,7 @@ private:
     QLabel *m_legend;
     QLabel *m_echo;
     QTimer *m_redraw;
+    bool m_placed = false;
 };
 
 } // namespace netvane

@@ -232,14 +232,16 @@ QString jsonTime(const PingReplyRecord &r)
     return s;
 }
 
+// A figure of answered echoes: a time under a millisecond counts as 1 ms, as the
+// statistics on screen and the text export count it ("Min Time:   1 ms").
 QString jsonMs(qint32 ms)
 {
-    return ms < 0 ? u"null"_qs : QString::number(ms);
+    return ms < 0 ? u"null"_qs : QString::number(qMax(ms, 1));
 }
 
 QString jsonDecimal(double value)
 {
-    return value < 0 ? u"null"_qs : QString::number(value, 'f', 2);
+    return value < 0 ? u"null"_qs : QString::number(qMax(value, 1.0), 'f', 2);
 }
 
 } // namespace
@@ -265,7 +267,9 @@ bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &s
     sink(u"    \"echoes\": "_qs + QString::number(log.size()) + u","_qs);
     sink(u"    \"targets\": "_qs + QString::number(targetCount) + u","_qs);
     sink(u"    \"repeatPerTarget\": "_qs + QString::number(source.repeat) + u","_qs);
-    sink(u"    \"sizeStepLength\": "_qs + QString::number(source.sizeStepLength));
+    sink(u"    \"sizeStepLength\": "_qs + QString::number(source.sizeStepLength) + u","_qs);
+    // Each echo is an array of these fields, in this order.
+    sink(u"    \"echoFields\": [\"time\", \"rttMs\", \"ttl\", \"status\", \"sizeBytes\"]"_qs);
     sink(u"  },"_qs);
     sink(u"  \"targets\": ["_qs);
 
@@ -313,6 +317,8 @@ bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &s
             AppendNumber(row, r.ttl);
             row += u',';
             AppendNumber(row, r.status);
+            row += u',';
+            AppendNumber(row, r.size);
             row += u']';
             pending = true;
         });

@@ -35,7 +35,9 @@ bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
                         QString *error = nullptr);
 // One JSON document: the test's settings and, per target, its figures (sent, lost,
 // loss rate, min/avg/max, percentiles, jitter, longest loss run) and its echoes as
-// [time, rtt_ms or null, ttl, status]. Written line by line as the log is read, one
+// [time, rttMs or null, ttl, status, sizeBytes] (the order "echoFields" names; the
+// echo's own rttMs is 0 under a millisecond, while the figures count such an echo as
+// 1 ms, as the text export does). Written line by line as the log is read, one
 // echo a line, never held whole in memory.
 bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &sink,
                          QString *error = nullptr);

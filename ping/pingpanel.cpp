@@ -1,10 +1,14 @@
 #include "ping/pingpanel.h"
 
+#include "ping/elidedlabel.h"
+
 #include "probe/echoprobe.h"
 
 #include <QGridLayout>
 #include <QPalette>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -35,10 +39,15 @@ PingPanel::PingPanel(QWidget *parent)
     setAutoFillBackground(true);
 
     auto *grid = new QGridLayout(this);
+    m_grid = grid;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(0);
-    for (int i = 0; i < 4; ++i)
-        m_title[size_t(i)] = makeLabel(this, u"LabelTittle_%1"_qs.arg(i));
+    // The status lines are cut to the panel's width, never widen it (the fourth holds
+    // a short caption of its own).
+    for (int i = 0; i < 4; ++i) {
+        m_title[size_t(i)] = i < 3 ? new ElidedLabel(this) : makeLabel(this, QString());
+        m_title[size_t(i)]->setObjectName(u"LabelTittle_%1"_qs.arg(i));
+    }
     grid->addWidget(m_title[1], 0, 0);
     grid->addWidget(m_title[0], 0, 1, 1, 2);
     grid->addWidget(m_title[2], 0, 3, 1, 2);
@@ -52,6 +61,13 @@ PingPanel::PingPanel(QWidget *parent)
         m_type[at]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_left[at] = makeLabel(this, u"sIP_%1"_qs.arg(i));
         m_right[at] = makeLabel(this, u"sIP2_%1"_qs.arg(i));
+        // A row's texts never widen the panel (nor the window): the columns have the
+        // widths set below, and a longer text is cut at the panel's edge.
+        for (QLabel *row : {m_left[at], m_right[at]}) {
+            QSizePolicy policy = row->sizePolicy();
+            policy.setHorizontalPolicy(QSizePolicy::Ignored);
+            row->setSizePolicy(policy);
+        }
         m_caption[at] = makeLabel(this, u"sIP3_%1"_qs.arg(i));
         m_caption[at]->setText(QString::fromLatin1(StatisticsCaptions[i]));
         m_value[at] = makeLabel(this, u"sIP4_%1"_qs.arg(i));
@@ -80,8 +96,9 @@ PingPanel::PingPanel(QWidget *parent)
         tails << u"bytes=65500  "_qs + EchoStatusText(status);
     m_type[0]->setMinimumWidth(widest({u"000000000."_qs}));
     // "mm/dd hh:mm:ss   Reply from 255.255.255.255" (4000 twips designed).
-    m_left[0]->setMinimumWidth(widest({u"00/00 00:00:00   Reply from 255.255.255.255 "_qs}));
-    m_right[0]->setMinimumWidth(widest(tails));
+    // (On the columns: the rows' own texts do not count, see above.)
+    grid->setColumnMinimumWidth(1, widest({u"00/00 00:00:00   Reply from 255.255.255.255 "_qs}));
+    grid->setColumnMinimumWidth(2, widest(tails));
     m_value[0]->setMinimumWidth(widest({u"100.00 %  "_qs, u"2147483647"_qs, u"99999 ms"_qs}));
     delete probe;
 
@@ -97,6 +114,10 @@ PingPanel::PingPanel(QWidget *parent)
     m_graph->setToolTip(u"Show the round-trip times of this test over time"_qs);
     m_graph->hide(); // until there is an echo to draw
     grid->addWidget(m_graph, 13, 4, 2, 1);
+    // The buttons lie over empty value labels of the statistics column, made after
+    // them: on top, so that a pointer's press reaches them.
+    m_report->raise();
+    m_graph->raise();
     // The statistics captions and the buttons keep their room while hidden.
     std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
     keepRoom.push_back(m_report);
@@ -118,8 +139,21 @@ PingPanel::PingPanel(QWidget *parent)
     connect(m_scroll, &QScrollBar::sliderPressed, this, [this] { m_dragging = true; });
     connect(m_scroll, &QScrollBar::sliderReleased, this, [this] { m_dragging = false; });
 
+    // The wheel over the rows pages the log as over the bar.
+    for (QLabel *label : findChildren<QLabel *>())
+        label->installEventFilter(this);
+
     showStatisticsCaptions(false);
     setRunningLook(false);
+}
+
+bool PingPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Wheel && qobject_cast<QLabel *>(watched)) {
+        QCoreApplication::sendEvent(m_scroll, event);
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void PingPanel::setRunningLook(bool running)
@@ -135,8 +169,8 @@ void PingPanel::setRunningLook(bool running)
 void PingPanel::setWideAddresses(bool wide)
 {
     const int extra = wide ? fontMetrics().horizontalAdvance(u"0000"_qs) : 0;
-    m_left[0]->setMinimumWidth(
-        fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs) + extra);
+    m_grid->setColumnMinimumWidth(
+        1, fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs) + extra);
 }
 
 void PingPanel::clearRows()
@@ -177,6 +211,14 @@ void PingPanel::setRowTexts(int r, const QString &type, const QString &left, con
     m_type[size_t(r)]->setText(type);
     m_left[size_t(r)]->setText(left);
     m_right[size_t(r)]->setText(right);
+}
+
+void PingPanel::setLineRows(bool lines)
+{
+    for (int i = 0; i < LogRows; ++i) {
+        m_grid->addWidget(m_left[size_t(i)], i + 1, 1, 1, lines ? 2 : 1);
+        m_right[size_t(i)]->setVisible(!lines);
+    }
 }
 
 void PingPanel::ShowStatistics(const std::array<QString, 9> &values)
@@ -231,6 +273,16 @@ void PingPanel::scrollChanged(int value)
         clearRows();
         Q_EMIT logChanged();
     }
+}
+
+void PingPanel::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the rows pages them as over the bar beside them.
+    if (childAt(event->position().toPoint()) == m_scroll) { // the bar had it already
+        event->ignore();
+        return;
+    }
+    QCoreApplication::sendEvent(m_scroll, event);
 }
 
 } // namespace netvane

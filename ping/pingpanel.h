@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <array>
 
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -38,6 +39,9 @@ public:
     void ShowReplyRow(int row, const ReplyRowTexts &texts);
     // Free texts in display row r (a traceroute shows its lines on these rows).
     void setRowTexts(int r, const QString &type, const QString &left, const QString &right);
+    // Lines: each row's left text spans the right text's place too (a traceroute's
+    // lines are longer than a reply's left half); off: a reply's two halves.
+    void setLineRows(bool lines);
     void ShowStatistics(const std::array<QString, 9> &values);
     // The bar follows the newest row n.
     void FollowNewestRow(int n);
@@ -52,6 +56,10 @@ Q_SIGNALS:
     // A page could not be read: the result file changed since it was read or written.
     void logChanged();
 
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void scrollChanged(int value);
 
@@ -61,6 +69,7 @@ private:
     std::array<QLabel *, LogRows> m_right{};
     std::array<QLabel *, LogRows> m_caption{};
     std::array<QLabel *, LogRows> m_value{};
+    QGridLayout *m_grid;
     QScrollBar *m_scroll;
     QPushButton *m_report;
     QPushButton *m_graph;

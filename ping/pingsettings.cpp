@@ -17,12 +17,40 @@ const QString InalidBufferSize = u"Inalid Buffer Size Value."_qs;
 const QString InalidTestTimes = u"Inalid Test Times."_qs;
 const QString InalidRepeat = u"Inalid Value of Repeat Per IP."_qs;
 
-SettingCheck refused(const QString &message)
+SettingCheck refused(const QString &message, const QString &allowed = QString())
 {
-    return {false, message};
+    return {false, message, allowed};
 }
 
 } // namespace
+
+QString IntervalAllowed()
+{
+    return u"The interval is a whole number of milliseconds from 1 up, or a sequence of "_qs
+           u"intervals made with the A button beside it."_qs;
+}
+
+QString TimeOutAllowed()
+{
+    return u"The time-out is a whole number of milliseconds from 1 up."_qs;
+}
+
+QString SendSizeAllowed()
+{
+    return u"The send buffer size is a whole number of bytes from 1 to "_qs
+           + QString::number(MaxSingleSendSize)
+           + u", or a sequence of sizes made with the A button beside it."_qs;
+}
+
+QString TestTimesAllowed()
+{
+    return u"Test Times is Continually (until stopped) or a whole number of passes from 1 up."_qs;
+}
+
+QString RepeatAllowed()
+{
+    return u"Repeat Per IP is a whole number of echoes from 1 up."_qs;
+}
 
 QStringList IntervalItems()
 {
@@ -79,7 +107,7 @@ SettingCheck CheckInterval(const QString &input, PingSettings &settings)
     if (text.contains(u"to"_qs)) {
         const IntervalSequenceResult parsed = ParseIntervalText(text);
         if (!parsed.ok)
-            return refused(parsed.message);
+            return refused(parsed.message, IntervalAllowed());
         settings.intervalSequence = parsed.sequence;
         settings.interval = parsed.sequence.currentInterval;
         return {};
@@ -88,7 +116,7 @@ SettingCheck CheckInterval(const QString &input, PingSettings &settings)
     // value that comes down to 0 is refused like a zero.
     const std::optional<int> interval = WholeNumberOf(text);
     if (NumericValue(text) == 0 || !interval || *interval < 1)
-        return refused(InalidTestInterval);
+        return refused(InalidTestInterval, IntervalAllowed());
     settings.interval = *interval;
     settings.intervalSequence = IntervalSequence{};
     return {};
@@ -121,19 +149,19 @@ SettingCheck CheckSendSize(const QString &input, PingSettings &settings)
         if (!size) {
             settings.sizePlan = SingleSizePlan(32);
             settings.sendSize = 32;
-            return refused(u"Overflow - Inalid Send Buffer Size."_qs);
+            return refused(u"Overflow - Inalid Send Buffer Size."_qs, SendSizeAllowed());
         }
-        SettingCheck check;
-        int bytes = *size;
         // An echo carries at most MaxSingleSendSize bytes of data; a larger buffer
-        // could never be sent (and was allocated and copied for every echo).
-        if (bytes < 1 || bytes > MaxSingleSendSize) {
-            check.message = InalidBufferSize;
-            bytes = 32;
+        // could never be sent. A size that is none ("abc", 0) is refused like any other
+        // setting that is none, not replaced by 32 behind the user's back.
+        if (*size < 1 || *size > MaxSingleSendSize) {
+            settings.sizePlan = SingleSizePlan(32);
+            settings.sendSize = 32;
+            return refused(InalidBufferSize, SendSizeAllowed());
         }
-        settings.sizePlan = SingleSizePlan(bytes);
-        settings.sendSize = bytes;
-        return check;
+        settings.sizePlan = SingleSizePlan(*size);
+        settings.sendSize = *size;
+        return {};
     } else {
         parsed = ParseMultipleSizeText(text);
     }
@@ -141,7 +169,7 @@ SettingCheck CheckSendSize(const QString &input, PingSettings &settings)
     settings.sizePlan = parsed.plan;
     if (!parsed.ok) {
         settings.sendSize = 32;
-        return refused(parsed.message);
+        return refused(parsed.message, SendSizeAllowed());
     }
     return {};
 }
@@ -151,7 +179,7 @@ SettingCheck CheckTimeOut(const QString &text, PingSettings &settings)
     const std::optional<int> timeout = WholeNumberOf(text);
     if (NumericValue(text) == 0 || !timeout || *timeout < 1) {
         settings.timeout = 500;
-        return refused(InalidTimeOut);
+        return refused(InalidTimeOut, TimeOutAllowed());
     }
     settings.timeout = *timeout;
     return {};
@@ -167,7 +195,7 @@ SettingCheck CheckTestTimes(const QString &text, PingSettings &settings)
     const std::optional<int> times = WholeNumberOf(text);
     if (!times || *times < 1) {
         settings.testTimes = 0;
-        return refused(InalidTestTimes);
+        return refused(InalidTestTimes, TestTimesAllowed());
     }
     settings.testTimes = *times;
     return {};
@@ -178,7 +206,7 @@ SettingCheck CheckRepeatPerTarget(const QString &text, PingSettings &settings)
     const std::optional<int> repeat = WholeNumberOf(text);
     if (!repeat || *repeat < 1) {
         settings.repeatPerTarget = 0;
-        return refused(InalidRepeat);
+        return refused(InalidRepeat, RepeatAllowed());
     }
     settings.repeatPerTarget = *repeat;
     return {};

@@ -27,8 +27,19 @@ struct PingSettings {
 
 struct SettingCheck {
     bool passed = true;
-    QString message; // shown as a stop box when not empty (a size check may pass with one)
+    QString message; // shown as a stop box when not empty
+    QString allowed; // what the box may hold, said below a refusal's message
+    // The text of the box: the message, then what is allowed.
+    QString boxText() const { return allowed.isEmpty() ? message : message + u"\n\n"_qs + allowed; }
 };
+
+// What each setting may be, the tail of its refusals; the traceroute's time-out box
+// takes the same time-outs as the ping's.
+QString IntervalAllowed();
+QString TimeOutAllowed();
+QString SendSizeAllowed();
+QString TestTimesAllowed();
+QString RepeatAllowed();
 
 // The items of the five boxes and the item each starts on.
 QStringList IntervalItems();

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace netvane {
@@ -67,10 +68,10 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(6);
-    grid->addWidget(caption(u"&Interval:"_qs, m_comboInv), 0, 0);
+    grid->addWidget(caption(u"Inter&val:"_qs, m_comboInv), 0, 0);
     grid->addWidget(m_comboInv, 0, 1);
     grid->addWidget(m_command9, 0, 2);
-    grid->addWidget(caption(u"Time &Out:"_qs, m_comboTimeOut), 0, 4);
+    grid->addWidget(caption(u"Ti&me Out:"_qs, m_comboTimeOut), 0, 4);
     grid->addWidget(m_comboTimeOut, 0, 5);
     grid->addWidget(caption(u"&Repeat Per IP:"_qs, m_comboRepIP), 0, 7);
     grid->addWidget(m_comboRepIP, 0, 8);
@@ -85,13 +86,24 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
     grid->setColumnStretch(9, 1);
 
     // editTextChanged comes for typing, for a chosen item and for a text set from
-    // outside alike, so each box has one change handler.
+    // outside alike: it follows the choices that act at once ("Advanced", the step-up
+    // item) and the total. A text is checked when its editing ends (Enter, or the focus
+    // leaving the box), never after each key: "Continually" must be typeable.
     connect(m_comboInv, &QComboBox::editTextChanged, this, &PingSettingsBox::ComboInv_Change);
-    connect(m_comboTimeOut, &QComboBox::editTextChanged, this,
-            &PingSettingsBox::ComboTimeOut_Change);
     connect(m_comboSize, &QComboBox::editTextChanged, this, &PingSettingsBox::ComboSize_Change);
     connect(m_comboTimes, &QComboBox::editTextChanged, this, &PingSettingsBox::ComboTimes_Change);
     connect(m_comboRepIP, &QComboBox::editTextChanged, this, &PingSettingsBox::ComboRepIP_Change);
+    const auto checkWhenEdited = [this](QComboBox *box, void (PingSettingsBox::*check)()) {
+        connect(box->lineEdit(), &QLineEdit::editingFinished, this, [this, box, check] {
+            if (!box->lineEdit()->isModified())
+                return; // left as it was: nothing new to check
+            box->lineEdit()->setModified(false);
+            (this->*check)();
+        });
+    };
+    checkWhenEdited(m_comboInv, &PingSettingsBox::intervalEdited);
+    checkWhenEdited(m_comboTimeOut, &PingSettingsBox::ComboTimeOut_Change);
+    checkWhenEdited(m_comboTimes, &PingSettingsBox::timesEdited);
     connect(m_command9, &QPushButton::clicked, this,
             [this] { m_comboInv->setEditText(AdvancedText); });
     connect(m_command13, &QPushButton::clicked, this,
@@ -102,7 +114,7 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
 bool PingSettingsBox::show(const SettingCheck &check)
 {
     if (!check.message.isEmpty())
-        MsgBox(check.message, BoxIcon::Critical);
+        MsgBox(check.boxText(), BoxIcon::Critical);
     return check.passed;
 }
 
@@ -120,17 +132,20 @@ void PingSettingsBox::ComboInv_Change()
     if (m_inIntervalChange)
         return;
     m_inIntervalChange = true;
-    const QString text = m_comboInv->currentText();
-    if (text == AdvancedText) {
+    if (m_comboInv->currentText() == AdvancedText)
         openIntervalDialog();
-    } else {
-        const QString message = IntervalEditMessage(text);
-        if (!message.isEmpty()) {
-            MsgBox(message, BoxIcon::Critical);
-            m_comboInv->setCurrentIndex(IntervalStartItem);
-            m_comboInv->setEditText(m_comboInv->itemText(IntervalStartItem));
-        }
-    }
+    m_inIntervalChange = false;
+}
+
+void PingSettingsBox::intervalEdited()
+{
+    const QString message = IntervalEditMessage(m_comboInv->currentText());
+    if (message.isEmpty())
+        return;
+    MsgBox(message + u"\n\n"_qs + IntervalAllowed(), BoxIcon::Critical);
+    m_inIntervalChange = true;
+    m_comboInv->setCurrentIndex(IntervalStartItem);
+    m_comboInv->setEditText(m_comboInv->itemText(IntervalStartItem));
     m_inIntervalChange = false;
 }
 
@@ -201,8 +216,12 @@ void PingSettingsBox::openSizeDialog()
 
 void PingSettingsBox::ComboTimes_Change()
 {
-    show(CheckTestTimes(m_comboTimes->currentText(), m_settings));
     refreshTotal();
+}
+
+void PingSettingsBox::timesEdited()
+{
+    show(CheckTestTimes(m_comboTimes->currentText(), m_settings));
 }
 
 void PingSettingsBox::ComboRepIP_Change()

@@ -2,8 +2,8 @@
 // The ping settings boxes of the main window: interval (ComboInv), time-out
 // (ComboTimeOut), send size (ComboSize), test times (ComboTimes) and repeat per target
 // (ComboRepIP), the "A" buttons that open the sequence dialogs, and the planned total
-// (Label1_28). Edits are answered at once (a zero interval is put back, "Advanced"
-// opens a dialog); ValidateAll checks every box when a test starts and leaves the
+// (Label1_28). A finished edit (Enter, or the focus leaving) is checked (a zero
+// interval is put back); "Advanced" opens its dialog at once; ValidateAll checks every box when a test starts and leaves the
 // checked settings in settings(). Texts set from outside (stored settings) run the
 // same change handling as typing.
 
@@ -45,6 +45,9 @@ private:
     void ComboSize_Change();
     void ComboTimes_Change();
     void ComboRepIP_Change();
+    // The checks of a finished edit.
+    void intervalEdited();
+    void timesEdited();
     void openIntervalDialog();
     void openSizeDialog();
     void refreshTotal();

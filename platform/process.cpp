@@ -329,7 +329,9 @@ QString ConsoleWindows::open(const QString &command)
         else
             looked.prepend(u"$TERMINAL (not set)"_qs);
         return u"No terminal emulator was found to open the console window. Looked for: "_qs
-               + looked.join(u", "_qs) + u". Install one of them or set TERMINAL."_qs;
+               + looked.join(u", "_qs)
+               + u". Install one, for example the package xterm (sudo apt-get install xterm), "_qs
+                 u"or set TERMINAL to the terminal program to use."_qs;
     }
 
     const QString shell = UserShell();

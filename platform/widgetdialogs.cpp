@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -29,7 +30,15 @@ void installWidgetDialogs(QWidget *owner)
             buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             break;
         }
-        QMessageBox mb(icon, box.title, box.text, buttons, parent.data());
+        // Over the window the user works in (a dialog's refusal over that dialog),
+        // else over the main window.
+        QWidget *over = QApplication::activeModalWidget();
+        if (!over)
+            over = QApplication::activeWindow();
+        QMessageBox mb(icon, box.title, box.text, buttons, over ? over : parent.data());
+        // A box has a title and a close button, nothing to minimize or maximize.
+        mb.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint);
         switch (mb.exec()) {
         case QMessageBox::Yes: return BoxAnswer::Yes;
         case QMessageBox::No: return BoxAnswer::No;

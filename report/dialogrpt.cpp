@@ -1,5 +1,7 @@
 #include "report/dialogrpt.h"
 
+#include "report/reportprint.h"
+
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
 #include "platform/desktopopen.h"
@@ -278,6 +280,7 @@ void DialogRpt::CommandBUild_Click()
         break;
     case ReportResult::Built: {
         m_header0->setText(ReportFirstHeader(grouping));
+        m_reportMinutes = minutes;
         showReport(&built);
         break;
     }
@@ -375,15 +378,12 @@ void DialogRpt::CommandPrint_Click()
     printer.setPageOrientation(QPageLayout::Landscape);
     if (!AskPrint(printer, this))
         return;
+    // A page of its own: title, targets, period, grouping, then the table and chart.
     QTextDocument document;
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(8);
+    QFont font = document.defaultFont();
+    font.setPointSize(9);
     document.setDefaultFont(font);
-    QTextOption option = document.defaultTextOption();
-    option.setTabStopDistance(QFontMetricsF(font).horizontalAdvance(u' ') * 10);
-    option.setWrapMode(QTextOption::NoWrap);
-    document.setDefaultTextOption(option);
-    document.setPlainText(ReportTextLines(*m_report).join(u'\n'));
+    document.setHtml(ReportPrintHtml(*m_report, m_reportMinutes));
     BusyPointer busy;
     document.print(&printer);
     if (!printer.isValid() || printer.printerState() == QPrinter::Error)

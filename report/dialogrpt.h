@@ -64,6 +64,7 @@ private:
 
     ReportSource m_source;
     std::optional<SummaryReport> m_report;
+    int m_reportMinutes = 1; // the group minutes the report was built with
     DialogExport *m_dialogExport = nullptr;
     QComboBox *m_comboGroupBy;
     QRadioButton *m_option[2];

@@ -22,7 +22,9 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QWheelEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -71,6 +73,7 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
     m_text402->setObjectName(u"Text402"_qs);
     m_text402->setFixedSize(1, 1);
     m_text402->setFrame(false);
+    m_text402->setFocusPolicy(Qt::NoFocus); // no stop of the Tab key
     m_timerS1->setObjectName(u"TimerS1"_qs);
     m_timerS1->setInterval(500);
     m_timerS3->setObjectName(u"TimerS3"_qs);
@@ -97,10 +100,9 @@ ScanPanel::ScanPanel(FormTester *owner, QWidget *parent)
             cell->setMinimumHeight(16);
             (*columns[c].first)[size_t(r)] = cell;
             grid->addWidget(cell, r + 1, c);
+            cell->installEventFilter(this); // the wheel over a cell, the MAC's tooltip
         }
     }
-    for (QLabel *cell : m_sMAC)
-        cell->installEventFilter(this);
     grid->setColumnMinimumWidth(0, 40);
     grid->setColumnMinimumWidth(4, 40);
     grid->setColumnMinimumWidth(5, 80);
@@ -585,8 +587,14 @@ QString ScanPanel::MacVendor(const QString &mac, const QString &registry)
 
 bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    // The wheel over the grid pages it as over the bar beside it.
+    if (event->type() == QEvent::Wheel) {
+        QCoreApplication::sendEvent(m_vScroll2, event);
+        return true;
+    }
     // The vendor is looked up only when the tooltip of a MAC cell is asked for.
-    if (event->type() == QEvent::ToolTip) {
+    if (event->type() == QEvent::ToolTip
+        && std::find(m_sMAC.begin(), m_sMAC.end(), watched) != m_sMAC.end()) {
         if (auto *cell = qobject_cast<QLabel *>(watched); cell && !cell->text().isEmpty()) {
             const QString vendor = MacVendor(cell->text());
             if (vendor.isEmpty())
@@ -597,6 +605,16 @@ bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ScanPanel::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the rows pages them as over the bar beside them.
+    if (childAt(event->position().toPoint()) == m_vScroll2) { // the bar had it already
+        event->ignore();
+        return;
+    }
+    QCoreApplication::sendEvent(m_vScroll2, event);
 }
 
 } // namespace netvane

@@ -5,7 +5,9 @@ set -eu
 # iputils-ping, iputils-tracepath, procps, util-linux (findmnt), hostname and systemd
 # (hostnamectl); the scanner's MAC vendor names come from ieee-data. libqt6svg6 draws
 # the program's icon; libcap2-bin (setcap) lets the install give the echo programs
-# cap_net_raw; clang builds the sanitized suite and the fuzz targets.
+# cap_net_raw; clang builds the sanitized suite and the fuzz targets. With "run"
+# (make run) also what the running program needs on a desktop: xterm, the terminal
+# the console opens its commands in.
 packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev iproute2 util-linux procps
           iputils-ping iputils-tracepath hostname systemd ieee-data libcap2-bin clang)
 # The metrics endpoint: prometheus-cpp keeps and writes the figures, Qt HTTP Server
@@ -13,6 +15,7 @@ packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev ip
 # with a real Prometheus and check its page with promtool (both in "prometheus").
 packages+=(prometheus-cpp-dev qt6-httpserver-dev qt6-websockets-dev)
 packages+=(prometheus)
+[ "${1:-}" = run ] && packages+=(xterm)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

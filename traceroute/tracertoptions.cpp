@@ -1,6 +1,7 @@
 #include "traceroute/tracertoptions.h"
 
 #include "ping/numericvalue.h"
+#include "ping/pingsettings.h"
 
 namespace netvane {
 
@@ -37,7 +38,7 @@ TracertOptions BuildTracertOptions(const QString &hops, const QString &hostList,
         if (!n)
             return refuse(u"Inalid Test Times."_qs);
         if (*n < 1)
-            return refuse(u"Inalid Time Out Value."_qs);
+            return refuse(u"Inalid Time Out Value.\n\n"_qs + TimeOutAllowed());
         o.arguments << u"-w"_qs << QString::number(*n);
     }
     o.ok = true;

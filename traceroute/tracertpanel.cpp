@@ -24,10 +24,6 @@ namespace netvane {
 
 namespace {
 
-// Where the jump list opens (7005 and 8150 twips from the left, 360 from the top).
-constexpr int JumpListLeft[2] = {467, 543};
-constexpr int JumpListTop = 24;
-
 QComboBox *optionCombo(const QString &name, const QStringList &items, int selected, QWidget *parent)
 {
     auto *combo = new QComboBox(parent);
@@ -98,6 +94,7 @@ TracertPanel::TracertPanel(PingPanel *pingPanel, QWidget *parent)
     m_traceIP->setMouseTracking(true);
     // A label ends in 80 blanks and the host index: only the label is meant to show.
     m_traceIP->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_traceIP->setTextElideMode(Qt::ElideNone); // the blanks are cut, not the label
     m_traceIP->resize(320, 300);
     m_traceIP->hide();
     connect(m_traceIP, &QListWidget::itemEntered, this, [this](QListWidgetItem *item) {
@@ -159,6 +156,7 @@ void TracertPanel::ComboTracert_Click(int index)
 void TracertPanel::start(const QList<PingTarget> &hosts, const QString &dataFolder)
 {
     m_showing = true;
+    m_pingPanel->setLineRows(true); // a trace's lines take the rows' whole width
     m_firstHost = 0;
     m_lineOffset = 0;
     m_traceIP->hide();
@@ -194,6 +192,7 @@ void TracertPanel::reload(const QString &prefix, const QString &hostCount, const
     if (prefix.trimmed().isEmpty() || count <= 0)
         return;
     m_showing = true;
+    m_pingPanel->setLineRows(true); // a trace's lines take the rows' whole width
     m_firstHost = 0;
     m_lineOffset = 0;
     m_pingPanel->title(0)->setText(u"Loading previous test results, please wait ....."_qs);
@@ -206,6 +205,7 @@ void TracertPanel::reload(const QString &prefix, const QString &hostCount, const
 void TracertPanel::leaveDisplay()
 {
     m_showing = false;
+    m_pingPanel->setLineRows(false);
     hideJumpControls();
 }
 
@@ -255,13 +255,33 @@ void TracertPanel::scrolled(int value)
 void TracertPanel::CmdJumpTo_Click(int index)
 {
     m_traceIP->clear();
+    int widest = 0;
     for (const TraceHost &h : m_run->hosts()) {
         if (!h.launched)
             continue;
-        if ((index == 0 && !h.completed) || (index == 1 && h.completed))
+        if ((index == 0 && !h.completed) || (index == 1 && h.completed)) {
             m_traceIP->addItem(h.jumpLabel);
+            widest = qMax(widest, m_traceIP->fontMetrics().horizontalAdvance(
+                                      h.jumpLabel.left(h.jumpLabel.size() - 10).trimmed()));
+        }
     }
-    m_traceIP->move(JumpListLeft[index], JumpListTop);
+    if (m_traceIP->count() == 0) {
+        m_traceIP->hide();
+        MsgBox(index == 0 ? u"No host is being traced now."_qs : u"No trace has completed yet."_qs,
+               BoxIcon::Information);
+        return;
+    }
+    // Under its button, as wide as its longest label, within the window.
+    QWidget *button = m_cmdJumpTo[size_t(index)];
+    QWidget *host = m_traceIP->parentWidget();
+    const int frame = 2 * m_traceIP->frameWidth();
+    const int width = qMin(widest + frame + m_traceIP->verticalScrollBar()->sizeHint().width() + 12,
+                           host->width());
+    const int rows = qMin(m_traceIP->count(), 16);
+    const int height = rows * m_traceIP->sizeHintForRow(0) + frame + 2;
+    QPoint at = button->mapTo(host, QPoint(0, button->height()));
+    at.setX(qBound(0, at.x(), qMax(0, host->width() - width)));
+    m_traceIP->setGeometry(at.x(), at.y(), width, height);
     m_traceIP->show();
     m_traceIP->raise();
 }

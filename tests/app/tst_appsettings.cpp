@@ -42,9 +42,32 @@ private Q_SLOTS:
     void windowShowsFailedWrite();
     void settingBoxesSurviveARestart();
     void storedAdvancedReopensTheIntervalDialog();
+    void windowPlace_data();
+    void windowPlace();
     void firstFileDialogFolder_data();
     void firstFileDialogFolder();
 };
+
+void TestAppSettings::windowPlace_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QRect>("expected"); // on a free area of 0,0 1366x736
+    QTest::newRow("none: centred") << QString() << QRect(93, 18, 1180, 700);
+    QTest::newRow("kept") << u"40,50,1100,650"_qs << QRect(40, 50, 1100, 650);
+    QTest::newRow("from a larger screen") << u"300,200,1900,1000"_qs << QRect(0, 0, 1366, 736);
+    QTest::newRow("off the right edge") << u"1300,10,1100,650"_qs << QRect(266, 10, 1100, 650);
+    QTest::newRow("below its minimum") << u"40,50,300,200"_qs << QRect(40, 50, 900, 600);
+}
+
+void TestAppSettings::windowPlace()
+{
+    QFETCH(QString, stored);
+    QFETCH(QRect, expected);
+    const QRect place = FittedWindowPlace(WindowPlaceOf(stored), QSize(1180, 700), QSize(900, 600),
+                                          QRect(0, 0, 1366, 736));
+    QCOMPARE(place, expected);
+    QCOMPARE(WindowPlaceOf(WindowPlaceText(place)), place); // what is written reads back
+}
 
 void TestAppSettings::keyNames()
 {
@@ -57,7 +80,8 @@ void TestAppSettings::keyNames()
                                  u"Default_TimeOut2"_qs, u"Default_CmdType"_qs,
                                  u"Default_TraceFileName"_qs, u"Default_IPQty"_qs,
                                  u"Default_RepeatIP"_qs, u"Default_TraceIPQty"_qs,
-                                 u"Default_Metrics"_qs, u"Default_MetricsAddress"_qs}));
+                                 u"Default_Metrics"_qs, u"Default_MetricsAddress"_qs,
+                                 u"Default_WindowPlace"_qs}));
     QStringList boxes;
     for (const AppSettings::BoxSetting &b : AppSettings::boxSettings())
         boxes << AppSettings::keyName(b.key) + u'=' + QString::fromLatin1(b.objectName);

@@ -58,7 +58,7 @@ QList<int> markedSeconds(LatencyGraph &graph, qsizetype k)
         const int x = graph.columnOfSecond(double(Start.toSecsSinceEpoch() + Start.offsetFromUtc() + s) + 0.5);
         if (x < graph.plotRect().left() || x > graph.plotRect().right())
             continue;
-        if (image.pixelColor(x, graph.lossMarkY(k) + 1) == LatencyGraph::targetColor(k))
+        if (image.pixelColor(x, graph.lossMarkY(k) + 1) == LatencyGraph::LossColor)
             marked << s;
     }
     return marked;

@@ -145,9 +145,17 @@ void TestSettingsBox::startingItems()
 
 void TestSettingsBox::edits()
 {
-    // A zero interval is refused at once and the 600 ms entry put back.
-    combo("ComboInv")->setEditText(u"abc"_qs);
-    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Interval."_qs});
+    // A zero interval is refused when its editing ends and the 600 ms entry put back;
+    // not while it is typed.
+    const auto edit = [this](const char *name, const QString &text) {
+        QLineEdit *line = combo(name)->lineEdit();
+        line->selectAll();
+        QTest::keyClicks(line, text);
+        QVERIFY(m_ui->boxes.isEmpty());
+        QTest::keyClick(line, Qt::Key_Return);
+    };
+    edit("ComboInv", u"abc"_qs);
+    QCOMPARE(m_ui->firstLines(), QStringList{u"Inalid Test Interval."_qs});
     QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
     QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
     QCOMPARE(combo("ComboInv")->currentText(), u"600  Milliseconds"_qs);
@@ -156,11 +164,14 @@ void TestSettingsBox::edits()
     QVERIFY(m_ui->boxes.isEmpty());
     QCOMPARE(combo("ComboInv")->currentText(), u"1500"_qs);
 
-    combo("ComboTimeOut")->setEditText(u"0"_qs);
-    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Time Out Value."_qs});
+    edit("ComboTimeOut", u"0"_qs);
+    QCOMPARE(m_ui->firstLines(), QStringList{u"Inalid Time Out Value."_qs});
     m_ui->clear();
-    combo("ComboTimes")->setEditText(u"continually"_qs);
-    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Test Times."_qs});
+    edit("ComboTimes", u"continually"_qs);
+    QCOMPARE(m_ui->firstLines(), QStringList{u"Inalid Test Times."_qs});
+    m_ui->clear();
+    edit("ComboTimes", u"Continually"_qs); // the word is typed letter by letter, unrefused
+    QVERIFY(m_ui->boxes.isEmpty());
     m_ui->clear();
     combo("ComboRepIP")->setEditText(u"0"_qs); // only the total follows a repeat edit
     QVERIFY(m_ui->boxes.isEmpty());
@@ -202,6 +213,11 @@ void TestSettingsBox::checksAtStart_data()
         << u"Inalid Test Interval."_qs;
     QTest::newRow("size") << QStringList{u"600"_qs, u"16,,32 /1"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
                           << u"Invalid 0 value in the 'Values'."_qs;
+    // A size that is none is refused, whether a word or a number below 1.
+    QTest::newRow("size abc") << QStringList{u"600"_qs, u"abc"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+                              << u"Inalid Buffer Size Value."_qs;
+    QTest::newRow("size 0") << QStringList{u"600"_qs, u"0 Bytes"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+                            << u"Inalid Buffer Size Value."_qs;
     QTest::newRow("typed steps that never end")
         << QStringList{u"600"_qs, u"100 to 32, 32++, 1"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
         << u"Inalid Send Buffer Size."_qs;
@@ -226,7 +242,8 @@ void TestSettingsBox::checksAtStart()
     m_ui->clear(); // the edits' own messages
 
     m_window->findChild<QPushButton *>(u"CommandStart"_qs)->click();
-    QCOMPARE(m_ui->texts(), QStringList{message});
+    QCOMPARE(m_ui->firstLines(), QStringList{message});
+    QVERIFY2(m_ui->texts().first().contains(u"\n\n"_qs), "a refusal says what is allowed");
     QCOMPARE(m_ui->boxes.first().icon, BoxIcon::Critical);
     QCOMPARE(m_ui->boxes.first().title, ProgramTitle);
     QVERIFY(!m_window->pingTest()->isRunning());
@@ -250,15 +267,14 @@ void TestSettingsBox::validStartRuns()
     if (!test::CanOpenEchoSocket())
         QSKIP("no ICMP echo socket can be opened here");
     combo("ComboInv")->setEditText(u"20"_qs);
-    combo("ComboSize")->setEditText(u"0 Bytes"_qs);
+    combo("ComboSize")->setEditText(u"48 Bytes"_qs);
     combo("ComboTimeOut")->setEditText(u"700  Milliseconds"_qs);
     combo("ComboTimes")->setEditText(u"3"_qs);
     combo("ComboRepIP")->setEditText(u"2"_qs);
     QVERIFY(m_ui->boxes.isEmpty());
     QSignalSpy finished(m_window->pingTest(), &PingTest::finished);
     m_window->CommandStart_Click();
-    // A size below 1 is told and replaced by 32, and the test goes on.
-    QCOMPARE(m_ui->texts(), QStringList{u"Inalid Buffer Size Value."_qs});
+    QVERIFY(m_ui->boxes.isEmpty());
     QVERIFY(finished.wait(10000));
     PingTest *test = m_window->pingTest();
     QCOMPARE(test->interval, 20);
@@ -266,7 +282,7 @@ void TestSettingsBox::validStartRuns()
     QCOMPARE(test->testTimes, 3);
     QCOMPARE(PingTimeout, 700);
     QCOMPARE(test->log().size(), 6);
-    QCOMPARE(test->log().at(5).size, 32);
+    QCOMPARE(test->log().at(5).size, 48);
 }
 
 void TestSettingsBox::sizeDialog_data()
@@ -324,7 +340,7 @@ void TestSettingsBox::sizeDialog()
     if (!message.isEmpty())
         QCOMPARE(m_ui->texts(), QStringList{message});
     else if (sizeText.endsWith(u", 40"))
-        QCOMPARE(m_ui->texts(), QStringList{u"Overflow - Inalid Send Buffer Size."_qs});
+        QCOMPARE(m_ui->firstLines(), QStringList{u"Overflow - Inalid Send Buffer Size."_qs});
     else
         QVERIFY(m_ui->boxes.isEmpty());
 

@@ -12,6 +12,7 @@
 #include "iplist/iplistpanel.h"
 #include "platform/datafolder.h"
 #include "scanner/scanpanel.h"
+#include "support/pointer.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "traceroute/tracerun.h"
@@ -51,13 +52,7 @@ private Q_SLOTS:
 
 private:
     template<typename T = QWidget>
-    T *child(const QString &name) const
-    {
-        T *w = m_window->findChild<T *>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
-    }
+    T *child(const QString &name) const { return test::Control<T>(m_window.get(), name); }
     // A radio button answers on its circle and caption, at its left.
     void choose(const QString &option)
     {
@@ -460,8 +455,9 @@ void TestShellWindow::openLogFileChooser()
     const FileDialogRequest &r = m_ui->fileDialogs[0];
     QVERIFY(!r.save);
     QCOMPARE(r.title, u"Open Log File"_qs);
-    QCOMPARE(r.filterName, u"Text/CSV Files (*.txt;*.csv)"_qs);
-    QCOMPARE(r.filterPattern, u"*.txt;*.csv"_qs);
+    // The JSON export is among the log files it offers.
+    QCOMPARE(r.filterName, u"Text/CSV/JSON Files (*.txt;*.csv;*.json)"_qs);
+    QCOMPARE(r.filterPattern, u"*.txt;*.csv;*.json"_qs);
     QCOMPARE(r.initialFolder, FirstDialogFolder());
     QCOMPARE(LastDialogFolder(), QString()); // a cancel changes nothing
     QVERIFY(m_ui->boxes.isEmpty());

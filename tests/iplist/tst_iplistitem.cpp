@@ -1,5 +1,6 @@
 // Item texts, address classification and the expansion of items into targets.
 #include "iplist/iplistitem.h"
+#include "iplist/targetentry.h"
 #include "iplist/targettable.h"
 #include "platform/icmpsocket.h"
 
@@ -40,6 +41,9 @@ private Q_SLOTS:
     void classify();
     void strictAddress_data();
     void strictAddress();
+    void typedTargetRule_data();
+    void typedTargetRule();
+    void rangeOrder();
     void addressRuleIsTheEchos_data();
     void addressRuleIsTheEchos();
     void itemTexts();
@@ -80,6 +84,44 @@ void TestIpListItem::classify()
     QCOMPARE(c.kind, kind);
     QCOMPARE(c.text, normalised);
     QVERIFY(!c.stripped.contains(u' '));
+}
+
+void TestIpListItem::typedTargetRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("reason"); // empty: taken
+    const QString label63(63, u'a');
+    QTest::newRow("address") << u"127.0.0.1"_qs << QString();
+    QTest::newRow("qualified name") << u"printer.example."_qs << QString();
+    QTest::newRow("nothing") << u"  "_qs << u"Nothing was entered."_qs;
+    QTest::newRow("all zero") << u"0.0.0.0"_qs << u"'0.0.0.0' is not an IPv4 address."_qs;
+    QTest::newRow("label of 63") << label63 + u".example"_qs << QString();
+    QTest::newRow("label of 64") << label63 + u"a.example"_qs
+                                 << u"A part of the host name has 64 characters."_qs;
+    QTest::newRow("name of 253") << QStringList(4, label63).join(u'.').left(253) << QString();
+    QTest::newRow("name of 259") << QStringList(5, QString(51, u'b')).join(u'.')
+                                 << u"The host name has 259 characters."_qs;
+    QTest::newRow("empty part") << u"a..example"_qs << u"The host name has an empty part between dots."_qs;
+}
+
+void TestIpListItem::typedTargetRule()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, reason);
+    const QString problem = TargetEntryProblem(text);
+    if (reason.isEmpty()) {
+        QCOMPARE(problem, QString());
+    } else {
+        QCOMPARE(problem, reason + u' ' + TargetEntryAllowed()); // and what is allowed
+    }
+}
+
+void TestIpListItem::rangeOrder()
+{
+    QCOMPARE(RangeOrderProblem(u"10.0.0.1"_qs, u"10.0.0.1"_qs), QString());
+    QCOMPARE(RangeOrderProblem(u"10.0.1.250"_qs, u"10.0.2.5"_qs), QString());
+    const QString backwards = RangeOrderProblem(u"10.0.0.5"_qs, u"10.0.0.1"_qs);
+    QVERIFY(backwards.startsWith(u"The last address 10.0.0.1 comes before the first address 10.0.0.5."_qs));
 }
 
 void TestIpListItem::strictAddress_data()

@@ -197,6 +197,8 @@ void TestLatency::jsonExport()
     QCOMPARE(test[u"targets"].toInt(), 2);
     QCOMPARE(test[u"repeatPerTarget"].toInt(), 2);
     QCOMPARE(test[u"sizeStepLength"].toInt(), 4);
+    QCOMPARE(test[u"echoFields"].toArray(),
+             (QJsonArray{u"time"_qs, u"rttMs"_qs, u"ttl"_qs, u"status"_qs, u"sizeBytes"_qs}));
 
     const QJsonArray targets = doc[u"targets"].toArray();
     QCOMPARE(targets.size(), 2);
@@ -205,7 +207,7 @@ void TestLatency::jsonExport()
     QCOMPARE(a[u"target"].toString(), u"a"_qs);
     QCOMPARE(a[u"sent"].toInt(), 6);
     QCOMPARE(a[u"lost"].toInt(), 0);
-    QCOMPARE(a[u"minMs"].toInt(), 0);
+    QCOMPARE(a[u"minMs"].toInt(), 1); // under 1 ms counts as 1 ms, as "Min Time:   1 ms"
     QCOMPARE(a[u"maxMs"].toInt(), 9);
     QCOMPARE(a[u"avgMs"].toDouble(), 4.67);
     QCOMPARE(a[u"p50Ms"].toInt(), 4);
@@ -223,8 +225,9 @@ void TestLatency::jsonExport()
     QCOMPARE(b[u"longestLossRunStart"].toString(), u"2026-12-07T21:05:15"_qs);
     const QJsonArray echoes = b[u"echoes"].toArray();
     QCOMPARE(echoes.size(), 6);
-    QCOMPARE(echoes[0].toArray(), (QJsonArray{u"2026-12-07T21:05:11"_qs, 10, 64, 0}));
-    QCOMPARE(echoes[2].toArray(), (QJsonArray{u"2026-12-07T21:05:15"_qs, QJsonValue(), 0, 11010}));
+    QCOMPARE(echoes[0].toArray(), (QJsonArray{u"2026-12-07T21:05:11"_qs, 10, 64, 0, 32}));
+    QCOMPARE(echoes[2].toArray(),
+             (QJsonArray{u"2026-12-07T21:05:15"_qs, QJsonValue(), 0, 11010, 32}));
     QCOMPARE(targets[0].toObject()[u"echoes"].toArray()[1].toArray()[1].toInt(), 0);
 }
 

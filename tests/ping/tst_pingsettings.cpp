@@ -339,12 +339,14 @@ void TestPingSettings::sizeCheck_data()
                                  << IntList{20000};
     QTest::newRow("blank in number") << u"1 500 bytes"_qs << true << QString() << QString()
                                      << IntList{1500};
-    QTest::newRow("zero goes on with 32") << u"0 Bytes"_qs << true
-                                          << u"Inalid Buffer Size Value."_qs << QString()
-                                          << IntList{32};
-    QTest::newRow("negative goes on with 32") << u"-8"_qs << true
-                                              << u"Inalid Buffer Size Value."_qs << QString()
-                                              << IntList{32};
+    // A size that is none is refused (the plan falls back to 32): no echo is sent
+    // with a size the user did not choose.
+    QTest::newRow("zero refused") << u"0 Bytes"_qs << false << u"Inalid Buffer Size Value."_qs
+                                  << QString() << IntList{32};
+    QTest::newRow("negative refused") << u"-8"_qs << false << u"Inalid Buffer Size Value."_qs
+                                      << QString() << IntList{32};
+    QTest::newRow("a word refused") << u"abc"_qs << false << u"Inalid Buffer Size Value."_qs
+                                    << QString() << IntList{32};
     QTest::newRow("single value with slash") << u"100 /4"_qs << true << QString() << QString()
                                              << IntList{100};
     QTest::newRow("four sizes item") << u"16,32,64,1024  Bytes"_qs << true << QString()
@@ -365,7 +367,7 @@ void TestPingSettings::sizeCheck_data()
     // No echo can carry more; a larger buffer was allocated and copied per echo.
     QTest::newRow("largest single size") << u"65500 Bytes"_qs << true << QString() << QString()
                                          << IntList{65500};
-    QTest::newRow("above 65,500 goes on with 32") << u"70000 Bytes"_qs << true
+    QTest::newRow("above 65,500 refused") << u"70000 Bytes"_qs << false
                                                   << u"Inalid Buffer Size Value."_qs << QString()
                                                   << IntList{32};
 }

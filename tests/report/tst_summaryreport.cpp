@@ -3,6 +3,7 @@
 // the group-by box's values, and both export layouts against files written by hand.
 
 #include "ping/resultreload.h"
+#include "report/reportprint.h"
 #include "report/summaryreport.h"
 #include "support/testenv.h"
 
@@ -10,6 +11,9 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 
 using namespace netvane;
 
@@ -98,6 +102,7 @@ private Q_SLOTS:
     void preconditions();
     void exportLayouts_data();
     void exportLayouts();
+    void printedPage();
 };
 
 // Three hosts with repeat 2 across midnight and the new year, one echo every 20
@@ -308,6 +313,48 @@ void TestSummaryReport::exportLayouts()
     for (qsizetype i = 0; i < qMin(actual.size(), lines.size()); ++i)
         QCOMPARE(actual[i], lines[i]);
     QCOMPARE(actual.size(), lines.size());
+}
+
+// The printed page: title, targets, period and grouping, then per host a table whose
+// headings stand over their own columns, one row per group with its chart bar.
+void TestSummaryReport::printedPage()
+{
+    QTemporaryDir dir;
+    const QDateTime start(QDate(2026, 12, 31), QTime(23, 55, 0));
+    const ReloadedPingTest test = storedTest(dir, 3, 1, 2, evenEchoes(3, 2, 90, 20, start, [](int r, Echo &e) {
+        e.time = r % 5 == 4 ? -1 : r;
+    }));
+    SummaryReport report;
+    QCOMPARE(BuildSummaryReport(sourceOf(test, 3), ReportGrouping::TimePeriod, 10, report),
+             ReportResult::Built);
+    QTextDocument page;
+    page.setHtml(ReportPrintHtml(report, 10));
+    const QString text = page.toPlainText();
+    QVERIFY(text.startsWith(u"Ping Test Summary Report"_qs));
+    QVERIFY(text.contains(u"localhost, 127.0.0.2, 127.0.0.3"_qs));
+    QVERIFY(text.contains(ReplyDateTimeText(report.testStart) + u" - "_qs));
+    QVERIFY(text.contains(u"time period of 10 minutes"_qs));
+    QList<QTextTable *> tables;
+    for (QTextBlock b = page.begin(); b.isValid(); b = b.next())
+        if (QTextTable *t = QTextCursor(b).currentTable(); t && !tables.contains(t) && t->columns() > 2)
+            tables << t;
+    QCOMPARE(tables.size(), 3);
+    const QStringList headings{u"From"_qs, u"To"_qs, u"TTL"_qs, u"Sent"_qs, u"Lost"_qs,
+                               u"Avg Time"_qs, u"Loss Rate"_qs, u"Chart"_qs};
+    QTextTable *host1 = tables.at(1);
+    QCOMPARE(host1->columns(), headings.size());
+    QCOMPARE(host1->rows(), 1 + 3);
+    const auto at = [host1](int row, int column) {
+        QTextCursor c = host1->cellAt(row, column).firstCursorPosition();
+        c.setPosition(host1->cellAt(row, column).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+        return c.selectedText();
+    };
+    for (int c = 0; c < headings.size(); ++c)
+        QCOMPARE(at(0, c), headings.at(c));
+    QCOMPARE(at(1, 2), u"64"_qs);                    // TTL under TTL
+    QCOMPARE(at(1, 5), AverageTimeText(15));          // the time under Avg Time
+    QCOMPARE(at(1, 6), u"20.00 %"_qs);               // the rate under Loss Rate
+    QCOMPARE(at(1, 7).count(QChar(0x2588)), 20);      // the chart: 4 of 20 blocks red
 }
 
 QTEST_GUILESS_MAIN(TestSummaryReport)

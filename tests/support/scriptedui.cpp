@@ -32,4 +32,12 @@ QStringList ScriptedUi::texts() const
     return list;
 }
 
+QStringList ScriptedUi::firstLines() const
+{
+    QStringList list;
+    for (const MessageBoxRequest &box : boxes)
+        list << box.text.section(u'\n', 0, 0);
+    return list;
+}
+
 } // namespace netvane::test

@@ -22,6 +22,8 @@ public:
     QQueue<QString> paths;
 
     QStringList texts() const;
+    // The first line of each box (a refusal's message, without what is allowed below).
+    QStringList firstLines() const;
     void clear() { boxes.clear(); fileDialogs.clear(); }
 
 private:

@@ -265,7 +265,7 @@ void TestTracertWindow::optionMessages()
     }
     clickTracert();
     if (!message.isEmpty()) {
-        QCOMPARE(m_ui->texts(), QStringList{message});
+        QCOMPARE(m_ui->firstLines(), QStringList{message});
         QCOMPARE(m_ui->boxes.at(0).icon, BoxIcon::Critical);
         QVERIFY(!m_window->isBusy());
         QVERIFY(run()->hosts().isEmpty());
