@@ -51,6 +51,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <atomic>
+
 namespace netvane {
 
 namespace {
@@ -565,7 +567,7 @@ void FormTester::StartPingTest()
 
     m_mode = m_function = u"Ping"_qs;
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
-    saveSettings();
+    saveSettings(true);
     // The target file first: a stop, or a failure, while it is written leaves both
     // files of the previous test as they were.
     QString error;
@@ -719,7 +721,7 @@ void FormTester::StartTrace()
     m_settings.setValue(AppSettings::TraceFileName, m_tracertPanel->run()->prefix());
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
     m_settings.setValue(AppSettings::TraceIPQty, QString::number(targets.size()));
-    saveSettings();
+    saveSettings(true);
     m_text4->setFocus();
 }
 
@@ -740,8 +742,42 @@ bool FormTester::refuseWhileBusy()
     return true;
 }
 
+void FormTester::workBesideWindow(const std::function<void()> &work,
+                                  const std::function<QString()> &progress, int showAfterMs)
+{
+    // One at a time: the export commands wait for it.
+    ++m_working;
+    m_commandExport->setEnabled(false);
+    m_mnuExport->setEnabled(false);
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    QLabel *label = m_pingPanel->title(2);
+    const bool shown = label->isVisibleTo(this);
+    QElapsedTimer clock;
+    clock.start();
+    RunBesideWindow(work, [&] {
+        if (clock.elapsed() < showAfterMs)
+            return;
+        label->setText(progress());
+        label->show();
+    });
+    label->setVisible(shown);
+    QGuiApplication::restoreOverrideCursor();
+    m_commandExport->setEnabled(true);
+    m_mnuExport->setEnabled(true);
+    if (--m_working == 0 && m_closeWhenDone) {
+        m_closeWhenDone = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
 void FormTester::closeEvent(QCloseEvent *event)
 {
+    // Work under way beside the window ends first; the window closes after it.
+    if (m_working > 0) {
+        m_closeWhenDone = true;
+        event->ignore();
+        return;
+    }
     if (refuseWhileBusy()) {
         event->ignore();
         return;
@@ -973,11 +1009,19 @@ void FormTester::collectSettings()
                                                                             : geometry()));
 }
 
-bool FormTester::saveSettings()
+bool FormTester::saveSettings(bool besideWindow)
 {
     collectSettings();
     QString error;
-    if (m_settings.save(&error))
+    bool saved = false;
+    if (besideWindow) {
+        // The file is written and synced from a copy while the window goes on.
+        const AppSettings snapshot = m_settings;
+        RunBesideWindow([&] { saved = snapshot.save(&error); });
+    } else {
+        saved = m_settings.save(&error);
+    }
+    if (saved)
         return true;
     MsgBox(error, BoxIcon::Critical);
     return false;
@@ -1002,42 +1046,48 @@ void FormTester::ReloadPreviousPingTest()
     QLabel *title = m_pingPanel->title(0);
     QLabel *progress = m_pingPanel->title(2);
     title->setText(u"Loading previous test results, please wait ....."_qs);
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     // Nothing may start a test while the log is being replaced.
     EnterBusy();
     progress->clear();
     progress->show();
-    LetWindowCatchUp();
 
-    // The window catches up every few tens of milliseconds, not after every line:
-    // a long test's file holds millions.
-    QElapsedTimer sinceCatchUp;
-    sinceCatchUp.start();
-    ReloadedPingTest test = ReadResultFile(path, [&](qsizetype remaining) {
-        if (sinceCatchUp.elapsed() < 40)
-            return;
-        progress->setText(QString::number(remaining));
-        LetWindowCatchUp();
-        sinceCatchUp.restart();
-    });
+    // The files are read beside the window, which keeps answering and shows how many
+    // lines are still to convert; it takes what was read once it is all there.
+    std::atomic<qsizetype> remaining = -1;
+    ReloadedPingTest test;
+    QStringList names;
+    QString error;
+    bool namesRead = true;
+    QList<PingTarget> targets;
+    const QString targetPath = QDir(m_dataFolder).filePath(TargetFileName);
+    workBesideWindow(
+        [&] {
+            test = ReadResultFile(path, [&](qsizetype left) { remaining = left; });
+            if (!test.headerRead)
+                return;
+            namesRead = ReadTargetFile(targetPath, test.header.targetCount, names, &error);
+            targets = ReloadedTargets(test, names);
+        },
+        [&] {
+            const qsizetype left = remaining;
+            return left >= 0 ? QString::number(left) : QString();
+        },
+        0);
 
     const auto done = [&] {
         progress->hide();
         LeaveBusy();
-        QGuiApplication::restoreOverrideCursor();
     };
+    const QString unread = UnreadLinesText(test, path);
     if (!test.headerRead) {
         title->clear();
         done();
+        if (!unread.isEmpty())
+            MsgBox(unread, BoxIcon::Exclamation);
         return;
     }
-
-    QStringList names;
-    QString error;
-    if (!ReadTargetFile(QDir(m_dataFolder).filePath(TargetFileName), test.header.targetCount,
-                        names, &error))
+    if (!namesRead)
         MsgBox(error, BoxIcon::Critical);
-    const QList<PingTarget> targets = ReloadedTargets(test, names);
     m_pingTest->restore(std::move(test.log), test.stats, targets, test.header.sizeStepLength,
                         test.header.repeat);
 
@@ -1060,6 +1110,9 @@ void FormTester::ReloadPreviousPingTest()
     m_pingPanel->showStatisticsCaptions(true);
     m_pingPanel->ShowStatistics(StatisticsTexts(m_pingTest->stats()));
     done();
+    // Once, with the echoes that could be read on show behind it.
+    if (!unread.isEmpty())
+        MsgBox(unread, BoxIcon::Exclamation);
 }
 
 void FormTester::setExportHandler(const QString &kind, std::function<void(const QString &)> handler)
@@ -1179,17 +1232,29 @@ void FormTester::ExportPingResults(const QString &extension)
                                      PingExportFileName(m_pingTest->stats()), extension);
     if (path.isEmpty())
         return;
+    // The export writes the test as it stands now, from a copy of the log that holds
+    // the file open, beside the window: a running test goes on meanwhile.
+    PingReplyLog snapshot = log;
+    QString error;
+    if (!snapshot.pinFile(&error)) {
+        logChanged();
+        return;
+    }
     PingExportSource source;
-    source.log = &log;
+    source.log = &snapshot;
     source.stats = m_pingTest->stats();
     for (const PingTarget &t : m_pingTest->targets())
         source.targets << t.name;
     source.repeat = m_pingTest->testRepeat();
     source.sizeStepLength = m_pingTest->pingsPerSize();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    QString error;
-    const bool saved = SavePingExport(path, extension, source, &error);
-    QGuiApplication::restoreOverrideCursor();
+    std::atomic<qint64> lines = 0;
+    bool saved = false;
+    workBesideWindow([&] { saved = SavePingExport(path, extension, source, &error, [&](qint64 n) { lines = n; }); },
+                     [&] {
+                         const qint64 total = std::max<qint64>(snapshot.size(), 1);
+                         return u"Exporting "_qs + QString::number(std::min<qint64>(lines * 100 / total, 99))
+                                + u" %"_qs;
+                     });
     m_text4->setFocus();
     if (!saved) {
         MsgBox(error + u"    exp ping to "_qs + extension);

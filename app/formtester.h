@@ -109,7 +109,8 @@ public:
     // Puts the loaded setting texts into the boxes that exist, by object name.
     void applySettings();
     // Reads the control texts into the settings and writes them; a failure is shown.
-    bool saveSettings();
+    // `besideWindow`: the file is written on a thread of its own while the window goes on.
+    bool saveSettings(bool besideWindow = false);
     AppSettings &settings() { return m_settings; }
 
     bool isBusy() const { return m_busy; }
@@ -162,6 +163,11 @@ private:
     void showFunctionFrame(); // the current mode's
     // The picture of a help page, from the live window.
     QPixmap helpPicture(int page);
+    // Runs `work` beside the window (platform/events.h); once it has taken
+    // `showAfterMs`, the progress label shows progress(). Export waits meanwhile, and
+    // a close asked for meanwhile comes when the work is done.
+    void workBesideWindow(const std::function<void()> &work, const std::function<QString()> &progress,
+                          int showAfterMs = 300);
     void collectSettings();
 
     QString m_dataFolder;
@@ -220,6 +226,8 @@ private:
     bool m_starting = false;
     std::atomic<bool> m_startStopped{false};
     QElapsedTimer m_startProgress; // since the progress count was last shown
+    int m_working = 0;           // work under way beside the window
+    bool m_closeWhenDone = false; // a close asked for meanwhile
 };
 
 } // namespace netvane

@@ -4,13 +4,30 @@
 #include "platform/events.h"
 #include "platform/process.h"
 
+#include <QEventLoop>
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <memory>
 
 namespace netvane {
+
+namespace {
+
+// Waits up to `ms` for output or the end, with the window's events going on meanwhile.
+void waitForOutput(QProcess &process, int ms)
+{
+    QEventLoop wait;
+    QObject::connect(&process, &QProcess::readyRead, &wait, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::finished, &wait, &QEventLoop::quit);
+    QTimer::singleShot(ms, &wait, &QEventLoop::quit);
+    if (process.bytesAvailable() == 0 && process.state() != QProcess::NotRunning)
+        wait.exec();
+}
+
+} // namespace
 
 ClassDos::ClassDos(QObject *parent) : QObject(parent)
 {
@@ -59,8 +76,11 @@ QString ClassDos::ExecuteCommand(const QString &commandLine)
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString all;
     for (;;) {
-        if (process->bytesAvailable() == 0 && process->state() != QProcess::NotRunning)
-            process->waitForReadyRead(30); // short, so the window never waits long
+        if (process->bytesAvailable() == 0 && process->state() != QProcess::NotRunning) {
+            waitForOutput(*process, 30);
+            if (!self)
+                break;
+        }
         const QByteArray bytes = process->read(ChunkBytes);
         if (bytes.isEmpty()) {
             if (process->state() == QProcess::NotRunning && process->bytesAvailable() == 0)

@@ -1,6 +1,7 @@
 #include "ping/latencygraphdata.h"
 
 #include "ping/resultreload.h"
+#include "platform/events.h"
 
 #include <algorithm>
 #include <cmath>
@@ -63,7 +64,7 @@ void LatencyGraphData::addEcho(qsizetype row, const PingReplyRecord &r)
 
 bool LatencyGraphData::catchUp(QString *error)
 {
-    if (!m_log)
+    if (!m_log || m_passing)
         return true;
     const qsizetype size = m_log->size();
     qsizetype done = m_whole.rows();
@@ -81,6 +82,8 @@ bool LatencyGraphData::catchUp(QString *error)
         addEcho(done, m_log->last());
         return true;
     }
+    if (done == 0 && size > BesideWindowRows)
+        return firstPassBesideWindow(error);
     EchoCursor cursor(*m_log, true);
     cursor.seek(done);
     PingReplyRecord r;
@@ -89,6 +92,49 @@ bool LatencyGraphData::catchUp(QString *error)
     if (cursor.failed() && error)
         *error = cursor.errorString();
     return !cursor.failed();
+}
+
+bool LatencyGraphData::firstPassBesideWindow(QString *error)
+{
+    // The whole test is read beside the window from a copy of the log that holds its
+    // file open, into a summary and figures of the pass's own that then take the place
+    // of the empty ones: the window draws and answers meanwhile, and a catch-up asked
+    // for meanwhile waits for the next echo.
+    PingReplyLog snapshot = *m_log;
+    QString why;
+    if (!snapshot.pinFile(&why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    LatencySummary whole(bucketsPerTarget(m_targets.size()));
+    whole.clear(m_targets.size());
+    QList<LatencyStatistics> figures(m_targets.size());
+    const qsizetype targets = m_targets.size();
+    const int repeat = m_repeat;
+    bool read = true;
+    m_passing = true;
+    RunBesideWindow([&] {
+        EchoCursor cursor(snapshot, true);
+        PingReplyRecord r;
+        for (qsizetype row = 0; row < snapshot.size() && cursor.next(r); ++row) {
+            const qsizetype k = TargetOfRow(row, targets, repeat);
+            whole.add(row, k, EchoSeconds(r), r);
+            if (k < figures.size())
+                figures[k].add(r);
+        }
+        read = !cursor.failed();
+        why = cursor.errorString();
+    });
+    m_passing = false;
+    if (!read) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    m_whole = std::move(whole);
+    m_wholeFigures = std::move(figures);
+    return true;
 }
 
 void LatencyGraphData::setRange(double from, double to, int columns)

@@ -26,6 +26,8 @@ public:
     // A zoomed range with more echoes than this is drawn from the whole test's
     // summary and gets no figures of its own, so that a zoom step never stalls.
     static constexpr qsizetype DetailRowLimit = 200000;
+    // A first pass over more echoes than this is read beside the window.
+    static constexpr qsizetype BesideWindowRows = 200000;
 
     // Follows `log`, whose targets (in test order) and repeat per target are given.
     void attach(const PingReplyLog *log, const QStringList &targets, int repeat);
@@ -57,6 +59,7 @@ public:
 private:
     void reset();
     void addEcho(qsizetype row, const PingReplyRecord &r);
+    bool firstPassBesideWindow(QString *error);
 
     const PingReplyLog *m_log = nullptr;
     QStringList m_targets;
@@ -70,6 +73,7 @@ private:
     double m_rangeFrom = 0, m_rangeTo = 0; // the range last set, in echo seconds
     QList<LatencyStatistics> m_rangeFigures;
     bool m_hasRangeFigures = false;
+    bool m_passing = false; // a first pass is being read beside the window
 };
 
 } // namespace netvane

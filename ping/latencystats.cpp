@@ -97,8 +97,18 @@ bool ComputeLatencyStatistics(const PingReplyLog &log, qsizetype targetCount, in
     cursor.seek(first);
     PingReplyRecord r;
     const qsizetype end = qMin(log.size(), first + count);
-    for (qsizetype row = first; row < end && cursor.next(r); ++row)
-        out[TargetOfRow(row, targetCount, repeat)].add(r);
+    // The target of each row, counted along instead of divided out per row.
+    const qsizetype step = qMax(repeat, 1);
+    qsizetype target = TargetOfRow(first, targetCount, repeat);
+    qsizetype inTurn = first % step;
+    for (qsizetype row = first; row < end && cursor.next(r); ++row) {
+        out[target].add(r);
+        if (++inTurn == step) {
+            inTurn = 0;
+            if (++target == targetCount)
+                target = 0;
+        }
+    }
     if (cursor.failed() && error)
         *error = cursor.errorString();
     return !cursor.failed();

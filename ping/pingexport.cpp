@@ -359,20 +359,24 @@ QString PingExportFileName(const PingSessionStats &stats)
 }
 
 bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
-                    QString *error)
+                    QString *error, const ExportProgress &progress)
 {
     // Replaced whole or not at all: a failed export keeps an older file of that name.
     FileReplacer file(path);
     bool ok = file.open();
     QString chunk;
+    qint64 lines = 0;
     const auto flush = [&] {
         if (ok && !chunk.isEmpty())
             ok = file.write(chunk.toUtf8());
         chunk.resize(0); // keeps the buffer for the next chunk
+        if (progress)
+            progress(lines);
     };
     const ExportLineSink sink = [&](const QString &line) {
         chunk += line;
         chunk += u"\r\n"_qs;
+        ++lines;
         if (chunk.size() > (1 << 18))
             flush();
     };

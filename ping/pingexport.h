@@ -51,11 +51,14 @@ void ForEachEchoOfTarget(qsizetype logSize, qsizetype targetCount, int repeat, q
 // "Ping_Test_Log_" + month, day, hour and minute of the last reply line.
 QString PingExportFileName(const PingSessionStats &stats);
 
+// Told now and then how many lines an export has written so far.
+using ExportProgress = std::function<void(qint64 lines)>;
+
 // Writes the text ("txt"), CSV ("csv") or JSON ("json") layout to path, lines ended by CR LF.
 // The file is replaced whole or not at all: false with the system's reason when it
 // cannot be written, or with the reason the log cannot be read, and an older file of
 // that name stays as it was.
 bool SavePingExport(const QString &path, const QString &extension, const PingExportSource &source,
-                    QString *error = nullptr);
+                    QString *error = nullptr, const ExportProgress &progress = {});
 
 } // namespace netvane

@@ -32,6 +32,7 @@ void PingReplyLog::clear()
     m_file = StoredEchoIndex();
     m_addresses.clear();
     m_addressIndex.clear();
+    m_pinned.reset();
 }
 
 void PingReplyLog::reserve(qsizetype count)
@@ -106,6 +107,25 @@ void PingReplyLog::markStored(qint64 offset, const FileStamp &after)
 bool PingReplyLog::isCurrent() const
 {
     return !isFileBacked() || (m_file.stamp.exists && StampOfFile(m_file.path) == m_file.stamp);
+}
+
+bool PingReplyLog::pinFile(QString *error)
+{
+    if (!isFileBacked() || m_file.rows == 0 || m_pinned)
+        return true;
+    auto file = std::make_shared<FileReader>();
+    if (!file->open(m_file.path, true)) {
+        if (error)
+            *error = file->errorString();
+        return false;
+    }
+    if (!m_file.stamp.exists || file->stamp() != m_file.stamp) {
+        if (error)
+            *error = ResultFileChangedText();
+        return false;
+    }
+    m_pinned = std::move(file);
+    return true;
 }
 
 PingReplyRecord PingReplyLog::at(qsizetype row) const

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace netvane {
@@ -92,11 +93,26 @@ public:
         m_file.last = r;
         m_file.add(offset);
     }
-    // The same for a reader that keeps the last record itself and sets it at the end.
-    void indexStored(qint64 offset) { m_file.add(offset); }
+    // `count` more lines for a reader that keeps the last record itself and sets it at
+    // the end; offset(i) is where the i-th begins.
+    template <typename Offset>
+    void indexStored(qsizetype count, Offset offset)
+    {
+        constexpr qsizetype Stride = StoredEchoIndex::Stride;
+        for (qsizetype i = (Stride - (m_file.rows & (Stride - 1))) & (Stride - 1); i < count; i += Stride)
+            m_file.offsets.push_back(offset(i));
+        m_file.rows += count;
+    }
     void setLastStored(const PingReplyRecord &r) { m_file.last = r; }
     // False when the result file is no longer the one the log was read from or wrote.
     bool isCurrent() const;
+    // Opens the result file now and holds it open for this log and its copies, so that
+    // they read the file as it is now whatever later becomes of its path (a new test
+    // replaces it, a running one appends to it): a copy read on another thread while
+    // the window goes on. False, with the reason, when the file is no longer the one
+    // the log describes.
+    bool pinFile(QString *error = nullptr);
+    const FileReader *pinnedFile() const { return m_pinned.get(); }
     // Rows first .. first + count - 1 in order, while f returns true; the record's
     // address is given beside it. False when they cannot be read as indexed (the file
     // changed or cannot be read).
@@ -112,6 +128,7 @@ private:
     // Addresses are few and their table grows only by them, so it may grow on reads.
     mutable QStringList m_addresses;
     mutable QHash<QString, quint32> m_addressIndex;
+    std::shared_ptr<const FileReader> m_pinned;
 };
 
 struct ReplyRowTexts {

@@ -4,9 +4,11 @@
 // becomes the reply log and the statistics the test ended with, and the target file
 // ("Quellon_DB4.txt") the names of its targets. The window shows what comes out.
 //
-// Reading stops at the first empty line and at the first malformed one (a short
-// line, a field that is not a number of its kind, an over-long line, binary data):
-// the echoes before it are kept, nothing after it and nothing made up from it.
+// Reading stops at the first empty line. A malformed line (a short line, a field that
+// is not a number of its kind, an over-long line, binary data) is left out and
+// counted, and reading goes on with the line after it: every echo that reads is kept,
+// and nothing is made up from a line that does not. A malformed header leaves nothing.
+// A large file is read on two cores (ping/echoblocks.h).
 
 #include "ping/pingtest.h"
 #include "ping/replyrecord.h"
@@ -32,7 +34,26 @@ struct ReloadedPingTest {
     ResultFileHeader header;
     PingReplyLog log; // in memory from ParseResultFile, backed by the file from ReadResultFile
     PingSessionStats stats;
-    qsizetype badLine = 0;   // 1-based number of the malformed line reading stopped at; 0 if none
+    // The lines that could not be read: how many, and the first ones' numbers (1-based).
+    qsizetype badLineCount = 0;
+    QList<qsizetype> badLines;
+};
+
+// Why a log's file cannot be read any more: it is not the one the log was read from.
+QString ResultFileChangedText();
+
+// How many bad lines a reload names.
+inline constexpr int NamedBadLines = 10;
+
+// What the window tells the user once about the lines of the result file at `path`
+// that could not be read; empty when every line was read.
+QString UnreadLinesText(const ReloadedPingTest &test, const QString &path);
+
+// How a result file is read: in blocks of this many bytes, with a helper thread
+// reading ahead where there is a core for it.
+struct ResultReadOptions {
+    qsizetype blockBytes = 256 << 10;
+    bool readAhead = true;
 };
 
 // Called every few thousand lines with the number of lines still to convert.
@@ -42,12 +63,14 @@ using ReloadProgress = std::function<void(qsizetype remaining)>;
 bool ParseResultHeader(QByteArrayView line, ResultFileHeader &header);
 
 // Converts the contents of a result file; the log keeps every record in memory.
-ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &progress = {});
+ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &progress = {},
+                                 const ResultReadOptions &options = {256 << 10, false});
 
 // Reads a result file in one pass, with large reads: the statistics, and a log backed
 // by the file that indexes every echo read. A missing or unreadable file gives
 // headerRead false.
-ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress = {});
+ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progress = {},
+                                const ResultReadOptions &options = {});
 
 // The first `count` lines of the target file, trimmed; fewer when the file is shorter,
 // none when it is missing. False with the reason when it exists but cannot be read.
@@ -58,18 +81,21 @@ bool ReadTargetFile(const QString &path, int count, QStringList &names, QString 
 // echo went to, and stays empty when it has no echo.
 QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringList &names);
 
-class EchoLineReader;
+class EchoBlock;
+class EchoBlocks;
 
-// Reads the echoes of a log in order from any row, from the result file (with large
-// reads from the indexed line before it) or from memory. The exports and the summary
-// report pass through a whole test with one cursor; the 20-row display reads a page.
+// Reads the echoes of a log in order from any row, from the result file (in blocks
+// from the indexed line before it) or from memory. The exports and the summary
+// report pass through a whole test with one cursor, read ahead on a second core; the
+// 20-row display reads a page. A line of the file that is not an echo is passed over,
+// as the reload passed over it.
 // Before its first read from the file it checks that the file is still the one the
 // log was read from or wrote; a file changed underneath ends the reading (failed()).
 class EchoCursor final
 {
     Q_DISABLE_COPY_MOVE(EchoCursor)
 public:
-    // `wholePass`: reads ahead in large pieces (a pass over a test), else small ones (a page).
+    // `wholePass`: reads ahead in large blocks (a pass over a test), else small ones (a page).
     explicit EchoCursor(const PingReplyLog &log, bool wholePass = false);
     ~EchoCursor();
 
@@ -81,7 +107,7 @@ public:
     // no index into the log's address table: its address is address().
     bool next(PingReplyRecord &record);
     // The address of the echo the last next() gave, until the next call.
-    const QString &address() const { return *m_address; }
+    const QString &address() const;
     // next() with a copy of the address.
     bool next(PingReplyRecord &record, QString &address);
     bool failed() const { return m_failed; }
@@ -89,21 +115,25 @@ public:
 
 private:
     bool fail(const QString &error);
-    bool jumpTo(qsizetype row);
-    bool nextLine(QByteArrayView &line);
+    bool nextFromBlocks(PingReplyRecord &record);
+    bool open();
+    // Blocks from the indexed line at or before `row`.
+    void startAt(qsizetype row);
 
     const PingReplyLog &m_log;
+    const bool m_wholePass;
     qsizetype m_wanted = 0;
     FileReader m_file;
+    const FileReader *m_reader = nullptr; // m_file, or the file the log holds open
+    qint64 m_fileSize = 0;
     bool m_opened = false;
-    QByteArray m_buffer;
-    qint64 m_bufferOffset = 0; // file position of m_buffer[0]
-    qsizetype m_fill = 0;
-    qsizetype m_pos = 0;
-    qsizetype m_row = -1;      // the row whose line begins at m_pos; -1: nowhere yet
-    PingReplyLog m_addresses;  // the addresses met, for the line reader
-    std::unique_ptr<EchoLineReader> m_lines;
-    const QString *m_address = &m_noAddress;
+    std::unique_ptr<EchoBlocks> m_blocks;
+    const EchoBlock *m_block = nullptr;
+    qsizetype m_index = 0; // the record of m_block that is row m_row
+    qsizetype m_row = -1;  // -1: nowhere yet
+    const QString *m_address = &m_noAddress; // of a record from memory
+    const EchoBlock *m_addressBlock = nullptr; // else the block of the last record read
+    quint32 m_addressIndex = 0;               // and its index in the block's table
     QString m_noAddress;
     bool m_failed = false;
     QString m_error;

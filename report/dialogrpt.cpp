@@ -31,6 +31,8 @@
 #include <QTextDocument>
 #include <QTextOption>
 
+#include <atomic>
+
 namespace netvane {
 
 // One column of the report, its texts made when a row is drawn.
@@ -259,15 +261,37 @@ void DialogRpt::CommandBUild_Click()
     QString error;
     SummaryReport built;
     setBuilding(true);
-    {
-        BusyPointer busy;
-        // The window repaints during the pass, but runs no timer: a scheduled test
-        // starting now would clear the log being read.
-        LetWindowRepaint();
-        if (m_source.log)
-            result = BuildSummaryReport(m_source, grouping, minutes, built, &LetWindowRepaint, &error);
+    BusyPointer busy;
+    const PingReplyLog *reported = m_source.log;
+    if (reported) {
+        // Built beside the window from a copy of the log that holds its file open: the
+        // window repaints and answers meanwhile, and a test that starts meanwhile (a
+        // scheduled one) cannot change what is read.
+        PingReplyLog snapshot = *reported;
+        ReportSource source = m_source;
+        source.log = &snapshot;
+        if (snapshot.pinFile(&error)) {
+            std::atomic<qint64> rows = 0;
+            const qint64 total = std::max<qint64>(snapshot.size(), 1);
+            RunBesideWindow(
+                [&] {
+                    result = BuildSummaryReport(source, grouping, minutes, built, [&] { rows += 4096; },
+                                                &error);
+                },
+                [&] {
+                    m_text2->setText(u"Calculating... "_qs
+                                     + QString::number(std::min<qint64>(rows * 100 / total, 99)) + u" %"_qs);
+                });
+            m_text2->setText(u"Calculating..."_qs);
+        } else {
+            result = ReportResult::ReadFailed;
+        }
     }
     setBuilding(false);
+    if (m_source.log != reported) { // the test reported on went meanwhile
+        Q_EMIT buildFinished();
+        return;
+    }
     switch (result) {
     case ReportResult::NoData:
         MsgBox(u"No Data to Generate Report."_qs, BoxIcon::Critical);
@@ -336,10 +360,16 @@ void DialogRpt::ExportReport(const QString &extension)
     bool written = false;
     QString error;
     {
-        BusyPointer busy;
-        const QStringList lines =
-            extension == u"csv" ? ReportCsvLines(*m_report) : ReportTextLines(*m_report);
-        written = WriteTextLines(path, lines, &error);
+        // Written beside the window from a copy of the report; its buttons wait.
+        const SummaryReport report = *m_report;
+        setBuilding(true);
+        m_text2->setText(u"Exporting..."_qs);
+        RunBesideWindow([&] {
+            const QStringList lines = extension == u"csv" ? ReportCsvLines(report) : ReportTextLines(report);
+            written = WriteTextLines(path, lines, &error);
+        });
+        setBuilding(false);
+        m_text2->setText(u"Calculating..."_qs);
     }
     if (!written) {
         MsgBox(error + u"    "_qs, BoxIcon::Exclamation);

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace netvane {
 
@@ -115,24 +116,50 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
         sizeSlots.resize(hostCount);
     }
 
+    // By time: each host's open group and the minute it began at, counted as
+    // MinutesBetween counts; the day number is looked up once a day.
+    std::vector<qint64> groupStart(static_cast<size_t>(hostCount));
+    std::vector<ReportGroup *> openGroup(static_cast<size_t>(hostCount), nullptr);
+    ReportHost *const hosts = built.hosts.data();
+    quint32 day = 0;
+    qint64 dayNumber = 0;
+    const auto minuteOf = [&](const PingReplyRecord &r) {
+        const quint32 date = quint32(r.year) << 16 | quint32(r.month) << 8 | r.day;
+        if (date != day) {
+            day = date;
+            dayNumber = QDate(r.year, r.month, r.day).toJulianDay();
+        }
+        return dayNumber * 1440 + qint64(r.hour) * 60 + r.minute;
+    };
+
     EchoCursor cursor(log, true);
     PingReplyRecord r;
     qint64 row = 0;
+    // The host of each row, counted along: `repeat` rows a host in turn.
+    qsizetype nextHost = 0;
+    qint64 inTurn = 0;
     for (; cursor.next(r); ++row) {
-        const qsizetype h = qsizetype((row / repeat) % hostCount);
-        ReportHost &host = built.hosts[h];
+        const qsizetype h = nextHost;
+        if (++inTurn == repeat) {
+            inTurn = 0;
+            nextHost = nextHost + 1 == hostCount ? 0 : nextHost + 1;
+        }
+        ReportHost &host = hosts[h];
         if (row == 0)
             built.testStart = r;
         if (host.address.isEmpty())
             host.address = cursor.address().left(MaxRecordedAddress);
         if (grouping == ReportGrouping::TimePeriod) {
-            if (host.groups.isEmpty()
-                || MinutesBetween(host.groups.last().first, r) >= groupMinutes) {
-                if (!host.groups.isEmpty())
-                    host.groups.last().close();
+            const qint64 minute = minuteOf(r);
+            ReportGroup *group = openGroup[size_t(h)];
+            if (!group || minute - groupStart[size_t(h)] >= groupMinutes) {
+                if (group)
+                    group->close();
                 host.groups.append(ReportGroup());
+                group = openGroup[size_t(h)] = &host.groups.last();
+                groupStart[size_t(h)] = minute;
             }
-            Count(host.groups.last(), r);
+            Count(*group, r);
         } else {
             qsizetype slot = qsizetype((row / segment) % sizeCount);
             if (sizesMet) {

@@ -31,10 +31,14 @@
 #include <QScrollBar>
 #include <QTime>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
 #include <QHelpEvent>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <mutex>
 
 namespace netvane {
 
@@ -44,6 +48,40 @@ namespace {
 const QColor AnsweredColour(0xC0, 0xC0, 0xFF); // 16761024
 const QColor WaitingColour(0xC0, 0xC0, 0xC0);  // 12632256
 const QColor DeadColour(0x80, 0x80, 0x80);     // 8421504
+
+// The vendors of MAC prefixes from the IEEE registry file, read once.
+struct VendorRegistry {
+    std::once_flag once;
+    std::atomic<bool> ready = false;
+    QHash<QString, QString> vendors;
+
+    void load(const QString &path)
+    {
+        std::call_once(once, [&] {
+            QFile file(path.isEmpty() ? u"/usr/share/ieee-data/oui.txt"_qs : path);
+            const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            // "00-1A-2B   (hex)\t\tVENDOR NAME"
+            const QByteArrayView text(all);
+            for (qsizetype at = text.indexOf("(hex)"); at >= 0; at = text.indexOf("(hex)", at + 5)) {
+                const qsizetype lineStart = text.lastIndexOf('\n', at) + 1;
+                qsizetype lineEnd = text.indexOf('\n', at);
+                if (lineEnd < 0)
+                    lineEnd = text.size();
+                if (at - lineStart < 8 || text.at(lineStart + 2) != '-')
+                    continue;
+                const QString prefix = QString::fromLatin1(text.sliced(lineStart, 8)).toUpper();
+                vendors.insert(prefix, QString::fromUtf8(text.sliced(at + 5, lineEnd - at - 5)).trimmed());
+            }
+            ready = true;
+        });
+    }
+};
+
+VendorRegistry &vendorRegistry()
+{
+    static VendorRegistry registry;
+    return registry;
+}
 
 int secondsOfDay()
 {
@@ -245,6 +283,7 @@ void ScanPanel::StartScan()
     m_owner->schedulePanel()->selectImmediately();
     m_owner->pingPanel()->title(0)->clear();
     m_startSeconds = secondsOfDay();
+    ++m_scanNumber;
     m_owner->EnterBusy();
     m_owner->setMode(u"Scan"_qs);
     m_stopRequested = false;
@@ -471,10 +510,21 @@ void ScanPanel::LookUpMacAddresses()
 {
     if (!m_dos)
         m_dos = new ClassDos(this);
+    const int scan = m_scanNumber;
     const QString output = m_dos->ExecuteCommand(u"arp -a"_qs);
-    FillMacsFromArp(m_tally.results, output);
+    // Every address is looked up in the table beside the window (a large scan has many);
+    // what it finds joins the results unless a new scan has begun meanwhile.
+    QList<ScanResultRecord> filled = m_tally.results;
+    RunBesideWindow([&] { FillMacsFromArp(filled, output); });
+    if (scan != m_scanNumber)
+        return;
+    for (qsizetype i = 0; i < filled.size() && i < m_tally.results.size(); ++i)
+        if (m_tally.results[i].MacAddress.isEmpty())
+            m_tally.results[i].MacAddress = filled[i].MacAddress;
     LookUpOwnMac();
     ShowScanRows();
+    // The vendors' registry is read beside the window for the MAC cells' tooltips.
+    QThreadPool::globalInstance()->start([] { vendorRegistry().load({}); });
 }
 
 void ScanPanel::LookUpOwnMac()
@@ -560,29 +610,11 @@ void ScanPanel::ExportScanResults(const QString &extension)
 
 QString ScanPanel::MacVendor(const QString &mac, const QString &registry)
 {
-    static QHash<QString, QString> vendors;
-    static bool loaded = false;
     if (mac.size() < 8)
         return {};
-    if (!loaded) {
-        loaded = true;
-        QFile file(registry.isEmpty() ? u"/usr/share/ieee-data/oui.txt"_qs : registry);
-        const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        // "00-1A-2B   (hex)\t\tVENDOR NAME"
-        const QByteArrayView text(all);
-        for (qsizetype at = text.indexOf("(hex)"); at >= 0; at = text.indexOf("(hex)", at + 5)) {
-            const qsizetype lineStart = text.lastIndexOf('\n', at) + 1;
-            qsizetype lineEnd = text.indexOf('\n', at);
-            if (lineEnd < 0)
-                lineEnd = text.size();
-            if (at - lineStart < 8 || text.at(lineStart + 2) != '-')
-                continue;
-            const QString prefix = QString::fromLatin1(text.sliced(lineStart, 8)).toUpper();
-            vendors.insert(prefix,
-                           QString::fromUtf8(text.sliced(at + 5, lineEnd - at - 5)).trimmed());
-        }
-    }
-    return vendors.value(mac.left(8).toUpper());
+    VendorRegistry &vendors = vendorRegistry();
+    vendors.load(registry);
+    return vendors.vendors.value(mac.left(8).toUpper());
 }
 
 bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
@@ -592,10 +624,16 @@ bool ScanPanel::eventFilter(QObject *watched, QEvent *event)
         QCoreApplication::sendEvent(m_vScroll2, event);
         return true;
     }
-    // The vendor is looked up only when the tooltip of a MAC cell is asked for.
+    // The vendor is looked up only when the tooltip of a MAC cell is asked for, once
+    // the registry has been read (beside the window: it is large).
     if (event->type() == QEvent::ToolTip
         && std::find(m_sMAC.begin(), m_sMAC.end(), watched) != m_sMAC.end()) {
         if (auto *cell = qobject_cast<QLabel *>(watched); cell && !cell->text().isEmpty()) {
+            if (!vendorRegistry().ready) {
+                QToolTip::hideText();
+                QThreadPool::globalInstance()->start([] { vendorRegistry().load({}); });
+                return true;
+            }
             const QString vendor = MacVendor(cell->text());
             if (vendor.isEmpty())
                 QToolTip::hideText();

@@ -120,6 +120,7 @@ private:
     QHash<qint64, int> m_probes; // running probe pid -> index
     QList<qint64> m_strays;      // running probes of an earlier scan
     int m_startSeconds = 0;
+    int m_scanNumber = 0; // counts the scans started
     int m_elapsedSeconds = 0;
     int m_okTicks = 0;
     int m_s3Ticks = 0;

@@ -109,6 +109,14 @@ TracertPanel::TracertPanel(PingPanel *pingPanel, QWidget *parent)
     connect(m_comboTracert[2], &QComboBox::activated, this, [this] { ComboTracert_Click(2); });
     connect(m_run, &TraceRun::linesChanged, this, &TracertPanel::redraw);
     connect(m_run, &TraceRun::captionChanged, this, &TracertPanel::showCaption);
+    // A long reload counts down the hosts still to read beside its caption.
+    connect(m_run, &TraceRun::reloadProgressed, this, [this](int hostsLeft) {
+        if (!m_showing)
+            return;
+        m_pingPanel->title(2)->setText(QString::number(hostsLeft));
+        m_pingPanel->title(2)->show();
+    });
+    connect(m_run, &TraceRun::reloaded, this, [this] { m_pingPanel->title(2)->hide(); });
     // Told after the poll that found it, never in the middle of one.
     connect(m_run, &TraceRun::outputFailed, this,
             [](const QString &message) { MsgBox(message, BoxIcon::Exclamation); },

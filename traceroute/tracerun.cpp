@@ -6,6 +6,7 @@
 #include "traceroute/tracertcommand.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace netvane {
@@ -15,6 +16,9 @@ namespace {
 // The poll interval and the wait after Stop, as the window was designed.
 constexpr int PollMs = 1000;
 constexpr int StopWaitMs = 2000;
+// A slice of launches or reading: the window turns between slices. A launch alone
+// may take longer on a busy machine.
+constexpr int SliceMs = 5;
 // A stored host count beyond this is not a run this program made.
 constexpr int MaxReloadHosts = 100000;
 
@@ -27,8 +31,10 @@ QString hostsText(qsizetype count)
 
 TraceRun::TraceRun(QObject *parent)
     : QObject(parent), m_program(platform::FindProgramCommand(u"tracert"_qs)),
-      m_timer(new QTimer(this)), m_stopWait(new QTimer(this))
+      m_timer(new QTimer(this)), m_stopWait(new QTimer(this)), m_slices(new QTimer(this))
 {
+    m_slices->setInterval(0);
+    connect(m_slices, &QTimer::timeout, this, &TraceRun::workSlice);
     m_timer->setObjectName(u"TimerTracert"_qs);
     m_timer->setInterval(PollMs);
     connect(m_timer, &QTimer::timeout, this, &TraceRun::poll);
@@ -54,9 +60,12 @@ void TraceRun::start(const QList<PingTarget> &hosts, const QStringList &options,
     m_stopRequested = false;
     m_finished = false;
     m_active = true;
+    m_reloading = false;
     m_options = options;
     m_maxHops = maxHops;
     m_lastLaunched = -1;
+    m_launches.clear();
+    m_nextHost = 0;
     m_firstShown = 0;
     m_lastShown = 0;
     m_outputFailureTold = false;
@@ -75,12 +84,48 @@ void TraceRun::start(const QList<PingTarget> &hosts, const QStringList &options,
         m_hosts.append(h);
     }
     setCaption(hostsText(m_hosts.size()) + u" ..."_qs);
-    for (int i = 0; i < m_hosts.size() && i < MaxConcurrentTraces && !m_stopRequested; ++i) {
-        launch(i);
-        Q_EMIT linesChanged();
-    }
+    for (int i = 0; i < m_hosts.size() && i < MaxConcurrentTraces; ++i)
+        queueNext();
+    workSlice();
     if (!m_stopRequested)
         m_timer->start();
+}
+
+void TraceRun::queueNext()
+{
+    if (m_nextHost >= m_hosts.size() || m_stopRequested)
+        return;
+    m_launches.append(m_nextHost++);
+    m_slices->start();
+}
+
+void TraceRun::workSlice()
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Each launch is followed by the display brought up to date.
+    while (!m_launches.isEmpty() && !m_stopRequested) {
+        launch(m_launches.takeFirst());
+        Q_EMIT linesChanged();
+        if (clock.elapsed() >= SliceMs && !m_launches.isEmpty())
+            return;
+    }
+    m_launches.clear();
+    if (m_reloading) {
+        while (m_reloaded < m_hosts.size()) {
+            parse(m_reloaded++);
+            if (clock.elapsed() >= SliceMs && m_reloaded < m_hosts.size()) {
+                Q_EMIT reloadProgressed(int(m_hosts.size()) - m_reloaded);
+                return;
+            }
+        }
+        m_reloading = false;
+        m_finished = true;
+        setCaption(hostsText(m_hosts.size()) + u"."_qs);
+        Q_EMIT linesChanged();
+        Q_EMIT reloaded();
+    }
+    m_slices->stop();
 }
 
 void TraceRun::launch(int host)
@@ -159,8 +204,7 @@ void TraceRun::poll()
                               QString::fromLocal8Bit(h.process->readAllStandardError()).trimmed());
         parse(k);
         changed = true;
-        if (m_lastLaunched < count - 1 && !m_stopRequested)
-            launch(m_lastLaunched + 1);
+        queueNext(); // the next host waiting takes the free place
     }
     if (changed)
         Q_EMIT linesChanged();
@@ -182,6 +226,7 @@ void TraceRun::stop()
         return;
     m_stopRequested = true;
     m_timer->stop();
+    m_launches.clear();
     for (int k = 0; k <= m_lastLaunched && k < m_hosts.size(); ++k) {
         TraceHost &h = m_hosts[k];
         // A command that has ended keeps its process id until it is reaped, so the
@@ -216,14 +261,15 @@ void TraceRun::reload(const QString &prefix, int hostCount, int maxHops)
     m_prefix = prefix;
     m_maxHops = maxHops;
     m_lastLaunched = -1;
+    m_launches.clear();
     const int count = qBound(0, hostCount, MaxReloadHosts);
-    for (int k = 0; k < count; ++k) {
-        m_hosts.append(TraceHost{});
-        parse(k);
-    }
-    m_finished = true;
-    setCaption(hostsText(count) + u"."_qs);
-    Q_EMIT linesChanged();
+    m_hosts.resize(count);
+    // The files are read a slice at a time; a short run is read at once.
+    m_reloaded = 0;
+    m_reloading = true;
+    m_finished = false;
+    m_slices->start();
+    workSlice();
 }
 
 int TraceRun::runningProcesses() const

@@ -1,9 +1,12 @@
 #pragma once
 // A traceroute run: one tracert command per host, at most 64 at once, each started
 // directly (never through a shell) in a process group of its own with its output
-// appended to the host's file (tracefile.h). TimerTracert polls every second: a host
-// whose command has ended is read once more and marked completed, and the next host
-// waiting is launched; running hosts that are on show are re-read. Stop kills the
+// appended to the host's file (tracefile.h). Starting a command takes the window a
+// few milliseconds, so the launches wait in a queue and go one at a time between the
+// window's other events. TimerTracert polls every second: a host whose command has
+// ended is read once more and marked completed, and the next host waiting is queued
+// for launch; running hosts that are on show are re-read. A reload reads the files
+// of an earlier run a slice at a time in the same way. Stop kills the
 // process groups of exactly the commands still running, waits two seconds
 // (TimerS2) and reports stopFinished. The window shows the lines (rows of all hosts,
 // each host followed by an empty row) and the caption. Output that cannot be
@@ -54,8 +57,10 @@ public:
                const QString &dataFolder);
     // Kills the commands still running; stopFinished follows after the wait.
     void stop();
-    // Shows the files of an earlier run again (no times are stamped).
+    // Shows the files of an earlier run again (no times are stamped); linesChanged
+    // and reloaded follow once every file has been read.
     void reload(const QString &prefix, int hostCount, int maxHops);
+    bool isReloading() const { return m_reloading; }
 
     bool isActive() const { return m_active; }
     // The run has ended (completed or stopped) or was reloaded: it may be exported.
@@ -87,11 +92,19 @@ Q_SIGNALS:
     // Every host has completed: the window runs its Stop.
     void stopDue();
     void stopFinished();
+    // A reload has read the files of all but `hostsLeft` hosts.
+    void reloadProgressed(int hostsLeft);
+    // A reload has read the files of every host.
+    void reloaded();
     // A host's output could not be written: said once a run.
     void outputFailed(const QString &message);
 
 private:
     void launch(int host);
+    // Queues the next host not yet launched, and starts the queue.
+    void queueNext();
+    // Launches what waits and reads what a reload has left, for a few milliseconds.
+    void workSlice();
     void parse(int host);
     void setCaption(const QString &caption);
     void finishStop();
@@ -112,6 +125,11 @@ private:
     QString m_caption;
     QTimer *m_timer;
     QTimer *m_stopWait;
+    QTimer *m_slices;      // a zero timer: the next slice of launches or reading
+    QList<int> m_launches; // hosts waiting to be launched, in order
+    int m_nextHost = 0;    // the first host not yet queued
+    int m_reloaded = 0;
+    bool m_reloading = false;
 };
 
 } // namespace netvane

@@ -95,6 +95,7 @@ private Q_SLOTS:
     void largeFileAsksFirst();
     void damagedFilesAtStartUp_data();
     void damagedFilesAtStartUp();
+    void badLineInTheMiddle();
     void exportThroughTheWindow();
     void exportConventions();
 };
@@ -231,30 +232,42 @@ void TestPingResultsWindow::damagedFilesAtStartUp_data()
     QTest::addColumn<int>("records");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("stats"); // sent, received, lost, loss rate, min time
+    QTest::addColumn<QString>("told");      // the one box, naming the lines left out
 
     const QString previous = u"Previous Ping Test Result"_qs;
+    const QString leftOut = u" of the result file of the previous test could not be read and "_qs;
+    const QString rest = u"; every other echo is shown. The next ping test replaces the file, so copy "
+                         u"it first to keep it."_qs;
     QTest::newRow("header only") << QByteArray("2,1,1\r\n") << QByteArray("a\r\nb\r\n") << 0
                                  << previous
-                                 << QStringList{u"0"_qs, u"0"_qs, u"0"_qs, u"0.00 %"_qs, u"0 ms"_qs};
+                                 << QStringList{u"0"_qs, u"0"_qs, u"0"_qs, u"0.00 %"_qs, u"0 ms"_qs}
+                                 << QString();
     QTest::newRow("empty file") << QByteArray() << QByteArray() << 0 << QString()
-                                << QStringList{{}, {}, {}, {}, {}};
+                                << QStringList{{}, {}, {}, {}, {}} << QString();
     QTest::newRow("binary file") << QByteArray("\x7f""ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0", 20)
                                  << QByteArray() << 0 << QString()
-                                 << QStringList{{}, {}, {}, {}, {}};
+                                 << QStringList{{}, {}, {}, {}, {}}
+                                 << u"The result file of the previous test could not be read: its first "
+                                    u"line is no test header, so nothing is shown."_qs;
+    // The echo after a bad line is read, and the user is told which line was left out.
     QTest::newRow("short line after two echoes")
         << QByteArray("1,1,1\r\n") + EchoLine + EchoLine + "2026,12,07\r\n" + EchoLine
-        << QByteArray("127.0.0.1\r\n") << 2 << previous
-        << QStringList{u"2"_qs, u"2"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs};
-    QTest::newRow("non-number field")
+        << QByteArray("127.0.0.1\r\n") << 3 << previous
+        << QStringList{u"3"_qs, u"3"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs}
+        << u"1 line"_qs + leftOut + u"is left out (line 4)"_qs + rest;
+    QTest::newRow("non-number fields")
         << QByteArray("1,1,1\r\n") + EchoLine + "2026,12,07,21,05,09,127.0.0.1,32,x,64,0\r\n"
-        << QByteArray("127.0.0.1\r\n") << 1 << previous
-        << QStringList{u"1"_qs, u"1"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs};
+               + "2026,12,07,21,05,10,127.0.0.1,32,-1,0,11010\r\n" + "2026,12,07,21,05,11,x\r\n"
+        << QByteArray("127.0.0.1\r\n") << 2 << previous
+        << QStringList{u"2"_qs, u"1"_qs, u"1"_qs, u"50.00 %"_qs, u"3 ms"_qs}
+        << u"2 lines"_qs + leftOut + u"are left out (lines 3 and 5)"_qs + rest;
     QTest::newRow("target file shorter than targets")
         << QByteArray("3,1,1\r\n") + EchoLine << QByteArray("127.0.0.1\r\n") << 1 << previous
-        << QStringList{u"1"_qs, u"1"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs};
+        << QStringList{u"1"_qs, u"1"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs} << QString();
     QTest::newRow("no target file") << QByteArray("1,1,1\r\n") + EchoLine << QByteArray() << 1
                                     << previous
-                                    << QStringList{u"1"_qs, u"1"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs};
+                                    << QStringList{u"1"_qs, u"1"_qs, u"0"_qs, u"0.00 %"_qs, u"3 ms"_qs}
+                                    << QString();
 }
 
 void TestPingResultsWindow::damagedFilesAtStartUp()
@@ -264,6 +277,7 @@ void TestPingResultsWindow::damagedFilesAtStartUp()
     QFETCH(int, records);
     QFETCH(QString, title);
     QFETCH(QStringList, stats);
+    QFETCH(QString, told);
     IsolatedFolders folders;
     ScriptedUi ui;
     test::WriteFileBytes(folders.dataFolder() + ResultFileName, result);
@@ -275,7 +289,38 @@ void TestPingResultsWindow::damagedFilesAtStartUp()
     const Screen s = screenOf(window);
     QCOMPARE((QStringList{s.stats[0], s.stats[1], s.stats[2], s.stats[3], s.stats[5]}), stats);
     QVERIFY(!window.isBusy());
-    QVERIFY(ui.boxes.isEmpty());
+    const QString where = QDir::toNativeSeparators(folders.dataFolder() + ResultFileName);
+    QCOMPARE(ui.texts(), told.isEmpty() ? QStringList() : QStringList{told + u"\r\n\r\n"_qs + where});
+}
+
+// Line 6 of a 20-echo file damaged: the other 19 echoes are shown in order, the user
+// is told once which line was left out, and the file stays as it was.
+void TestPingResultsWindow::badLineInTheMiddle()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    QByteArray file = "1,1,1\r\n";
+    QStringList expected;
+    for (int i = 0; i < 20; ++i) {
+        const QByteArray second = QByteArray::number(10 + i);
+        file += "2026,12,07,21,05," + second + ",127.0.0.1,32," + QByteArray::number(i) + ",64,0\r\n";
+        if (i != 4)
+            expected << u"%1. | 12/07 21:05:%2   Reply from 127.0.0.1 | bytes=32  time%3ms  TTL=64  ok"_qs
+                            .arg(expected.size() + 1)
+                            .arg(10 + i)
+                            .arg(i == 0 ? u"<1"_qs : u"="_qs + QString::number(i));
+    }
+    file.replace("21,05,14,127.0.0.1,32,4,", "21,05,14,127.0.0.1,32,4#,"); // line 6
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName, file);
+    FormTester window;
+    QCOMPARE(window.pingTest()->log().size(), 19);
+    QCOMPARE(screenOf(window).rows.mid(0, 19), expected);
+    QCOMPARE(screenOf(window).stats.at(0), u"19"_qs);
+    QCOMPARE(ui.boxes.size(), 1);
+    QVERIFY(ui.boxes.at(0).text.startsWith(u"1 line of the result file of the previous test could not "
+                                           u"be read and is left out (line 6);"_qs));
+    QCOMPARE(ui.boxes.at(0).icon, BoxIcon::Exclamation);
+    QCOMPARE(readBytes(folders.dataFolder() + ResultFileName), file);
 }
 
 void TestPingResultsWindow::exportThroughTheWindow()

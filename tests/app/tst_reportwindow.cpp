@@ -100,8 +100,8 @@ void TestReportWindow::reportFromTheWindow()
     QVERIFY(!QFile::exists(pdf));
 
     // Generate with "0" typed: it becomes 1; while building the buttons are off,
-    // "Calculating..." and the busy pointer show, and the window still runs events,
-    // but no timer (a scheduled test would clear the log being read).
+    // "Calculating..." and the busy pointer show (the report reads a copy of the log
+    // beside the window, which goes on meanwhile).
     combo->setEditText(u"0"_qs);
     QCOMPARE(combo->currentText(), u"1"_qs);
     combo->setEditText(u"x"_qs);
@@ -116,17 +116,8 @@ void TestReportWindow::reportFromTheWindow()
                   && QApplication::overrideCursor()
                   && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
     });
-    bool timerDuringBuild = false;
-    QTimer due;
-    due.setInterval(0);
-    connect(&due, &QTimer::timeout, dialog, [&] {
-        timerDuringBuild |= dialog->findChild<QLabel *>(u"Text2"_qs)->isVisible();
-    });
-    due.start();
     dialog->findChild<QPushButton *>(u"Command3"_qs)->click();
-    due.stop();
     QVERIFY(sawBusy);
-    QVERIFY(!timerDuringBuild);
     QVERIFY(dialog->findChild<QPushButton *>(u"CommandBUild"_qs)->isEnabled());
     QVERIFY(!dialog->findChild<QLabel *>(u"Text2"_qs)->isVisible());
     QVERIFY(!QApplication::overrideCursor());

@@ -116,12 +116,13 @@ void TestResultFileLog::fileChangedUnderneath_data()
     QTest::addColumn<bool>("replace"); // a new file, else rewritten in place
     QTest::addColumn<bool>("byExport"); // noticed by an export, else by a page
     QTest::addColumn<int>("echoes");    // shown after the reload
+    QTest::addColumn<int>("cutLine");   // the line a crash cut, which the reload names
     const QByteArray before = resultFile(300);
-    QTest::newRow("an echo appended") << resultFile(301) << false << false << 301;
-    QTest::newRow("cut mid-line by a crash") << before.left(before.size() - 30) << false << false << 299;
-    QTest::newRow("another test's file") << resultFile(45) << true << false << 45;
-    QTest::newRow("cut, noticed by an export") << resultFile(120) << false << true << 120;
-    QTest::newRow("removed") << QByteArray() << true << false << 0;
+    QTest::newRow("an echo appended") << resultFile(301) << false << false << 301 << 0;
+    QTest::newRow("cut mid-line by a crash") << before.left(before.size() - 30) << false << false << 299 << 301;
+    QTest::newRow("another test's file") << resultFile(45) << true << false << 45 << 0;
+    QTest::newRow("cut, noticed by an export") << resultFile(120) << false << true << 120 << 0;
+    QTest::newRow("removed") << QByteArray() << true << false << 0 << 0;
 }
 
 void TestResultFileLog::fileChangedUnderneath()
@@ -130,6 +131,7 @@ void TestResultFileLog::fileChangedUnderneath()
     QFETCH(bool, replace);
     QFETCH(bool, byExport);
     QFETCH(int, echoes);
+    QFETCH(int, cutLine);
     IsolatedFolders folders;
     ScriptedUi ui;
     const QString path = folders.dataFolder() + ResultFileName;
@@ -162,7 +164,10 @@ void TestResultFileLog::fileChangedUnderneath()
     } else {
         window.pingPanel()->scrollBar()->setValue(100);
     }
-    QCOMPARE(ui.texts(), QStringList{Changed});
+    QCOMPARE(ui.texts().value(0), Changed);
+    QCOMPARE(ui.texts().size(), cutLine ? 2 : 1);
+    if (cutLine)
+        QVERIFY(ui.texts().at(1).contains(u"left out (line %1)"_qs.arg(cutLine)));
     QCOMPARE(window.pingTest()->log().size(), echoes);
     const int lastPage = echoes > 0 ? (echoes - 1) / 20 * 20 : 0;
     QCOMPARE(shownRows(window), expectedRows(changed, lastPage));
@@ -173,7 +178,7 @@ void TestResultFileLog::fileChangedUnderneath()
     // Pages of the file as it is now.
     window.pingPanel()->scrollBar()->setValue(0);
     QCOMPARE(shownRows(window), expectedRows(changed, 0));
-    QCOMPARE(ui.boxes.size(), 1);
+    QCOMPARE(ui.boxes.size(), cutLine ? 2 : 1);
 }
 
 QTEST_MAIN(TestResultFileLog)

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void statistics();
     void summaryMergesBuckets();
     void zoomedRangeFollowsTheTest();
+    void longFirstPassBesideWindow();
     void jsonExport();
 };
 
@@ -160,6 +161,46 @@ void TestLatency::zoomedRangeFollowsTheTest()
     QVERIFY(data.catchUp());
     QCOMPARE(data.rangeFigures().at(0).sent(), 10);
     QCOMPARE(data.summaryFor().rows(), 10);
+}
+
+// A first pass over a long test is read beside the window (on a copy of the log) and
+// gives what one pass over the log gives; echoes added afterwards follow as before.
+void TestLatency::longFirstPassBesideWindow()
+{
+    PingReplyLog log;
+    const QDateTime start(QDate(2026, 12, 7), QTime(21, 5, 0), Qt::UTC); // no zone look-ups
+    const qsizetype echoes = LatencyGraphData::BesideWindowRows + 5000;
+    for (qsizetype i = 0; i < echoes; ++i) {
+        const int time = i % 13 == 0 ? -1 : int(i % 97);
+        log.append(start.addSecs(i / 4), i % 4 < 2 ? u"10.0.0.1"_qs : u"10.0.0.2"_qs, 32, time,
+                   time < 0 ? 0 : 64, time < 0 ? 11010 : 0);
+    }
+    LatencyGraphData data;
+    data.attach(&log, {u"a"_qs, u"b"_qs}, 2);
+    QVERIFY(data.catchUp());
+    QList<LatencyStatistics> expected;
+    QVERIFY(ComputeLatencyStatistics(log, 2, 2, 0, log.size(), expected));
+    QCOMPARE(data.whole().rows(), echoes);
+    for (int k = 0; k < 2; ++k) {
+        const LatencyStatistics &a = data.wholeFigures().at(k), &b = expected.at(k);
+        QCOMPARE(a.sent(), b.sent());
+        QCOMPARE(a.lost(), b.lost());
+        QCOMPARE(a.maximum(), b.maximum());
+        QCOMPARE(a.jitter(), b.jitter());
+        QCOMPARE(a.percentile(99), b.percentile(99));
+        QCOMPARE(a.longestLossRun(), b.longestLossRun());
+    }
+    // From a row in the middle of a turn, each row still goes to its own target.
+    QList<LatencyStatistics> part, byRow(2);
+    QVERIFY(ComputeLatencyStatistics(log, 2, 2, 3, 1001, part));
+    for (qsizetype row = 3; row < 1004; ++row)
+        byRow[TargetOfRow(row, 2, 2)].add(log.at(row));
+    QCOMPARE(part.at(0).sent(), byRow.at(0).sent());
+    QCOMPARE(part.at(1).jitter(), byRow.at(1).jitter());
+    log.append(start.addSecs(echoes), u"10.0.0.1"_qs, 32, 500, 64, 0);
+    QVERIFY(data.catchUp());
+    QCOMPARE(data.whole().rows(), echoes + 1);
+    QCOMPARE(data.wholeFigures().at(0).maximum(), 500);
 }
 
 void TestLatency::jsonExport()

@@ -53,7 +53,7 @@ void TestResultCrash::killedTestLosesNoEcho()
     QVERIFY(contents.endsWith("\r\n")); // whole lines only
     const ReloadedPingTest test = ParseResultFile(contents);
     QVERIFY(test.headerRead);
-    QCOMPARE(test.badLine, 0); // every line well formed
+    QCOMPARE(test.badLineCount, 0); // every line well formed
     QCOMPARE(test.header.targetCount, 1);
     // Every shown echo is on disk; at most the one being recorded at the kill is extra.
     QVERIFY2(test.log.size() >= rows.size(),

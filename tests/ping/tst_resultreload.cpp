@@ -7,8 +7,11 @@
 #include "ping/sequenceparsers.h"
 #include "support/testenv.h"
 
+#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <tuple>
 
 using namespace netvane;
 
@@ -25,6 +28,37 @@ QByteArray writeFile(const QString &path, const QByteArray &bytes)
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
     return bytes;
+}
+
+// The first thing in which two reloads differ: the header, an echo or its address,
+// the statistics, the lines left out; empty when they are the same.
+QString difference(const ReloadedPingTest &a, const ReloadedPingTest &b)
+{
+    if (a.headerRead != b.headerRead || a.header.targetCount != b.header.targetCount
+        || a.header.sizeStepLength != b.header.sizeStepLength || a.header.repeat != b.header.repeat)
+        return u"header"_qs;
+    if (a.badLineCount != b.badLineCount || a.badLines != b.badLines)
+        return u"bad lines %1 / %2"_qs.arg(a.badLineCount).arg(b.badLineCount);
+    if (a.log.size() != b.log.size())
+        return u"echoes %1 / %2"_qs.arg(a.log.size()).arg(b.log.size());
+    PingSessionStats sa = a.stats, sb = b.stats;
+    if (StatisticsTexts(sa) != StatisticsTexts(sb) || sa.lastLine != sb.lastLine
+        || sa.currentTarget != sb.currentTarget || sa.sumTime != sb.sumTime || sa.sumTtl != sb.sumTtl)
+        return u"statistics"_qs;
+    EchoCursor ca(a.log, true), cb(b.log, true);
+    PingReplyRecord ra, rb;
+    for (qsizetype i = 0; i < a.log.size(); ++i) {
+        if (!ca.next(ra) || !cb.next(rb))
+            return u"echo %1 unread: %2%3"_qs.arg(i).arg(ca.errorString(), cb.errorString());
+        const auto fields = [](const PingReplyRecord &r) {
+            return std::tuple(r.year, r.month, r.day, r.hour, r.minute, r.second, r.size, r.time, r.ttl, r.status);
+        };
+        if (fields(ra) != fields(rb) || ca.address() != cb.address())
+            return u"echo %1: %2 / %3"_qs.arg(i).arg(ReplyLine(ra, ca.address()), ReplyLine(rb, cb.address()));
+    }
+    if (ca.next(ra) || cb.next(rb) || ca.failed() || cb.failed())
+        return u"past the end"_qs;
+    return {};
 }
 
 } // namespace
@@ -46,6 +80,7 @@ private Q_SLOTS:
     void targetFile();
     void readsFileFromDisk();
     void widestValuesRoundTrip();
+    void blockReadAsOnePass();
     void fullDiskLeavesWholeLines();
     void fileBackedLogReadsAsInMemory_data();
     void fileBackedLogReadsAsInMemory();
@@ -96,7 +131,7 @@ void TestResultReload::validLines()
                             "2028,02,29,23,59,00,127.0.0.1,0,0,255,0";
     const ReloadedPingTest t = ParseResultFile(file);
     QVERIFY(t.headerRead);
-    QCOMPARE(t.badLine, 0);
+    QCOMPARE(t.badLineCount, 0);
     QCOMPARE(t.log.size(), 3);
     const PingReplyRecord &a = t.log.at(0);
     QCOMPARE(ReplyLine(a, t.log.address(a)), u"2026,12,07,21,05,09,127.0.0.1,32,12,64,0"_qs);
@@ -111,53 +146,55 @@ void TestResultReload::malformed_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("headerRead");
-    QTest::addColumn<int>("records"); // echoes kept before the bad line
-    QTest::addColumn<int>("badLine");
+    QTest::addColumn<int>("records"); // echoes kept
+    QTest::addColumn<QList<qsizetype>>("badLines"); // the first ones named
+    QTest::addColumn<qsizetype>("badCount");
+    using Lines = QList<qsizetype>;
 
     const QByteArray two = Header + Answered + Lost;
-    QTest::newRow("empty file") << QByteArray() << false << 0 << 0;
-    QTest::newRow("blank first line") << QByteArray("\r\n") + Answered << false << 0 << 0;
-    QTest::newRow("header only") << Header << true << 0 << 0;
-    QTest::newRow("header without line end") << QByteArray("2,1,2") << true << 0 << 0;
-    QTest::newRow("bad header") << QByteArray("x,1,2\r\n") + Answered << false << 0 << 1;
-    QTest::newRow("empty line ends the log") << two + "\r\n" + Answered << true << 2 << 0;
-    QTest::newRow("blank line ends the log") << two + "   \r\n" + Answered << true << 2 << 0;
-    QTest::newRow("short line") << two + "2026,12,07,21,05\r\n" + Answered << true << 2 << 4;
-    QTest::newRow("cut last line") << two + "2026,12,07,21,05,09,127.0." << true << 2 << 4;
-    QTest::newRow("extra field") << two + "2026,12,07,21,05,09,127.0.0.1,32,12,64,0,7\r\n"
-                                 << true << 2 << 4;
-    QTest::newRow("time not a number") << two + "2026,12,07,21,05,09,127.0.0.1,32,1x,64,0\r\n"
-                                       << true << 2 << 4;
-    QTest::newRow("empty size") << two + "2026,12,07,21,05,09,127.0.0.1,,12,64,0\r\n"
-                                << true << 2 << 4;
-    QTest::newRow("no such day") << two + "2026,02,30,21,05,09,127.0.0.1,32,12,64,0\r\n"
-                                 << true << 2 << 4;
-    QTest::newRow("hour 24") << two + "2026,12,07,24,05,09,127.0.0.1,32,12,64,0\r\n"
-                             << true << 2 << 4;
-    QTest::newRow("unpadded month") << two + "2026,1,07,21,05,09,127.0.0.1,32,12,64,0\r\n"
-                                    << true << 2 << 4;
-    QTest::newRow("ttl above 255") << two + "2026,12,07,21,05,09,127.0.0.1,32,12,300,0\r\n"
-                                   << true << 2 << 4;
-    QTest::newRow("time below -1") << two + "2026,12,07,21,05,09,127.0.0.1,32,-5,0,11010\r\n"
-                                   << true << 2 << 4;
-    QTest::newRow("lost with a time") << two + "2026,12,07,21,05,09,127.0.0.1,32,12,64,11010\r\n"
-                                      << true << 2 << 4;
-    QTest::newRow("answer without a time") << two + "2026,12,07,21,05,09,127.0.0.1,32,-1,0,0\r\n"
-                                           << true << 2 << 4;
-    QTest::newRow("address too long") << two + "2026,12,07,21,05,09,1234567890123456,32,12,64,0\r\n"
-                                      << true << 2 << 4;
-    QTest::newRow("empty address") << two + "2026,12,07,21,05,09,,32,12,64,0\r\n" << true << 2 << 4;
-    QTest::newRow("huge number") << two + "2026,12,07,21,05,09,127.0.0.1,32,99999999999,64,0\r\n"
-                                 << true << 2 << 4;
-    QTest::newRow("huge line") << two + QByteArray(5 << 20, '7') + "\r\n" + Answered
-                               << true << 2 << 4;
+    QTest::newRow("empty file") << QByteArray() << false << 0 << Lines{} << qsizetype(0);
+    QTest::newRow("blank first line") << QByteArray("\r\n") + Answered << false << 0 << Lines{} << qsizetype(0);
+    QTest::newRow("header only") << Header << true << 0 << Lines{} << qsizetype(0);
+    QTest::newRow("header without line end") << QByteArray("2,1,2") << true << 0 << Lines{} << qsizetype(0);
+    QTest::newRow("bad header") << QByteArray("x,1,2\r\n") + Answered << false << 0 << Lines{1} << qsizetype(1);
+    QTest::newRow("over-long header") << QByteArray(600, '1') + "\r\n" + Answered << false << 0 << Lines{1} << qsizetype(1);
+    QTest::newRow("empty line ends the log") << two + "\r\n" + Answered << true << 2 << Lines{} << qsizetype(0);
+    QTest::newRow("blank line ends the log") << two + "   \r\n" + Answered << true << 2 << Lines{} << qsizetype(0);
+    QTest::newRow("bad line before an empty one")
+        << two + "2026\r\n\r\n" + Answered << true << 2 << Lines{4} << qsizetype(1);
+    QTest::newRow("cut last line") << two + "2026,12,07,21,05,09,127.0." << true << 2 << Lines{4} << qsizetype(1);
+    QTest::newRow("two bad lines") << two + "x\r\n" + Answered + "y\r\n" + Lost << true << 4 << Lines{4, 6} << qsizetype(2);
+    // Every other kind of bad line, followed by an echo that reads.
+    const QList<std::pair<const char *, QByteArray>> bad = {
+        {"short line", "2026,12,07,21,05"},
+        {"extra field", "2026,12,07,21,05,09,127.0.0.1,32,12,64,0,7"},
+        {"time not a number", "2026,12,07,21,05,09,127.0.0.1,32,1x,64,0"},
+        {"empty size", "2026,12,07,21,05,09,127.0.0.1,,12,64,0"},
+        {"no such day", "2026,02,30,21,05,09,127.0.0.1,32,12,64,0"},
+        {"hour 24", "2026,12,07,24,05,09,127.0.0.1,32,12,64,0"},
+        {"unpadded month", "2026,1,07,21,05,09,127.0.0.1,32,12,64,0"},
+        {"ttl above 255", "2026,12,07,21,05,09,127.0.0.1,32,12,300,0"},
+        {"time below -1", "2026,12,07,21,05,09,127.0.0.1,32,-5,0,11010"},
+        {"lost with a time", "2026,12,07,21,05,09,127.0.0.1,32,12,64,11010"},
+        {"answer without a time", "2026,12,07,21,05,09,127.0.0.1,32,-1,0,0"},
+        {"address too long", "2026,12,07,21,05,09,1234567890123456,32,12,64,0"},
+        {"empty address", "2026,12,07,21,05,09,,32,12,64,0"},
+        {"huge number", "2026,12,07,21,05,09,127.0.0.1,32,99999999999,64,0"},
+        {"huge line", QByteArray(5 << 20, '7')},
+        {"NUL inside a line", QByteArray("2026,12,07,21,05,09,127.0.0.1,32,1\0002,64,0", 41)},
+    };
+    for (const auto &[name, line] : bad)
+        QTest::newRow(name) << two + line + "\r\n" + Answered << true << 3 << Lines{4} << qsizetype(1);
     QByteArray binary(4096, '\0');
     for (int i = 0; i < binary.size(); ++i)
         binary[i] = char((i * 7919) % 256);
-    QTest::newRow("binary file") << binary << false << 0 << 1;
-    QTest::newRow("binary after echoes") << two + binary << true << 2 << 4;
-    QTest::newRow("NUL inside a line")
-        << two + QByteArray("2026,12,07,21,05,09,127.0.0.1,32,1\0002,64,0\r\n", 43) << true << 2 << 4;
+    QTest::newRow("binary file") << binary << false << 0 << Lines{1} << qsizetype(1);
+    // Each piece of it between line ends is a line that cannot be read.
+    const qsizetype pieces = binary.count('\n') + 1;
+    Lines lines;
+    for (qsizetype i = 0; i < std::min<qsizetype>(pieces, NamedBadLines); ++i)
+        lines << 4 + i;
+    QTest::newRow("binary after echoes") << two + binary << true << 2 << lines << pieces;
 }
 
 void TestResultReload::malformed()
@@ -165,19 +202,22 @@ void TestResultReload::malformed()
     QFETCH(QByteArray, file);
     QFETCH(bool, headerRead);
     QFETCH(int, records);
-    QFETCH(int, badLine);
-    // The same from memory and from a file read in pieces.
+    QFETCH(QList<qsizetype>, badLines);
+    QFETCH(qsizetype, badCount);
+    // The same from memory and from a file read in blocks of any size.
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
     writeFile(path, file);
-    for (const ReloadedPingTest &t : {ParseResultFile(file), ReadResultFile(path)}) {
-        QCOMPARE(t.headerRead, headerRead);
-        QCOMPARE(t.log.size(), records);
-        QCOMPARE(t.badLine, badLine);
-        // The statistics describe exactly the records kept.
-        QCOMPARE(t.stats.sent, records);
-        QVERIFY(t.stats.lost <= t.stats.sent);
-    }
+    const ReloadedPingTest expected = ParseResultFile(file);
+    QCOMPARE(expected.headerRead, headerRead);
+    QCOMPARE(expected.log.size(), records);
+    QCOMPARE(expected.badLines, badLines);
+    QCOMPARE(expected.badLineCount, badCount);
+    // The statistics describe exactly the records kept.
+    QCOMPARE(expected.stats.sent, records);
+    QVERIFY(expected.stats.lost <= expected.stats.sent);
+    for (const qsizetype block : {qsizetype(31), qsizetype(4096), qsizetype(256 << 10)})
+        QCOMPARE(difference(ReadResultFile(path, {}, {block, true}), expected), QString());
 }
 
 void TestResultReload::quickAndFullReadAlike_data()
@@ -230,17 +270,18 @@ void TestResultReload::quickAndFullReadAlike()
     const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
     writeFile(path, file);
     for (const ReloadedPingTest &t : {ParseResultFile(file), ReadResultFile(path)}) {
-        QCOMPARE(t.log.size(), valid ? 4 : 2);
-        QCOMPARE(t.badLine, valid ? 0 : 4);
-        if (!valid)
-            continue;
-        const PingReplyRecord a = alone.log.at(0);
+        QCOMPARE(t.log.size(), valid ? 4 : 3);
+        QCOMPARE(t.badLines, valid ? QList<qsizetype>{} : QList<qsizetype>{4});
+        // The line itself, or the echo after the one left out.
+        const PingReplyRecord a = alone.log.isEmpty() ? PingReplyRecord() : alone.log.at(0);
+        const QString expected = valid ? ReplyLine(a, alone.log.address(a))
+                                       : QString::fromLatin1(Answered.trimmed());
         QStringList read;
         QVERIFY(t.log.readRows(2, 1, [&](qsizetype, const PingReplyRecord &r, const QString &address) {
             read << ReplyLine(r, address);
             return true;
         }));
-        QCOMPARE(read, QStringList{ReplyLine(a, alone.log.address(a))});
+        QCOMPARE(read, QStringList{expected});
     }
 }
 
@@ -364,12 +405,12 @@ void TestResultReload::readsFileFromDisk()
     writeFile(path, big + Answered.trimmed());
     ReloadedPingTest whole = ReadResultFile(path);
     QCOMPARE(whole.log.size(), good + 1);
-    QCOMPARE(whole.badLine, 0);
+    QCOMPARE(whole.badLineCount, 0);
     QCOMPARE(whole.stats.lost, ParseResultFile(big).stats.lost);
     writeFile(path, big + "2026,12,07,21,05,09,127.0.0.1,32\r\n" + Answered);
     whole = ReadResultFile(path);
-    QCOMPARE(whole.log.size(), good);
-    QCOMPARE(whole.badLine, good + 2);
+    QCOMPARE(whole.log.size(), good + 1);
+    QCOMPARE(whole.badLines, QList<qsizetype>{good + 2});
 }
 
 // Whatever a test can store, the next start reads back whole: the largest send size,
@@ -435,7 +476,7 @@ void TestResultReload::widestValuesRoundTrip()
 
     const ReloadedPingTest back = ReadResultFile(dir.filePath(ResultFileName));
     QVERIFY(back.headerRead);
-    QCOMPARE(back.badLine, 0);
+    QCOMPARE(back.badLineCount, 0);
     QCOMPARE(back.header.sizeStepLength, widest);
     QCOMPARE(back.header.repeat, widest);
     QCOMPARE(back.log.size(), test.log().size());
@@ -445,6 +486,61 @@ void TestResultReload::widestValuesRoundTrip()
     }
     QCOMPARE(back.stats.lost, test.stats().lost);
     QCOMPARE(back.stats.maxTime, widest);
+}
+
+// A file read in blocks by two threads is read as in one pass through memory, wherever
+// the blocks are cut: every file of the fuzzing corpus, and a long test with lines
+// left out, over-long lines across blocks and no last line end.
+void TestResultReload::blockReadAsOnePass()
+{
+    QList<std::pair<QString, QByteArray>> files;
+    QDirIterator corpus(QStringLiteral(FUZZ_CORPUS), QDir::Files, QDirIterator::Subdirectories);
+    while (corpus.hasNext()) {
+        QFile f(corpus.next());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        files.append({corpus.filePath(), f.readAll()});
+    }
+    QVERIFY(files.size() >= 20);
+    QByteArray longTest = "4,1,3\r\n";
+    const QDateTime start(QDate(2026, 12, 31), QTime(23, 50, 0));
+    QByteArray stamp;
+    for (int i = 0; i < 40000; ++i) {
+        if (i % 5 == 0)
+            stamp = start.addSecs(i / 5).toString(u"yyyy,MM,dd,HH,mm,ss,"_qs).toLatin1();
+        if (i % 997 == 500)
+            longTest += "2026,12,31,23,5\r\n";
+        if (i % 5003 == 2000)
+            longTest += QByteArray(700 + i % 300, '4') + "\r\n";
+        const bool lost = i % 11 == 3;
+        longTest += stamp + "10.1.0."
+                    + QByteArray::number(1 + (i / 3) % 4) + ",32,"
+                    + (lost ? QByteArray("-1,0,11010") : QByteArray::number(i % 70) + ",64,0")
+                    + (i % 13 ? "\r\n" : "\n");
+    }
+    longTest.chop(2); // no line end after the last echo
+    files.append({u"long test"_qs, longTest});
+    files.append({u"long test with an empty line"_qs, longTest.left(longTest.size() / 3 * 2) + "\r\n\r\n"
+                                                      + longTest.mid(longTest.size() / 3 * 2)});
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Quellon_DB3.txt"_qs);
+    for (const auto &[name, contents] : std::as_const(files)) {
+        writeFile(path, contents);
+        const ReloadedPingTest expected = ParseResultFile(contents);
+        const bool small = contents.size() < (64 << 10);
+        // Blocks cut at every place a line can be cut; the helper thread reads the
+        // larger ones (the smallest would only measure the threads' hand-overs).
+        for (const qsizetype block : {1, 29, 30, 31, 511, 512, 513, 514, 4096, 65536}) {
+            if (!small && block < 4096)
+                continue;
+            const bool readAhead = block > 64;
+            QCOMPARE(difference(ReadResultFile(path, {}, {block, readAhead}), expected), QString());
+            QCOMPARE(difference(ParseResultFile(contents, {}, {block, readAhead}), expected), QString());
+        }
+    }
+    const ReloadedPingTest whole = ParseResultFile(longTest);
+    QCOMPARE(whole.log.size(), 40000);
+    QCOMPARE(whole.badLineCount, 40 + 8); // the short lines and the over-long ones
 }
 
 void TestResultReload::fileBackedLogReadsAsInMemory_data()

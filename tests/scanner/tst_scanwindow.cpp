@@ -186,11 +186,11 @@ void TestScanWindow::wholeScan()
     QCOMPARE(text(scan, u"ssIP_1"_qs), test::PeerAddress);
     QCOMPARE(text(scan, u"sMAC_1"_qs), test::PeerMac);
     if (QFile::exists(u"/usr/share/ieee-data/oui.txt"_qs)) {
-        // Its tooltip names the vendor.
+        // Its tooltip names the vendor, once the registry has been read beside the window.
         auto *mac = child<QLabel>(scan, u"sMAC_1"_qs);
         QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), mac->mapToGlobal(QPoint(2, 2)));
-        QApplication::sendEvent(mac, &help);
-        QCOMPARE(QToolTip::text(), u"American Micro-Fuel Device Corp."_qs);
+        QTRY_COMPARE_WITH_TIMEOUT((QApplication::sendEvent(mac, &help), QToolTip::text()),
+                                  u"American Micro-Fuel Device Corp."_qs, 10000);
     }
     QCOMPARE(text(scan, u"sMS_2"_qs), u"Dead"_qs);
     QCOMPARE(child<QLabel>(scan, u"sMAC_2"_qs)->palette().color(QPalette::Window), QColor(0x808080));
