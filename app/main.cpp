@@ -24,10 +24,18 @@ int main(int argc, char *argv[])
     // One program per user and data folder: a second start shows the first window.
     netvane::platform::SingleInstance instance(netvane::DataFolder());
     if (!instance.claim()) {
-        if (instance.askRunningToShow())
+        switch (instance.askRunningToShow()) {
+        case netvane::platform::SingleInstance::Answer::Shown:
             std::fputs("Netvane is already running; its window was brought to the front.\n", stderr);
-        else
+            break;
+        case netvane::platform::SingleInstance::Answer::Windowless:
+            std::fputs("Netvane is already running without a window (netvane --headless) on this data "
+                       "folder; stop it (SIGTERM) to open the window here.\n", stderr);
+            return 1;
+        case netvane::platform::SingleInstance::Answer::None:
             std::fputs("Netvane is already running for this user and data folder.\n", stderr);
+            break;
+        }
         return 0;
     }
 

@@ -68,7 +68,7 @@ int HeadlessRun::start()
     // The window and the headless run write the same result file: one program per
     // data folder.
     m_instance = std::make_unique<platform::SingleInstance>(m_folder);
-    if (!m_instance->claim()) {
+    if (!m_instance->claim(/*windowless=*/true)) {
         say(u"Netvane already runs on the data folder "_qs + m_folder
             + u" (a window or another headless run); this run does not start."_qs);
         return ExitFailed;

@@ -52,8 +52,9 @@ SingleInstance::~SingleInstance()
         m_server->close();
 }
 
-bool SingleInstance::claim()
+bool SingleInstance::claim(bool windowless)
 {
+    m_windowless = windowless;
     if (!m_lock.tryLock(0)) {
         // Only a lock held by a running program means another one runs; a folder where
         // no lock can be written does not stop this one.
@@ -68,9 +69,15 @@ bool SingleInstance::claim()
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             const bool own = peerIsThisUser(*socket);
+            // One byte says what the asker gets: a window shown, or none to show.
+            if (own) {
+                socket->write(m_windowless ? "H" : "W", 1);
+                socket->flush();
+            }
+            // Gone once the byte is out: disconnecting waits for what is still to be written.
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             socket->disconnectFromServer();
-            socket->deleteLater();
-            if (own)
+            if (own && !m_windowless)
                 Q_EMIT showRequested();
         }
     });
@@ -79,15 +86,20 @@ bool SingleInstance::claim()
     return true;
 }
 
-bool SingleInstance::askRunningToShow()
+SingleInstance::Answer SingleInstance::askRunningToShow()
 {
     QLocalSocket socket;
     socket.connectToServer(m_serverPath);
-    if (!socket.waitForConnected(2000))
-        return false;
-    const bool own = peerIsThisUser(socket);
+    if (!socket.waitForConnected(2000) || !peerIsThisUser(socket))
+        return Answer::None;
+    char kind = 0;
+    if (socket.bytesAvailable() == 0)
+        socket.waitForReadyRead(2000);
+    socket.read(&kind, 1);
     socket.disconnectFromServer();
-    return own;
+    if (kind == 'H')
+        return Answer::Windowless;
+    return kind == 'W' ? Answer::Shown : Answer::None;
 }
 
 } // namespace netvane::platform

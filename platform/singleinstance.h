@@ -24,10 +24,17 @@ public:
     // True when this process is the one that runs: it now holds the lock (a lock left
     // by a program that has died is taken over) and answers later starts. Also true,
     // without that guard, when no lock can be written in the data folder.
-    bool claim();
-    // Asks the running program to show its window; false when it cannot be reached
-    // or what answers is not a process of this user.
-    bool askRunningToShow();
+    // A program without a window (the headless run) claims with windowless set: a later
+    // start is told there is no window to show.
+    bool claim(bool windowless = false);
+
+    enum class Answer {
+        Shown,      // the running program shows its window
+        Windowless, // the running program has no window (a headless run)
+        None,       // nothing answered, or not a process of this user
+    };
+    // Asks the running program to show its window.
+    Answer askRunningToShow();
     // Where the socket lives.
     QString serverPath() const { return m_serverPath; }
 
@@ -39,6 +46,7 @@ private:
     QLockFile m_lock;
     QString m_serverPath;
     QLocalServer *m_server = nullptr;
+    bool m_windowless = false;
 };
 
 } // namespace netvane::platform

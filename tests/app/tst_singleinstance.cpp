@@ -9,7 +9,19 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <future>
+
 using namespace netvane;
+
+// Asks from a thread of its own: the answer needs this thread's event loop to be written.
+static platform::SingleInstance::Answer askFromAside(platform::SingleInstance &asker)
+{
+    auto answer = std::async(std::launch::async, [&asker] { return asker.askRunningToShow(); });
+    QDeadlineTimer deadline(10000);
+    while (answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return answer.get();
+}
 
 class TestSingleInstance : public QObject
 {
@@ -31,8 +43,19 @@ void TestSingleInstance::secondStartShowsTheFirst()
         QVERIFY(first.claim());
         QVERIFY(!second.claim());
         QSignalSpy shown(&first, &platform::SingleInstance::showRequested);
-        QVERIFY(second.askRunningToShow());
-        QVERIFY(shown.wait(5000));
+        QCOMPARE(askFromAside(second), platform::SingleInstance::Answer::Shown);
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 1, 5000);
+    }
+    {
+        // A headless run holds the folder: a window start is told there is nothing to show.
+        platform::SingleInstance headless(folder);
+        platform::SingleInstance window(folder);
+        QVERIFY(headless.claim(/*windowless=*/true));
+        QVERIFY(!window.claim());
+        QSignalSpy shown(&headless, &platform::SingleInstance::showRequested);
+        QCOMPARE(askFromAside(window), platform::SingleInstance::Answer::Windowless);
+        QTest::qWait(200);
+        QCOMPARE(shown.count(), 0);
     }
 
     // The real program: a second start with the same data folder ends by itself,
@@ -42,7 +65,7 @@ void TestSingleInstance::secondStartShowsTheFirst()
     firstRun.setProcessChannelMode(QProcess::ForwardedChannels);
     firstRun.start(QStringLiteral(NETVANE_PATH), {});
     QVERIFY(firstRun.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(probe.askRunningToShow(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.askRunningToShow(), platform::SingleInstance::Answer::Shown, 20000);
     QProcess secondRun;
     secondRun.start(QStringLiteral(NETVANE_PATH), {});
     QVERIFY(secondRun.waitForFinished(20000));
@@ -58,7 +81,7 @@ void TestSingleInstance::secondStartShowsTheFirst()
     QProcess thirdRun;
     thirdRun.setProcessChannelMode(QProcess::ForwardedChannels);
     thirdRun.start(QStringLiteral(NETVANE_PATH), {});
-    QTRY_VERIFY_WITH_TIMEOUT(probe.askRunningToShow(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.askRunningToShow(), platform::SingleInstance::Answer::Shown, 20000);
     QCOMPARE(thirdRun.state(), QProcess::Running);
     thirdRun.kill();
     QVERIFY(thirdRun.waitForFinished(10000));
