@@ -75,7 +75,7 @@ bool FormAddIP::checkedEntry(QString *entry)
         refuse(u"Invalid IP entry, Please check.\n\n"_qs + problem, m_text2);
         return false;
     }
-    *entry = text;
+    *entry = StoredEntryText(text); // an IPv6 address in its one stored form
     return true;
 }
 

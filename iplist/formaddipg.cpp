@@ -113,7 +113,8 @@ bool FormAddIPG::checkedMembers(QString *joined)
     }
     if (text.endsWith(u','))
         text.chop(1);
-    for (const QString &part : text.split(u',')) {
+    QStringList members = text.split(u',');
+    for (QString &part : members) {
         const ClassifiedAddress c = ClassifyAddressText(StripHostAnnotation(part));
         if (const QString problem = TargetEntryProblem(StripHostAnnotation(part));
             !problem.isEmpty()) {
@@ -126,8 +127,9 @@ bool FormAddIPG::checkedMembers(QString *joined)
                    m_ips);
             return false;
         }
+        part = StoredEntryText(part); // an IPv6 address in its one stored form
     }
-    *joined = text;
+    *joined = members.join(u',');
     return true;
 }
 

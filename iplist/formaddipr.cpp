@@ -93,16 +93,29 @@ void FormAddIPR::Command3_Click()
     m_ip2->setText(m_ip->text().trimmed());
 }
 
+namespace {
+
+// Why an IPv6 text in a range field is none, after a blank line; empty otherwise.
+QString ipv6Problem(const QString &field)
+{
+    const ClassifiedAddress c = ClassifyAddressText(field);
+    return c.ipv6 && c.kind == AddressClass::Invalid ? u"\n\n"_qs + c.ipv6Problem : QString();
+}
+
+} // namespace
+
 bool FormAddIPR::checkedRange(QString *first, QString *last)
 {
     *first = StrictAddressText(m_ip->text());
     if (first->isEmpty()) {
-        refuse(u"Invalid IP entry, Please check IP Field 1, Cannot enter URL."_qs, m_ip);
+        refuse(u"Invalid IP entry, Please check IP Field 1, Cannot enter URL."_qs
+                   + ipv6Problem(m_ip->text()), m_ip);
         return false;
     }
     *last = StrictAddressText(m_ip2->text());
     if (last->isEmpty()) {
-        refuse(u"Invalid IP entry, Please check IP Field 2, Cannot enter URL."_qs, m_ip2);
+        refuse(u"Invalid IP entry, Please check IP Field 2, Cannot enter URL."_qs
+                   + ipv6Problem(m_ip2->text()), m_ip2);
         return false;
     }
     if (const QString problem = RangeOrderProblem(*first, *last); !problem.isEmpty()) {

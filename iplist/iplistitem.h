@@ -8,11 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstdint>
+#include <optional>
+
 namespace netvane {
 
 enum class AddressClass {
-    Address,    // a valid dotted quad (normalised in ClassifiedAddress::text)
-    Invalid,    // numeric but not a valid address (1.2.3, 300.1.1.1, 0.0.0.0)
+    Address,    // a valid address (normalised in ClassifiedAddress::text)
+    Invalid,    // numeric but not a valid address (1.2.3, 300.1.1.1, 0.0.0.0, 1::2::3)
     NotNumeric, // anything else: taken as a host name
 };
 
@@ -20,13 +24,38 @@ struct ClassifiedAddress {
     AddressClass kind = AddressClass::NotNumeric;
     QString text;     // the normalised address when kind is Address
     QString stripped; // the input with its spaces removed (quoted in error messages)
+    bool ipv6 = false;  // the text is IPv6 (it holds a ":", which no host name does)
+    QString ipv6Problem; // why an IPv6 text is no address
 };
 
+// A text with a ":" is IPv6 (a host name never holds one): valid in any form of
+// RFC 4291 and answered in the RFC 5952 form; a link-local address only with its
+// zone ("fe80::1%eth0"), which no other address may carry; not "::". An IPv4 address
+// written as IPv6 (::ffff:10.0.0.1) is answered in its dotted form.
 ClassifiedAddress ClassifyAddressText(const QString &text);
 
 // The strict form used for range ends: exactly four decimal parts 0..255 (0.0.0.0
-// allowed), answered normalised; empty otherwise.
+// allowed), or an IPv6 address as ClassifyAddressText takes it, answered normalised;
+// empty otherwise.
 QString StrictAddressText(const QString &text);
+
+// The two ends of an IPv6 range: it runs from the first address up to the last as
+// 128-bit numbers (not part by part, as an IPv4 range does).
+inline constexpr quint64 MaxIpv6RangeCount = 65536;
+struct Ipv6Range {
+    std::array<uint8_t, 16> first{};
+    QString zone;     // of the first end ("eth0" of fe80::1%eth0), empty when none
+    QString lastZone; // of the last end
+    bool reversed = false;  // the last address comes before the first
+    quint64 count = 0;      // addresses from first to last, at most 2^64 - 1
+    QString countText;      // the same in full decimal
+};
+// Nothing unless both ends are IPv6 addresses.
+std::optional<Ipv6Range> ParseIpv6Range(const QString &first, const QString &last);
+
+// A group member or single entry as it is stored: an IPv6 address in its RFC 5952
+// form (annotation and blanks kept), any other text unchanged.
+QString StoredEntryText(const QString &text);
 
 // "192.168.1.1   (Host A)" -> "192.168.1.1"; text without "(" is returned unchanged.
 QString StripHostAnnotation(const QString &text);

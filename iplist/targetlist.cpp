@@ -56,6 +56,51 @@ void TargetList::appendRange(const std::array<int, 4> &first, const std::array<i
     m_widest = std::max(m_widest, widest);
 }
 
+void TargetList::appendRange6(const std::array<uint8_t, 16> &first, quint32 count, const QString &zone)
+{
+    if (count == 0)
+        return;
+    Range6 r{first, zone, {}};
+    r.echo.family = AF_INET6;
+    r.echo.bytes = first;
+    if (!zone.isEmpty()) { // the interface as it is now; none: the echo is refused
+        platform::IpAddress parsed;
+        if (platform::ParseIpAddress("fe80::1%" + zone.toStdString(), parsed))
+            r.echo.scope = parsed.scope;
+        else
+            r.echo.family = AF_UNSPEC;
+    }
+    m_pieces.push_back({m_size, count, qsizetype(m_ranges6.size()), true, true});
+    m_ranges6.push_back(std::move(r));
+    const Piece &p = m_pieces.back();
+    m_size += count;
+    m_widest = std::max({m_widest, int(range6Text(p, p.start).size()),
+                         int(range6Text(p, p.start + count - 1).size())});
+}
+
+platform::IpAddress TargetList::range6Address(const Piece &piece, qsizetype i) const
+{
+    const Range6 &r = m_ranges6[size_t(piece.index)];
+    platform::IpAddress a = r.echo;
+    a.bytes = r.first;
+    quint32 carry = quint32(i - piece.start);
+    for (int k = 15; k >= 0 && carry; --k) {
+        carry += a.bytes[size_t(k)];
+        a.bytes[size_t(k)] = uint8_t(carry & 255);
+        carry >>= 8;
+    }
+    return a;
+}
+
+QString TargetList::range6Text(const Piece &piece, qsizetype i) const
+{
+    const Range6 &r = m_ranges6[size_t(piece.index)];
+    QString text = QString::fromStdString(platform::Ipv6CanonicalText(range6Address(piece, i).bytes));
+    if (!r.zone.isEmpty())
+        text += u'%' + r.zone;
+    return text;
+}
+
 const TargetList::Piece &TargetList::pieceOf(qsizetype i) const
 {
     // The last piece that starts at or before i.
@@ -84,6 +129,8 @@ QString TargetList::address(qsizetype i) const
     const Piece &p = pieceOf(i);
     if (!p.range)
         return m_texts[size_t(p.index + i - p.start)].address;
+    if (p.v6)
+        return range6Text(p, i);
     const quint32 a = rangeAddress(p, i);
     QString text;
     text.reserve(15);
@@ -107,6 +154,11 @@ void TargetList::appendLabels(qsizetype first, qsizetype end, QByteArrayView lin
         const Piece &p = pieceOf(i);
         if (!p.range) {
             out += m_texts[size_t(p.index + i - p.start)].label.toUtf8();
+            out += lineEnd;
+            continue;
+        }
+        if (p.v6) {
+            out += range6Text(p, i).toUtf8();
             out += lineEnd;
             continue;
         }
@@ -143,7 +195,7 @@ platform::IpAddress TargetList::echoAddress(qsizetype i) const
 {
     const Piece &p = pieceOf(i);
     if (p.range)
-        return platform::IpAddress::v4(rangeAddress(p, i));
+        return p.v6 ? range6Address(p, i) : platform::IpAddress::v4(rangeAddress(p, i));
     return m_texts[size_t(p.index + i - p.start)].echo;
 }
 
@@ -151,6 +203,7 @@ qsizetype TargetList::memoryBytes() const
 {
     qsizetype bytes = sizeof *this + qsizetype(m_pieces.capacity() * sizeof(Piece))
                       + qsizetype(m_ranges.capacity() * sizeof(Range))
+                      + qsizetype(m_ranges6.capacity() * sizeof(Range6))
                       + qsizetype(m_texts.capacity() * sizeof(Text));
     for (const Text &t : m_texts)
         bytes += (t.address.capacity() + t.label.capacity() + t.source.capacity()) * 2;

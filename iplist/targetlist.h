@@ -69,6 +69,8 @@ public:
     // its last on its own (up, or down when the last is smaller), the first octet
     // outermost: the cartesian product of the four spans.
     void appendRange(const std::array<int, 4> &first, const std::array<int, 4> &last);
+    // `count` IPv6 addresses from `first` up, each with the zone (empty for none).
+    void appendRange6(const std::array<uint8_t, 16> &first, quint32 count, const QString &zone);
 
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
@@ -103,19 +105,28 @@ private:
         std::array<qint8, 4> step{};   // +1 or -1
         std::array<quint16, 4> span{}; // values each octet takes, 1..256
     };
-    // A run of consecutive targets: texts[index ..] or ranges[index].
+    struct Range6 {
+        std::array<uint8_t, 16> first{};
+        QString zone;
+        platform::IpAddress echo; // of the first address, with the zone's interface
+    };
+    // A run of consecutive targets: texts[index ..], ranges[index] or ranges6[index].
     struct Piece {
         qsizetype start = 0;
         qsizetype count = 0;
         qsizetype index = 0;
         bool range = false;
+        bool v6 = false;
     };
     const Piece &pieceOf(qsizetype i) const;
     quint32 rangeAddress(const Piece &piece, qsizetype i) const;
+    platform::IpAddress range6Address(const Piece &piece, qsizetype i) const;
+    QString range6Text(const Piece &piece, qsizetype i) const;
 
     std::vector<Piece> m_pieces;
     std::vector<Text> m_texts;
     std::vector<Range> m_ranges;
+    std::vector<Range6> m_ranges6;
     qsizetype m_size = 0;
     int m_widest = 0;
 };

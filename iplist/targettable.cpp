@@ -1,6 +1,7 @@
 #include "iplist/targettable.h"
 
 #include "iplist/iplistitem.h"
+#include "iplist/targetentry.h"
 #include "platform/events.h"
 #include "probe/netlookup.h"
 
@@ -150,6 +151,19 @@ QString TargetTable::AddTarget(const QString &text)
 
 void TargetTable::ExpandAddressRange(const QString &first, const QString &last)
 {
+    if (first.contains(u':') || last.contains(u':')) {
+        // An IPv6 range the dialog would refuse (a hand-edited file) is no target.
+        const std::optional<Ipv6Range> range = ParseIpv6Range(first, last);
+        if (!range || !RangeOrderProblem(first, last).isEmpty())
+            return;
+        if (qint64(range->count) > std::numeric_limits<int>::max() - m_targets.size())
+            return;
+        m_targets.appendRange6(range->first, quint32(range->count), range->zone);
+        if (m_catchUp)
+            LetWindowCatchUp();
+        report();
+        return;
+    }
     std::array<int, 4> a {}, b {};
     if (!octets(first, a) || !octets(last, b))
         return;
@@ -167,6 +181,10 @@ void TargetTable::ExpandAddressRange(const QString &first, const QString &last)
 
 qint64 RangeAddressCount(const QString &first, const QString &last)
 {
+    if (first.contains(u':') || last.contains(u':')) {
+        const std::optional<Ipv6Range> range = ParseIpv6Range(first, last);
+        return range && RangeOrderProblem(first, last).isEmpty() ? qint64(range->count) : 0;
+    }
     std::array<int, 4> a {}, b {};
     if (!octets(first, a) || !octets(last, b))
         return 0;

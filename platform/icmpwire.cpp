@@ -134,13 +134,8 @@ uint32_t IpAddress::v4HostOrder() const
     return ntohl(n);
 }
 
-bool ParseIpAddress(std::string_view text, IpAddress &address)
+bool ParseIpv6Text(std::string_view text, std::array<uint8_t, 16> &bytes, std::string &zone)
 {
-    uint32_t v4 = 0;
-    if (ParseDottedQuadText(text, v4)) {
-        address = IpAddress::v4(v4);
-        return true;
-    }
     std::string plain;
     for (const char c : text) {
         if (c != ' ')
@@ -148,12 +143,84 @@ bool ParseIpAddress(std::string_view text, IpAddress &address)
     }
     if (plain.find(':') == std::string::npos || plain.size() > 100)
         return false;
-    uint32_t scope = 0;
+    std::string z;
     if (const size_t percent = plain.find('%'); percent != std::string::npos) {
-        const std::string zone = plain.substr(percent + 1);
+        z = plain.substr(percent + 1);
         plain.resize(percent);
-        if (zone.empty())
+        if (z.empty())
             return false;
+    }
+    in6_addr a{};
+    if (::inet_pton(AF_INET6, plain.c_str(), &a) != 1)
+        return false;
+    std::memcpy(bytes.data(), a.s6_addr, 16);
+    zone = z;
+    return true;
+}
+
+std::string Ipv6CanonicalText(const std::array<uint8_t, 16> &bytes)
+{
+    uint16_t group[8];
+    for (int i = 0; i < 8; ++i)
+        group[i] = uint16_t(bytes[size_t(2 * i)] << 8 | bytes[size_t(2 * i + 1)]);
+    // The first longest run of zero groups, if it is two or more long (RFC 5952 4.2).
+    int bestStart = -1, bestLength = 1;
+    for (int i = 0; i < 8;) {
+        if (group[i] != 0) {
+            ++i;
+            continue;
+        }
+        int j = i;
+        while (j < 8 && group[j] == 0)
+            ++j;
+        if (j - i > bestLength) {
+            bestStart = i;
+            bestLength = j - i;
+        }
+        i = j;
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (int i = 0; i < 8; ++i) {
+        if (i == bestStart) {
+            out += "::";
+            i += bestLength - 1;
+            continue;
+        }
+        if (!out.empty() && out.back() != ':')
+            out += ':';
+        bool started = false;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            const int digit = group[i] >> shift & 15;
+            if (digit || started || shift == 0) {
+                out += hex[digit];
+                started = true;
+            }
+        }
+    }
+    return out;
+}
+
+bool IsIpv6LinkLocal(const std::array<uint8_t, 16> &bytes)
+{
+    if (bytes[0] == 0xfe && (bytes[1] & 0xc0) == 0x80)
+        return true;
+    return bytes[0] == 0xff && (bytes[1] & 0x0f) == 0x02; // multicast, link scope
+}
+
+bool ParseIpAddress(std::string_view text, IpAddress &address)
+{
+    uint32_t v4 = 0;
+    if (ParseDottedQuadText(text, v4)) {
+        address = IpAddress::v4(v4);
+        return true;
+    }
+    std::array<uint8_t, 16> bytes{};
+    std::string zone;
+    if (!ParseIpv6Text(text, bytes, zone))
+        return false;
+    uint32_t scope = 0;
+    if (!zone.empty()) {
         if (zone.find_first_not_of("0123456789") == std::string::npos) {
             if (zone.size() > 9)
                 return false;
@@ -164,18 +231,16 @@ bool ParseIpAddress(std::string_view text, IpAddress &address)
         if (scope == 0)
             return false;
     }
-    in6_addr a{};
-    if (::inet_pton(AF_INET6, plain.c_str(), &a) != 1)
-        return false;
-    if (IN6_IS_ADDR_V4MAPPED(&a)) { // ::ffff:10.0.0.1 is an IPv4 target
+    static constexpr uint8_t mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (std::memcmp(bytes.data(), mapped, 12) == 0) { // ::ffff:10.0.0.1 is an IPv4 target
         address = IpAddress{};
         address.family = AF_INET;
-        std::memcpy(address.bytes.data(), a.s6_addr + 12, 4);
+        std::memcpy(address.bytes.data(), bytes.data() + 12, 4);
         return true;
     }
     address = IpAddress{};
     address.family = AF_INET6;
-    std::memcpy(address.bytes.data(), a.s6_addr, 16);
+    address.bytes = bytes;
     address.scope = scope;
     return true;
 }
@@ -186,9 +251,7 @@ std::string IpAddressText(const IpAddress &address)
         return DottedQuadString(address.v4HostOrder());
     if (address.family != AF_INET6)
         return {};
-    char text[INET6_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET6, address.bytes.data(), text, sizeof text);
-    std::string out = text;
+    std::string out = Ipv6CanonicalText(address.bytes);
     if (address.scope != 0) {
         char name[IF_NAMESIZE] = {};
         out += '%';

@@ -52,6 +52,20 @@ struct IpAddress {
     bool operator==(const IpAddress &) const = default;
 };
 
+// An IPv6 address in any textual form of RFC 4291 (blanks ignored), with an optional
+// "%zone" that is only taken apart here, not looked up: the 16 bytes and the zone's
+// text (empty when none). False for anything else, an empty zone among them.
+bool ParseIpv6Text(std::string_view text, std::array<uint8_t, 16> &bytes, std::string &zone);
+// The RFC 5952 form of 16 bytes: lower-case hexadecimal without leading zeros, the
+// first longest run of two or more zero groups as "::", no dotted tail.
+std::string Ipv6CanonicalText(const std::array<uint8_t, 16> &bytes);
+// Whether an IPv6 address is link-local (fe80::/10, or multicast of link scope), the
+// addresses that mean nothing without their zone.
+bool IsIpv6LinkLocal(const std::array<uint8_t, 16> &bytes);
+// The longest address text the program keeps: 39 characters of IPv6, "%" and an
+// interface name of up to 15.
+inline constexpr size_t MaxIpAddressText = 39 + 1 + 15;
+
 // An IPv4 address by the program's rule above, else an IPv6 address in any textual
 // form of RFC 4291, optionally with its zone ("fe80::1%eth0", or the interface's
 // number). False for anything else.

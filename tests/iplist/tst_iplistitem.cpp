@@ -51,6 +51,8 @@ private Q_SLOTS:
     void expandRange();
     void expandItems();
     void largeRangeAsksFirst();
+    void ipv6Entries_data();
+    void ipv6Entries();
 };
 
 void TestIpListItem::classify_data()
@@ -284,6 +286,69 @@ void TestIpListItem::largeRangeAsksFirst()
     QCOMPARE(asked.size(), 2);
     QCOMPARE(asked.last(), qint64(131072));
     QCOMPARE(table.targetCount(), 131072);
+}
+
+// A single entry (last empty) or a range: what is stored or how many addresses the
+// range makes, or the refusal's reason.
+void TestIpListItem::ipv6Entries_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("reason");
+    const QString none;
+    QTest::newRow("full form, upper case") << u"FD00:0000:0000:0000:0000:0000:0000:00A1"_qs << none << u"fd00::a1"_qs << none;
+    QTest::newRow("first longest run") << u"2001:db8:0:0:1:0:0:1"_qs << none << u"2001:db8::1:0:0:1"_qs << none;
+    QTest::newRow("one zero group stays") << u"2001:db8:0:1:1:1:1:1"_qs << none << u"2001:db8:0:1:1:1:1:1"_qs << none;
+    QTest::newRow("dotted tail") << u"64:ff9b::10.1.2.3"_qs << none << u"64:ff9b::a01:203"_qs << none;
+    QTest::newRow("mapped IPv4") << u"::FFFF:10.1.2.3"_qs << none << u"10.1.2.3"_qs << none;
+    QTest::newRow("zone kept as typed") << u"FE80:0::0001%Eth0"_qs << none << u"fe80::1%Eth0"_qs << none;
+    QTest::newRow("blanks and a note") << u" fe80::0:1%lo  (router)"_qs << none << u" fe80::1%lo  (router)"_qs << none;
+    QTest::newRow("two gaps") << u"1::2::3"_qs << none << none << u"'1::2::3' is not an IPv6 address."_qs;
+    QTest::newRow("group too long") << u"12345::1"_qs << none << none << u"'12345::1' is not an IPv6 address."_qs;
+    QTest::newRow("unspecified") << u"::"_qs << none << none << u"'::' is no address to test."_qs;
+    QTest::newRow("link-local, no zone") << u"fe80::1"_qs << none << none << u"needs its zone"_qs;
+    QTest::newRow("zone elsewhere") << u"fd00::1%eth0"_qs << none << none << u"Only a link-local address"_qs;
+    QTest::newRow("empty zone") << u"fe80::1%"_qs << none << none << u"is not an IPv6 address."_qs;
+    QTest::newRow("range of 65536") << u"fd00::1"_qs << u"FD00::1:0"_qs << u"65536"_qs << none;
+    QTest::newRow("range with zone") << u"fe80::fffe%lo"_qs << u"fe80::1:1%lo"_qs << u"4"_qs << none;
+    QTest::newRow("range of 65537") << u"fd00::"_qs << u"fd00::1:0"_qs << none
+                                    << u"holds 65537 addresses; an IPv6 range may hold at most 65,536."_qs;
+    QTest::newRow("every address") << u"::1"_qs << u"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"_qs << none
+                                   << u"holds 340282366920938463463374607431768211455 addresses"_qs;
+    QTest::newRow("backwards") << u"fd00::5"_qs << u"fd00::1"_qs << none << u"comes before the first"_qs;
+    QTest::newRow("two families") << u"fd00::1"_qs << u"10.0.0.1"_qs << none << u"not one of each"_qs;
+    QTest::newRow("two zones") << u"fe80::1%lo"_qs << u"fe80::2%eth0"_qs << none << u"the same zone"_qs;
+}
+
+void TestIpListItem::ipv6Entries()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(QString, stored);
+    QFETCH(QString, reason);
+    TargetTable table(&fakeResolver);
+    table.setLetWindowCatchUp(false);
+    if (last.isEmpty()) {
+        const QString problem = TargetEntryProblem(StripHostAnnotation(first));
+        QVERIFY2(reason.isEmpty() ? problem.isEmpty() : problem.contains(reason), qPrintable(problem));
+        QCOMPARE(StoredEntryText(first), stored.isEmpty() ? first : stored);
+        // A group member is tested as it is stored, never looked up as a name.
+        table.ExpandListItem(u"BG,"_qs + first);
+        QCOMPARE(addresses(table), QStringList{StripHostAnnotation(stored.isEmpty() ? first : stored)});
+        return;
+    }
+    const QString problem = RangeOrderProblem(StrictAddressText(first), StrictAddressText(last));
+    QVERIFY2(reason.isEmpty() ? problem.isEmpty() : problem.contains(reason), qPrintable(problem));
+    table.ExpandListItem(u"CR,"_qs + StrictAddressText(first) + u',' + StrictAddressText(last));
+    QCOMPARE(QString::number(table.targetCount()), stored.isEmpty() ? u"0"_qs : stored);
+    QCOMPARE(QString::number(RangeAddressCount(first, last)), stored.isEmpty() ? u"0"_qs : stored);
+    if (!stored.isEmpty()) { // from the first address up to the last, held as its two ends
+        QCOMPARE(table.rows().at(0).address, StrictAddressText(first));
+        QCOMPARE(table.rows().at(table.targetCount() - 1).address, StrictAddressText(last));
+        QCOMPARE(table.targets().echoAddress(1).family, AF_INET6);
+        QVERIFY(table.targets().memoryBytes() < 4096);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestIpListItem)
