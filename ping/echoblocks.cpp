@@ -72,7 +72,7 @@ namespace {
 // Texts of at most 16 bytes compared with two overlapping 8-byte loads.
 bool sameShortText(const char *a, const char *b, qsizetype n)
 {
-    if (n < 8)
+    if (n < 8 || n > 16) // the two words below cover 8 to 16 characters
         return std::memcmp(a, b, size_t(n)) == 0;
     quint64 a1, a2, b1, b2;
     std::memcpy(&a1, a, 8);
@@ -106,7 +106,7 @@ public:
 
         if (!recentAddress(p, end, r.address)) {
             const char *const addressStart = p;
-            const void *comma = std::memchr(p, ',', size_t(std::min<qsizetype>(end - p, MaxRecordedAddress + 1)));
+            const void *comma = std::memchr(p, ',', size_t(std::min<qsizetype>(end - p, MaxRecordedIpv6Address + 1)));
             if (!comma)
                 return false;
             p = static_cast<const char *>(comma);
@@ -240,7 +240,8 @@ private:
     // An address that is not a recent one; it becomes the newest recent one.
     bool address(QByteArrayView a, quint32 &index)
     {
-        if (a.isEmpty() || a.size() > 15)
+        // As the store writes them: a dotted address in 15 characters, an IPv6 one in 55.
+        if (a.isEmpty() || a.size() > (a.contains(':') ? MaxRecordedIpv6Address : MaxRecordedAddress))
             return false;
         for (char c : a)
             if (c <= ' ' || c > '~')
@@ -259,7 +260,7 @@ private:
     }
 
     struct RecentAddress {
-        char text[16];
+        char text[MaxRecordedIpv6Address];
         qsizetype size = 0;
         quint32 index = 0;
     };

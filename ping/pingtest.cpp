@@ -214,9 +214,10 @@ void PingTest::record(const SettledEcho &item)
         m_timer1->setInterval(item.period);
     m_sendSize = item.size;
     const QString target = (item.target >= 0 ? m_targets.address(item.target) : m_directAddress).trimmed();
-    // A record keeps at most 15 characters of the address, as the result file does
-    // (every IPv4 address fits; a longer text is one the echo refused).
-    const QString recorded = target.left(MaxRecordedAddress);
+    // A record keeps the address as the result file does: every address whole (an
+    // IPv4 one in 15 characters, an IPv6 one in 55); a longer text is one the echo
+    // refused.
+    const QString recorded = RecordedAddress(target);
     const ReplyRowTexts texts = RecordReply(m_stats, m_log, item.when, recorded, item.size,
                                             item.status, item.reply);
     const int row = int(m_log.size()) - 1;

@@ -242,11 +242,17 @@ ReplyRowTexts FormatReplyRowForExport(const PingReplyRecord &r, const QString &a
     return {ReplyDateTimeText(r) + u"   Reply from "_qs + address.trimmed(), ReplyTail(r)};
 }
 
+QString RecordedAddress(const QString &address)
+{
+    const QString t = address.trimmed();
+    return t.left(t.contains(u':') ? MaxRecordedIpv6Address : MaxRecordedAddress);
+}
+
 QString ReplyLine(const PingReplyRecord &r, const QString &address)
 {
     return QString::number(r.year) + u',' + twoDigits(r.month) + u',' + twoDigits(r.day) + u','
            + twoDigits(r.hour) + u',' + twoDigits(r.minute) + u',' + twoDigits(r.second) + u','
-           + address.trimmed().left(MaxRecordedAddress) + u',' + QString::number(r.size) + u','
+           + RecordedAddress(address) + u',' + QString::number(r.size) + u','
            + QString::number(r.time) + u',' + QString::number(r.ttl) + u','
            + QString::number(r.status);
 }

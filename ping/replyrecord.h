@@ -152,8 +152,14 @@ QString ReplyDateTimeText(const PingReplyRecord &r);
 // The two halves of ReplyDateTimeText (date, then time), for callers that cache them.
 QString ReplyDateText(const QDate &date);
 QString ReplyTimeText(const QTime &time);
-// The most characters of an address a record and the result file keep.
+// The most characters of an address a record and the result file keep: 15, all of
+// any dotted address; an IPv6 text (one with a ":") keeps up to 55, its 39 and a
+// zone of up to 15 after the "%".
 inline constexpr int MaxRecordedAddress = 15;
+inline constexpr int MaxRecordedIpv6Address = 55;
+// The address text as a record and the result file keep it: trimmed and cut to the
+// limit of its kind.
+QString RecordedAddress(const QString &address);
 
 // The record's line in the result file: 2026,12,07,21,05,09,192.168.0.1,32,12,64,0
 QString ReplyLine(const PingReplyRecord &r, const QString &address);

@@ -148,7 +148,7 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
         if (row == 0)
             built.testStart = r;
         if (host.address.isEmpty())
-            host.address = cursor.address().left(MaxRecordedAddress);
+            host.address = RecordedAddress(cursor.address());
         if (grouping == ReportGrouping::TimePeriod) {
             const qint64 minute = minuteOf(r);
             ReportGroup *group = openGroup[size_t(h)];

@@ -1,10 +1,13 @@
 // Reading the result file and the target file of the last test back.
 
+#include "iplist/targettable.h"
+#include "ping/latencygraphdata.h"
 #include "ping/pingsettings.h"
 #include "ping/pingexport.h"
 #include "ping/resultreload.h"
 #include "ping/resultstore.h"
 #include "ping/sequenceparsers.h"
+#include "report/summaryreport.h"
 #include "support/testenv.h"
 
 #include <QDirIterator>
@@ -80,6 +83,7 @@ private Q_SLOTS:
     void targetFile();
     void readsFileFromDisk();
     void widestValuesRoundTrip();
+    void widestIpv6RoundTrip();
     void blockReadAsOnePass();
     void fullDiskLeavesWholeLines();
     void fileBackedLogReadsAsInMemory_data();
@@ -486,6 +490,77 @@ void TestResultReload::widestValuesRoundTrip()
     }
     QCOMPARE(back.stats.lost, test.stats().lost);
     QCOMPARE(back.stats.maxTime, widest);
+}
+
+// The widest address a target can be, 39 characters of IPv6 and a zone, is never
+// cut: from the list through the result and target files, the reload and its reading
+// back by position, every export, the report and the graph.
+void TestResultReload::widestIpv6RoundTrip()
+{
+    const QString widest = u"fe80:1234:5678:9abc:def0:1234:5678:9abc%veth1"_qs;
+    QCOMPARE(widest.size(), 45);
+    TargetTable table;
+    table.setLetWindowCatchUp(false);
+    table.ExpandListItem(u"A"_qs + widest);
+    QCOMPARE(table.targets().address(0), widest);
+
+    QTemporaryDir dir;
+    std::atomic<bool> cancel = false;
+    std::atomic<qsizetype> written = 0;
+    PingResultStore store;
+    QVERIFY(WriteTargetFile(dir.path(), table.targets(), cancel, written));
+    QVERIFY(store.createResultFile(dir.path(), 1, 1, 1));
+    PingSessionStats stats;
+    PingReplyLog log;
+    const QDateTime start(QDate(2026, 12, 7), QTime(21, 5, 0));
+    const int echoes = 3 * StoredEchoIndex::Stride + 5; // read back across the index's steps
+    for (int i = 0; i < echoes; ++i) {
+        EchoReply reply;
+        reply.roundTripTime = 3;
+        reply.ttl = 64;
+        RecordReply(stats, log, start.addSecs(i), widest, 32, i % 10 == 9 ? 11010 : 0, reply);
+        QVERIFY(store.append(ReplyLine(log.last(), widest)));
+    }
+    store.close();
+    QFile file(dir.filePath(ResultFileName));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(",21,05,00," + widest.toUtf8() + ",32,3,64,0\r\n"));
+
+    const ReloadedPingTest back = ReadResultFile(dir.filePath(ResultFileName));
+    QCOMPARE(back.badLineCount, 0);
+    QCOMPARE(back.log.size(), echoes);
+    for (qsizetype row : {qsizetype(0), StoredEchoIndex::Stride + 1, qsizetype(echoes - 1)})
+        QCOMPARE(back.log.address(back.log.at(row)), widest);
+    QVERIFY(back.stats.lastLine.contains(u"Reply from "_qs + widest + u":  bytes=32"_qs));
+    QStringList names;
+    QVERIFY(ReadTargetFile(dir.filePath(TargetFileName), 1, names));
+    QCOMPARE(names, QStringList{widest});
+
+    const PingExportSource source{&back.log, back.stats, names, 1, 1};
+    for (const QString &kind : {u"txt"_qs, u"csv"_qs, u"json"_qs}) {
+        const QString path = dir.filePath(u"export."_qs + kind);
+        QVERIFY(SavePingExport(path, kind, source));
+        QFile exported(path);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        const QByteArray bytes = exported.readAll();
+        const QByteArray expected = kind == u"txt"_qs ? "Reply from " + widest.toUtf8() + "  bytes=32"
+                                    : kind == u"csv"_qs ? "," + widest.toUtf8() + ",32,3,64,"
+                                                        : "\"" + widest.toUtf8() + "\"";
+        QVERIFY2(bytes.contains(expected), qPrintable(kind));
+    }
+
+    SummaryReport report;
+    QCOMPARE(BuildSummaryReport({&back.log, names, 1, 1, 1}, ReportGrouping::TimePeriod, 60, report),
+             ReportResult::Built);
+    QCOMPARE(report.hosts.at(0).address, widest);
+    QVERIFY(ReportTextLines(report).contains(u"IP: "_qs + widest));
+    QVERIFY(ReportCsvLines(report).contains(u"IP: "_qs + widest));
+
+    LatencyGraphData graph;
+    graph.attach(&back.log, names, 1);
+    QVERIFY(graph.catchUp());
+    const double from = double(EchoSeconds(back.log.at(0)));
+    QCOMPARE(graph.echoNear(from, from + echoes, 0, 3).address, widest);
 }
 
 // A file read in blocks by two threads is read as in one pass through memory, wherever
