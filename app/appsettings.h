@@ -38,6 +38,7 @@ public:
         Metrics,        // "1" while the window serves metrics for Prometheus
         MetricsAddress, // where it serves them; empty for 127.0.0.1:9374
         WindowPlace,    // "left,top,width,height" of the main window, in pixels
+        AddressFamily,  // the text of ComboFamily: "Automatic", "IPv4 only" or "IPv6 only"
         KeyCount
     };
 

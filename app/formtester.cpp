@@ -1,4 +1,5 @@
 #include "app/formtester.h"
+#include "probe/netlookup.h"
 
 #include "app/dialoghelp.h"
 #include "app/metricsitem.h"
@@ -987,6 +988,8 @@ void FormTester::applySettings()
             ++digits;
         check->setChecked(ipToName.left(digits).toLongLong() != 0);
     }
+    if (auto *family = findChild<QComboBox *>(u"ComboFamily"_qs))
+        family->setCurrentIndex(int(AddressFamilyOf(m_settings.value(AppSettings::AddressFamily))));
     SetLastDialogFolder(m_settings.value(AppSettings::Path));
     m_metricsItem->apply(m_settings);
 }
@@ -1002,6 +1005,8 @@ void FormTester::collectSettings()
     // Stored followed by two blanks, as it always was.
     m_settings.setValue(AppSettings::Path, folder.isEmpty() ? QString() : folder + u"  "_qs);
     m_settings.setValue(AppSettings::CmdType, m_function);
+    if (auto *family = findChild<QComboBox *>(u"ComboFamily"_qs))
+        m_settings.setValue(AppSettings::AddressFamily, family->currentText());
     m_metricsItem->collect(m_settings);
     if (m_shown)
         m_settings.setValue(AppSettings::WindowPlace,

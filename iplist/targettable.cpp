@@ -33,7 +33,7 @@ bool octets(const QString &address, std::array<int, 4> &out)
 } // namespace
 
 TargetTable::TargetTable(Resolver resolver, LargeRangeQuestion ask)
-    : m_resolver(resolver ? std::move(resolver) : Resolver(&ResolveHostAddress)),
+    : m_resolver(resolver ? std::move(resolver) : Resolver([](const QString &name) { return ResolveHostAddress(name); })),
       m_ask(std::move(ask))
 {
 }

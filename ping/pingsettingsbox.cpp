@@ -5,6 +5,7 @@
 #include "ping/sequencedialogsupport.h"
 #include "ping/sequenceparsers.h"
 #include "platform/dialogs.h"
+#include "probe/netlookup.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -52,6 +53,7 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
       m_comboSize(settingsCombo(u"ComboSize"_qs, SizeItems(), SizeStartItem, 190, this)),
       m_comboTimes(settingsCombo(u"ComboTimes"_qs, TestTimesItems(), 0, 110, this)),
       m_comboRepIP(settingsCombo(u"ComboRepIP"_qs, RepeatItems(), 0, 70, this)),
+      m_comboFamily(new QComboBox(this)),
       m_command9(advancedButton(u"Command9"_qs, this)),
       m_command13(advancedButton(u"Command13"_qs, this)),
       m_total(new QLabel(this))
@@ -81,9 +83,19 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
     grid->addWidget(caption(u"Test &Times:"_qs, m_comboTimes), 1, 4);
     grid->addWidget(m_comboTimes, 1, 5);
     grid->addWidget(m_total, 1, 7, 1, 2);
+    m_comboFamily->setObjectName(u"ComboFamily"_qs);
+    m_comboFamily->addItems(AddressFamilyTexts());
+    m_comboFamily->setCurrentIndex(int(CurrentAddressFamily()));
+    m_comboFamily->setToolTip(u"The address family a host name with both IPv4 and IPv6 addresses "
+                              u"is tested on; Automatic takes the address the system would connect to."_qs);
+    grid->addWidget(caption(u"Address &Family:"_qs, m_comboFamily), 0, 10);
+    grid->addWidget(m_comboFamily, 0, 11);
+    connect(m_comboFamily, &QComboBox::currentIndexChanged, this,
+            [](int index) { SetAddressFamily(AddressFamily(qBound(0, index, 2))); });
     grid->setColumnMinimumWidth(3, 12);
     grid->setColumnMinimumWidth(6, 12);
     grid->setColumnStretch(9, 1);
+    grid->setColumnMinimumWidth(9, 12);
 
     // editTextChanged comes for typing, for a chosen item and for a text set from
     // outside alike: it follows the choices that act at once ("Advanced", the step-up

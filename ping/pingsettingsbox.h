@@ -37,6 +37,9 @@ public:
     QComboBox *comboSize() const { return m_comboSize; }
     QComboBox *comboTimes() const { return m_comboTimes; }
     QComboBox *comboRepIP() const { return m_comboRepIP; }
+    // The address family a host name is tested on (ComboFamily); a choice takes
+    // effect at once for every later look-up.
+    QComboBox *comboFamily() const { return m_comboFamily; }
     QLabel *totalLabel() const { return m_total; }
 
 private:
@@ -58,6 +61,7 @@ private:
     QComboBox *m_comboSize;
     QComboBox *m_comboTimes;
     QComboBox *m_comboRepIP;
+    QComboBox *m_comboFamily;
     QPushButton *m_command9;
     QPushButton *m_command13;
     QLabel *m_total;

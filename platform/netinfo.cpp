@@ -1,6 +1,10 @@
 #include "platform/netinfo.h"
 
+#include "platform/icmpwire.h"
 #include "platform/textfile.h"
+
+#include <algorithm>
+#include <cstring>
 
 
 #include <QFile>
@@ -38,23 +42,25 @@ QString routeHexToDotted(const QString &hex)
 
 } // namespace
 
-QString ResolveIPv4(const QString &name)
+QString ResolveAddress(const QString &name, int ipVersion)
 {
     const QByteArray host = name.trimmed().toUtf8();
     if (host.isEmpty() || host.contains('\0'))
         return {};
     addrinfo hints {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_family = ipVersion == 4 ? AF_INET : ipVersion == 6 ? AF_INET6 : AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM; // one answer per address, not one per socket type
     addrinfo *result = nullptr;
     if (getaddrinfo(host.constData(), nullptr, &hints, &result) != 0 || !result)
         return {};
     QString text;
     for (addrinfo *p = result; p; p = p->ai_next) {
-        if (p->ai_family == AF_INET && p->ai_addr) {
-            text = dotted(reinterpret_cast<sockaddr_in *>(p->ai_addr)->sin_addr);
-            break;
-        }
+        if (!p->ai_addr || (p->ai_family != AF_INET && p->ai_family != AF_INET6))
+            continue;
+        sockaddr_storage from {};
+        std::memcpy(&from, p->ai_addr, std::min<size_t>(p->ai_addrlen, sizeof from));
+        text = QString::fromStdString(IpAddressText(FromSocketAddress(from)));
+        break;
     }
     freeaddrinfo(result);
     return text;
@@ -62,12 +68,13 @@ QString ResolveIPv4(const QString &name)
 
 QString ReverseName(const QString &address)
 {
-    sockaddr_in sa {};
-    sa.sin_family = AF_INET;
-    if (inet_pton(AF_INET, address.trimmed().toLatin1().constData(), &sa.sin_addr) != 1)
+    IpAddress parsed;
+    if (!ParseIpAddress(address.trimmed().toStdString(), parsed))
         return {};
+    sockaddr_storage sa {};
+    const socklen_t length = ToSocketAddress(parsed, sa);
     char host[NI_MAXHOST] = {};
-    if (getnameinfo(reinterpret_cast<sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
+    if (getnameinfo(reinterpret_cast<sockaddr *>(&sa), length, host, sizeof host, nullptr, 0,
                     NI_NAMEREQD)
         != 0)
         return {};
@@ -119,6 +126,35 @@ QList<AdapterAddress> DefaultRouteGateways(const QString &routeFile)
     return list;
 }
 
+QList<AdapterAddress> DefaultRouteGateways6(const QString &routeFile)
+{
+    QList<AdapterAddress> list;
+    QFile file(routeFile.isEmpty() ? u"/proc/net/ipv6_route"_qs : routeFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return list;
+    // destination, its prefix length, source, its length, next hop, metric, use and
+    // reference counts, flags, device; addresses as 32 hexadecimal digits.
+    for (const QString &line : QString::fromLatin1(file.read(1 << 20)).split(u'\n')) {
+        const QStringList f = line.simplified().split(u' ');
+        if (f.size() < 10 || f[0] != QString(32, u'0') || f[1] != u"00" || f[4].size() != 32)
+            continue;
+        bool ok = false;
+        const uint flags = f[8].toUInt(&ok, 16);
+        constexpr uint routeUp = 0x1, routeGateway = 0x2;
+        if (!ok || (flags & (routeUp | routeGateway)) != 0x3)
+            continue;
+        IpAddress gateway;
+        gateway.family = AF_INET6;
+        for (int i = 0; i < 16; ++i)
+            gateway.bytes[size_t(i)] = uint8_t(f[4].mid(2 * i, 2).toUInt(&ok, 16));
+        QString text = QString::fromStdString(Ipv6CanonicalText(gateway.bytes));
+        if (IsIpv6LinkLocal(gateway.bytes))
+            text += u'%' + f[9];
+        list.append({f[9], text});
+    }
+    return list;
+}
+
 QStringList NameServers(const QString &resolvConf)
 {
     QStringList servers;
@@ -129,8 +165,13 @@ QStringList NameServers(const QString &resolvConf)
         if (f.size() < 2 || f[0] != u"nameserver")
             continue;
         in_addr addr {};
+        IpAddress v6;
+        std::string zone;
         if (inet_pton(AF_INET, f[1].toLatin1().constData(), &addr) == 1)
             servers << dotted(addr);
+        else if (f[1].contains(u':') && ParseIpv6Text(f[1].toStdString(), v6.bytes, zone))
+            servers << QString::fromStdString(Ipv6CanonicalText(v6.bytes))
+                           + (zone.empty() ? QString() : u'%' + QString::fromStdString(zone));
     }
     return servers;
 }

@@ -8,10 +8,12 @@
 
 namespace netvane::platform {
 
-// The first IPv4 address of a host name (getaddrinfo), or empty.
-QString ResolveIPv4(const QString &name);
+// The first address of a host name that getaddrinfo gives for IP version 4 or 6, or
+// 0 for either (in the order the system would connect), as text: dotted, or the
+// RFC 5952 form with "%zone" for a link-local one. Empty when it does not resolve.
+QString ResolveAddress(const QString &name, int ipVersion);
 
-// The host name that an IPv4 address maps back to (NI_NAMEREQD), or empty.
+// The host name that an address of either family maps back to (NI_NAMEREQD), or empty.
 QString ReverseName(const QString &address);
 
 struct AdapterAddress {
@@ -27,7 +29,12 @@ QList<AdapterAddress> AdapterAddresses();
 // (interface name, dotted gateway). The file is /proc/net/route unless given.
 QList<AdapterAddress> DefaultRouteGateways(const QString &routeFile = {});
 
-// The IPv4 "nameserver" lines of a resolver file (/etc/resolv.conf unless given).
+// The gateway of each interface's IPv6 default route (interface name, gateway with
+// its zone when link-local), from /proc/net/ipv6_route unless given.
+QList<AdapterAddress> DefaultRouteGateways6(const QString &routeFile = {});
+
+// The "nameserver" lines of a resolver file (/etc/resolv.conf unless given), IPv4
+// and IPv6 in the file's order.
 QStringList NameServers(const QString &resolvConf = {});
 
 } // namespace netvane::platform

@@ -9,8 +9,25 @@
 
 namespace netvane {
 
-// The first IPv4 address of a host name, or empty when it does not resolve.
+// Which family a host name is tested on, when it has addresses of both: the
+// "Address family" setting beside the ping settings. Automatic takes the first
+// address the system's resolver gives, the one the system would connect to.
+enum class AddressFamily { Automatic = 0, IPv4Only = 1, IPv6Only = 2 };
+// Until the user chooses, a name is tested on IPv4 as it always was: Automatic
+// would move "localhost" and every dual-stack name to IPv6 on most systems.
+inline constexpr AddressFamily DefaultAddressFamily = AddressFamily::IPv4Only;
+// The texts of the setting's box, in the order of the enum.
+QStringList AddressFamilyTexts();
+// What the text of the box (or of the stored setting) stands for; the default for
+// anything else.
+AddressFamily AddressFamilyOf(const QString &text);
+void SetAddressFamily(AddressFamily family);
+AddressFamily CurrentAddressFamily();
+
+// The first address of a host name on the current address family, or empty when it
+// does not resolve (on that family).
 QString ResolveHostAddress(const QString &name);
+QString ResolveHostAddress(const QString &name, AddressFamily family);
 
 // The machine's own address. The host's name often maps to a loopback address
 // (127.0.1.1) here, which is no use for scanning the local subnet, so this is the

@@ -66,7 +66,7 @@ void TestIpListDefaults::nothingKnownWithoutANetwork()
     QVERIFY(QDir().mkpath(m_dir.path() + u"/empty"_qs));
     list.setNetworkFiles({}, m_resolvConf);
     QVERIFY(list.LoadIpList());
-    QCOMPARE(list.itemCount(), 4); // two DNS servers, two public hosts
+    QCOMPARE(list.itemCount(), 5); // three DNS servers (one IPv6), two public hosts
     for (const QString &item : list.items())
         QVERIFY2(item.startsWith(u'A'), qPrintable(item));
 }
@@ -124,7 +124,7 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     QCOMPARE(LocalSubnetRange().first, u"10.77.1.0"_qs);
     QCOMPARE(LocalSubnetRange().last, u"10.77.1.255"_qs);
     const QStringList dns = DnsServers(m_resolvConf);
-    QCOMPARE(dns, (QStringList{u"10.77.1.53"_qs, u"10.77.1.54"_qs}));
+    QCOMPARE(dns, (QStringList{u"10.77.1.53"_qs, u"::1"_qs, u"10.77.1.54"_qs})); // in the file's order
 
     // A route file of the test's own: the gateway of the first adapter with one.
     const QString routes = m_dir.filePath(u"route"_qs);
@@ -144,7 +144,7 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     QVERIFY(list.LoadIpList());
     QVERIFY(QFile::exists(list.filePath()));
     const QStringList items = list.items();
-    QCOMPARE(items.size(), 3 + 2 + 2 + 11);
+    QCOMPARE(items.size(), 4 + 2 + 2 + 11);
     QVERIFY(items.contains(u"A10.77.1.1"_qs));
     QVERIFY(items.contains(u"A10.77.1.53"_qs));
     QVERIFY(items.contains(u"A10.77.1.54"_qs));
@@ -152,7 +152,7 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     QVERIFY(items.contains(u"BIP_Group_01,10.77.1.1,10.77.1.2,10.77.1.3,10.77.1.4,10.77.1.5,"
                            u"10.77.1.10,10.77.1.20,10.77.1.30,10.77.1.40"_qs));
     // Sorted: single entries, then groups, then ranges.
-    QVERIFY(items.at(4).startsWith(u'A') && items.at(5).startsWith(u'B') && items.at(7).startsWith(u'C'));
+    QVERIFY(items.at(5).startsWith(u'A') && items.at(6).startsWith(u'B') && items.at(8).startsWith(u'C'));
     // The file ends with its single-space line.
     QFile written(list.filePath());
     QVERIFY(written.open(QIODevice::ReadOnly));
