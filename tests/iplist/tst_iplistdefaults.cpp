@@ -10,6 +10,8 @@
 #include "support/testenv.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QSignalSpy>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -31,6 +33,7 @@ private Q_SLOTS:
     void nothingKnownWithoutANetwork();
     void failedHostsAreReported();
     void defaultsFromTheLocalNetwork();
+    void dualStackNameOnEachFamily();
 
 private:
     QTemporaryDir m_dir;
@@ -179,6 +182,46 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     poll.start(5);
     window.findChild<QAction *>(u"mnuScanLocalIP"_qs)->trigger();
     QCOMPARE(seen, (QStringList{u"IP_Range_"_qs, u"10.77.1.0"_qs, u"10.77.1.255"_qs}));
+}
+
+// A name with an IPv4 and an IPv6 address, from a hosts file of the test's own, is
+// tested on the family chosen beside the ping settings, and the choice is kept.
+void TestIpListDefaults::dualStackNameOnEachFamily()
+{
+    test::PrivateHostsFile hosts;
+    QString why;
+    // (A "::1" line would also answer an IPv4 look-up, as 127.0.0.1.)
+    if (!hosts.replace("127.0.0.1 localhost\n::1 localhost\n127.0.0.5 dual.test\nfd00::5 dual.test\n", &why))
+        QSKIP(qPrintable(why));
+    QString out;
+    if (!test::Run(u"ip"_qs, {u"-6"_qs, u"addr"_qs, u"add"_qs, u"fd00::5/128"_qs, u"dev"_qs, u"lo"_qs, u"nodad"_qs}, &out))
+        QSKIP(qPrintable(u"cannot give loopback the test's IPv6 address: "_qs + out));
+    QString getent;
+    QVERIFY(test::Run(u"getent"_qs, {u"ahosts"_qs, u"dual.test"_qs}, &getent));
+    const QString systemFirst = getent.section(u' ', 0, 0); // what the system would connect to
+    QCOMPARE(ResolveHostAddress(u"dual.test"_qs, AddressFamily::Automatic), systemFirst);
+    QCOMPARE(ResolveHostAddress(u"dual.test"_qs, AddressFamily::IPv4Only), u"127.0.0.5"_qs);
+    QCOMPARE(ResolveHostAddress(u"dual.test"_qs, AddressFamily::IPv6Only), u"fd00::5"_qs);
+    QCOMPARE(ResolveHostAddress(u"localhost"_qs), u"127.0.0.1"_qs); // until the user chooses
+
+    test::IsolatedFolders folders;
+    test::ScriptedUi ui;
+    {
+        FormTester window;
+        window.findChild<QComboBox *>(u"ComboFamily"_qs)->setCurrentText(u"IPv6 only"_qs);
+        window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"dual.test"_qs);
+        window.findChild<QComboBox *>(u"ComboTimes"_qs)->setEditText(u"1"_qs);
+        QSignalSpy finished(window.pingTest(), &PingTest::finished);
+        window.CommandStart_Click();
+        QVERIFY(finished.wait(10000));
+        const PingReplyLog &log = window.pingTest()->log();
+        QCOMPARE(log.address(log.at(0)), u"fd00::5"_qs);
+        QCOMPARE(log.at(0).status, 0); // answered on loopback
+    }
+    FormTester next; // the choice is read back at the next start
+    QCOMPARE(next.findChild<QComboBox *>(u"ComboFamily"_qs)->currentText(), u"IPv6 only"_qs);
+    QCOMPARE(CurrentAddressFamily(), AddressFamily::IPv6Only);
+    SetAddressFamily(DefaultAddressFamily);
 }
 
 QTEST_MAIN(TestIpListDefaults)

@@ -96,6 +96,30 @@ bool FullDisk::mount(const QString &folder, QString *why)
     return true;
 }
 
+bool PrivateHostsFile::replace(const QByteArray &lines, QString *why)
+{
+    if (::geteuid() != 0) {
+        *why = u"needs root to mount a private hosts file in a mount namespace"_qs;
+        return false;
+    }
+    const QString path = m_dir.filePath(u"hosts"_qs);
+    WriteFileBytes(path, lines);
+    if (::unshare(CLONE_NEWNS) != 0
+        || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || ::mount(QFile::encodeName(path).constData(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) {
+        *why = u"cannot mount a private hosts file: "_qs + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    m_mounted = true;
+    return true;
+}
+
+PrivateHostsFile::~PrivateHostsFile()
+{
+    if (m_mounted)
+        ::umount("/etc/hosts");
+}
+
 void FullDisk::fill()
 {
     QFile filler(QDir(m_folder).filePath(u"filler"_qs));

@@ -42,6 +42,22 @@ private:
     QString m_folder;
 };
 
+// The system's hosts file replaced, for this test process and its children alone,
+// by one with these lines: a bind mount in a mount namespace of the test's own.
+// Needs root; replace() returns false with the reason otherwise. Undone when the
+// object goes.
+class PrivateHostsFile final
+{
+public:
+    PrivateHostsFile() = default;
+    ~PrivateHostsFile();
+    bool replace(const QByteArray &lines, QString *why);
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
 // Abstract socket names held by another user ("nobody") for as long as the object
 // lives, the way another local user could take them first. Needs root; hold()
 // returns false with the reason otherwise.
