@@ -564,7 +564,7 @@ void FormTester::StartPingTest()
         MsgBox(u"Overflow - Inalid Send Buffer Size."_qs, BoxIcon::Critical);
         return;
     }
-    m_pingPanel->setWideAddresses(targets.widestAddress() > 13);
+    m_pingPanel->setWideAddresses(targets.widestAddress());
 
     m_mode = m_function = u"Ping"_qs;
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
@@ -1099,6 +1099,8 @@ void FormTester::ReloadPreviousPingTest()
     // The rows, bar and statistics as they stood at the end of the test.
     const PingReplyLog &log = m_pingTest->log();
     const int count = int(log.size());
+    if (log.widestAddress() > MaxRecordedAddress) // an IPv6 test: its addresses whole
+        m_pingPanel->setWideAddresses(log.widestAddress());
     m_pingPanel->clearRows();
     const int lastPage = count > 0 ? (count - 1) / LogRows * LogRows : 0;
     log.readRows(lastPage, count - lastPage,

@@ -166,9 +166,15 @@ void PingPanel::setRunningLook(bool running)
     setPalette(look);
 }
 
-void PingPanel::setWideAddresses(bool wide)
+void PingPanel::setWideAddresses(int widestAddress)
 {
-    const int extra = wide ? fontMetrics().horizontalAdvance(u"0000"_qs) : 0;
+    if (widestAddress > MaxRecordedAddress) { // IPv6: digits are the widest of its characters
+        const QString address(qMax(39, qMin(widestAddress, MaxRecordedIpv6Address)), u'0');
+        m_grid->setColumnMinimumWidth(
+            1, fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from "_qs + address + u' '));
+        return;
+    }
+    const int extra = widestAddress > 13 ? fontMetrics().horizontalAdvance(u"0000"_qs) : 0;
     m_grid->setColumnMinimumWidth(
         1, fontMetrics().horizontalAdvance(u"00/00 00:00:00   Reply from 255.255.255.255 "_qs) + extra);
 }

@@ -31,7 +31,10 @@ public:
 
     // Black while a test runs, grey otherwise.
     void setRunningLook(bool running);
-    void setWideAddresses(bool wide);
+    // Widens the address column for the longest address of a test (its length in
+    // characters): a dotted one as it always was, an IPv6 one whole and never to
+    // fewer than 39 characters.
+    void setWideAddresses(int widestAddress);
     void clearRows();
     void clearStatistics();
     void showStatisticsCaptions(bool shown);

@@ -88,7 +88,7 @@ PingSettingsBox::PingSettingsBox(QWidget *parent)
     m_comboFamily->setCurrentIndex(int(CurrentAddressFamily()));
     m_comboFamily->setToolTip(u"The address family a host name with both IPv4 and IPv6 addresses "
                               u"is tested on; Automatic takes the address the system would connect to."_qs);
-    grid->addWidget(caption(u"Address &Family:"_qs, m_comboFamily), 0, 10);
+    grid->addWidget(caption(u"Address Famil&y:"_qs, m_comboFamily), 0, 10);
     grid->addWidget(m_comboFamily, 0, 11);
     connect(m_comboFamily, &QComboBox::currentIndexChanged, this,
             [](int index) { SetAddressFamily(AddressFamily(qBound(0, index, 2))); });

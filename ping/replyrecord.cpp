@@ -242,6 +242,14 @@ ReplyRowTexts FormatReplyRowForExport(const PingReplyRecord &r, const QString &a
     return {ReplyDateTimeText(r) + u"   Reply from "_qs + address.trimmed(), ReplyTail(r)};
 }
 
+int PingReplyLog::widestAddress() const
+{
+    qsizetype widest = 0;
+    for (const QString &a : m_addresses)
+        widest = qMax(widest, a.size());
+    return int(widest);
+}
+
 QString RecordedAddress(const QString &address)
 {
     const QString t = address.trimmed();

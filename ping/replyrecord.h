@@ -76,6 +76,8 @@ public:
     PingReplyRecord last() const { return at(size() - 1); }
     const QString &address(const PingReplyRecord &r) const;
     qsizetype addressCount() const { return m_addresses.size(); }
+    // The length of the longest address in the table, in characters.
+    int widestAddress() const;
     // Memory held by the records, the index and the address table, in bytes.
     qsizetype memoryBytes() const;
 

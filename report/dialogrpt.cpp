@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QAbstractListModel>
+#include <QFontMetrics>
 #include <QListView>
 #include <QPainter>
 #include <QPrinter>
@@ -323,6 +324,15 @@ void DialogRpt::showReport(SummaryReport *built)
     m_report = std::move(*built);
     for (ReportColumnModel *model : m_models)
         model->setReport(&*m_report);
+    // A host's heading ("Ping  address :") is shown whole when it names an IPv6
+    // address; a report of dotted addresses keeps the columns' shares.
+    int heading = 0;
+    const QFontMetrics metrics(m_list[0]->font());
+    for (const ReportHost &host : m_report->hosts) {
+        if (host.display.contains(u':'))
+            heading = qMax(heading, metrics.horizontalAdvance(u"Ping  "_qs + host.display + u" :"_qs));
+    }
+    m_list[0]->setMinimumWidth(heading > 0 ? heading + 2 * m_list[0]->frameWidth() + 12 : 0);
 }
 
 bool DialogRpt::checkReport()

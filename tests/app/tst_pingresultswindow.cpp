@@ -3,6 +3,7 @@
 
 #include "app/formtester.h"
 #include "ping/dialogexport.h"
+#include "report/dialogrpt.h"
 #include "ping/exportfile.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -98,6 +100,7 @@ private Q_SLOTS:
     void badLineInTheMiddle();
     void exportThroughTheWindow();
     void exportConventions();
+    void ipv6AddressShownWhole();
 };
 
 void TestPingResultsWindow::initTestCase()
@@ -431,6 +434,36 @@ void TestPingResultsWindow::exportConventions()
     tracert.CommandExport_Click();
     QCOMPARE(asked, u"csv"_qs);
     QCOMPARE(label, u"Export the traceroute log to the"_qs);
+}
+
+// A reloaded IPv6 test shows the widest address whole in the reply log and in the
+// summary report; the rows of a dotted test keep their widths (the tests above).
+void TestPingResultsWindow::ipv6AddressShownWhole()
+{
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    const QByteArray widest = "fe80:1234:5678:9abc:def0:1234:5678:9abc%veth1";
+    QVERIFY(QDir().mkpath(folders.dataFolder()));
+    WriteFileBytes(folders.dataFolder() + ResultFileName,
+                   "1,1,1\r\n2026,12,07,21,05,09," + widest + ",32,3,64,0\r\n");
+    WriteFileBytes(folders.dataFolder() + TargetFileName, widest + "\r\n");
+    FormTester window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *row = window.findChild<QLabel *>(u"sIP_0"_qs);
+    QVERIFY(row->text().endsWith(u"Reply from "_qs + QString::fromLatin1(widest)));
+    QVERIFY2(row->width() >= row->fontMetrics().horizontalAdvance(row->text()),
+             qPrintable(QString::number(row->width())));
+
+    window.pingPanel()->reportButton()->click();
+    DialogRpt *report = window.dialogRpt();
+    QVERIFY(report && report->isVisible());
+    report->findChild<QPushButton *>(u"CommandBUild"_qs)->click();
+    auto *column = report->findChild<QListView *>(u"List1_0"_qs);
+    QTRY_VERIFY(column->model()->rowCount() > 2);
+    const QString heading = column->model()->index(2, 0).data().toString();
+    QCOMPARE(heading, u"Ping  "_qs + QString::fromLatin1(widest) + u" :"_qs);
+    QTRY_VERIFY(column->viewport()->width() >= QFontMetrics(column->font()).horizontalAdvance(heading));
 }
 
 QTEST_MAIN(TestPingResultsWindow)
