@@ -28,6 +28,22 @@ double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// Only what can be a host name goes to the resolver.
+bool mayBeHostName(const std::string &name)
+{
+    if (name.empty() || name.size() > 253)
+        return false;
+    char previous = '.';
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                        || c == '-' || c == '.' || c == '_';
+        if (!ok || (previous == '.' && (c == '-' || c == '.')) || (previous == '-' && c == '.'))
+            return false;
+        previous = c;
+    }
+    return previous != '-';
+}
+
 } // namespace
 
 bool ParseIPv4(const std::string &text, uint32_t &address)
@@ -39,19 +55,7 @@ bool ResolveIPv4(const std::string &name, uint32_t &address)
 {
     if (ParseIPv4(name, address))
         return true;
-    // Only what can be a host name goes to the resolver.
-    if (name.empty() || name.size() > 253)
-        return false;
-    char previous = '.';
-    for (char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                        || c == '-' || c == '.' || c == '_';
-        // A label neither starts nor ends with "-", and none is empty.
-        if (!ok || (previous == '.' && (c == '-' || c == '.')) || (previous == '-' && c == '.'))
-            return false;
-        previous = c;
-    }
-    if (previous == '-')
+    if (!mayBeHostName(name))
         return false;
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -80,6 +84,89 @@ std::string ReverseName(uint32_t address)
 std::string AddressText(uint32_t address)
 {
     return DottedQuadString(address);
+}
+
+bool ResolveIPv6(const std::string &name, IpAddress &address)
+{
+    if (name.find(':') != std::string::npos)
+        return ParseIpAddress(name, address) && address.family == AF_INET6;
+    if (!mayBeHostName(name))
+        return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_RAW;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return false;
+    sockaddr_storage from{};
+    std::memcpy(&from, found->ai_addr, std::min<size_t>(found->ai_addrlen, sizeof from));
+    ::freeaddrinfo(found);
+    address = FromSocketAddress(from);
+    return address.family == AF_INET6;
+}
+
+std::string ReverseName(const IpAddress &address)
+{
+    sockaddr_storage sa{};
+    const socklen_t length = ToSocketAddress(address, sa);
+    char host[NI_MAXHOST];
+    if (length == 0
+        || ::getnameinfo(reinterpret_cast<sockaddr *>(&sa), length, host, sizeof host, nullptr, 0,
+                         NI_NAMEREQD)
+               != 0)
+        return {};
+    return host;
+}
+
+bool HopProber6::open(std::string &error)
+{
+    if (m_engine.open(AF_INET6))
+        return true;
+    error = std::string("Unable to open an ICMPv6 socket (") + std::strerror(errno)
+            + "): allow echo sockets with sysctl net.ipv4.ping_group_range, or grant "
+              "CAP_NET_RAW to tracert.";
+    return false;
+}
+
+std::array<HopAnswer, 3> HopProber6::probe(const IpAddress &target, int hopLimit, int timeoutMs)
+{
+    std::array<HopAnswer, 3> answers;
+    const std::string payload(PayloadSize, 'a');
+    const uint64_t first = m_tag + 1;
+    for (int i = 0; i < 3; ++i) {
+        EchoRequest request;
+        request.to = target;
+        request.payload = payload;
+        request.hopLimit = hopLimit;
+        request.timeoutMs = timeoutMs;
+        request.tag = ++m_tag;
+        m_engine.send(request);
+    }
+    std::vector<EchoOutcome> settled;
+    // The engine settles every echo by its deadline, answered or timed out.
+    while (settled.size() < 3)
+        m_engine.poll(SteadyClock::now() + std::chrono::milliseconds(timeoutMs + 100), settled);
+    for (const EchoOutcome &o : settled) {
+        if (o.tag < first || o.tag >= first + 3)
+            continue;
+        HopAnswer &a = answers[size_t(o.tag - first)];
+        a.ms = std::chrono::duration<double, std::milli>(o.received - o.sent).count();
+        a.address = o.from;
+        a.code = o.code;
+        switch (o.kind) {
+        case IcmpKind::EchoReply: a.kind = HopAnswer::EchoReply; break;
+        case IcmpKind::TimeExceeded: a.kind = HopAnswer::TimeExceeded; break;
+        case IcmpKind::Unreachable: a.kind = HopAnswer::Unreachable; break;
+        case IcmpKind::PacketTooBig:
+        case IcmpKind::ParameterProblem:
+            a.kind = HopAnswer::Unreachable;
+            a.code = -1; // said as "Destination unreachable."
+            break;
+        case IcmpKind::LocalError: a.kind = HopAnswer::SendError; break;
+        default: a.kind = HopAnswer::None; break;
+        }
+    }
+    return answers;
 }
 
 HopProber::~HopProber()

@@ -9,6 +9,8 @@
 // error queue (IP_RECVERR) with the sender as the offender. Otherwise a raw socket
 // (root or CAP_NET_RAW) reads every ICMP message and keeps those quoting our echoes.
 
+#include "platform/echoengine.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -20,6 +22,7 @@ struct HopAnswer {
     enum Kind { None, EchoReply, TimeExceeded, Unreachable, SendError };
     Kind kind = None;
     uint32_t from = 0;   // host order
+    IpAddress address;   // who answered an IPv6 probe
     double ms = 0;       // round trip
     int code = 0;        // ICMP code of an unreachable, errno of a send error
 };
@@ -31,6 +34,9 @@ bool ResolveIPv4(const std::string &name, uint32_t &address);
 // The name registered for an address, or empty.
 std::string ReverseName(uint32_t address);
 std::string AddressText(uint32_t address);
+// An IPv6 literal (with its zone) or the IPv6 look-up of a name; false when it has none.
+bool ResolveIPv6(const std::string &name, IpAddress &address);
+std::string ReverseName(const IpAddress &address);
 
 class HopProber final
 {
@@ -53,6 +59,20 @@ private:
     bool m_datagram = false;
     uint16_t m_id = 0;
     uint16_t m_sequence = 0;
+};
+
+// The same for IPv6: ICMPv6 echoes with a chosen hop limit, three at a time, through
+// the echo engine (a datagram socket's error queue, or a raw socket).
+class HopProber6 final
+{
+public:
+    // Opens the socket; false with a one-line reason.
+    bool open(std::string &error);
+    std::array<HopAnswer, 3> probe(const IpAddress &target, int hopLimit, int timeoutMs);
+
+private:
+    EchoEngine m_engine;
+    uint64_t m_tag = 0;
 };
 
 } // namespace netvane::platform

@@ -1,7 +1,10 @@
 // The tracert command: the route to a host, hop by hop, with ICMP echoes of rising
 // TTL, three probes a hop sent together.
 //
-//   tracert [-d] [-h maximum_hops] [-j host-list] [-w timeout] target_name
+//   tracert [-d] [-4 | -6] [-h maximum_hops] [-j host-list] [-w timeout] target_name
+//
+// An IPv6 address, or a name with -6 (a name is IPv4's otherwise), is traced with ICMPv6 echoes of rising hop
+// limit, in the same layout; -j is IPv4's alone.
 //
 // Output, one line flushed at a time (the window polls the file it is appended to):
 // a blank line, "Tracing route to ...", the hop-limit line, a blank line, one line per
@@ -27,7 +30,7 @@ using namespace netvane::platform;
 namespace {
 
 const char *const Usage =
-    "Usage: tracert [-d] [-h maximum_hops] [-j host-list] [-w timeout] target_name\n";
+    "Usage: tracert [-d] [-4 | -6] [-h maximum_hops] [-j host-list] [-w timeout] target_name\n";
 
 // Each piece reaches the output file at once; one that cannot be written ends the
 // command, with the reason where the window reads it.
@@ -66,6 +69,17 @@ std::string probeText(const HopAnswer &a)
     return text;
 }
 
+// ICMPv6 destination unreachable codes in the words of their IPv4 counterparts.
+const char *unreachableText6(int code)
+{
+    switch (code) {
+    case 0: return "Destination net unreachable.";  // no route
+    case 3: return "Destination host unreachable."; // address unreachable
+    case 4: return "Destination port unreachable.";
+    default: return "Destination unreachable.";
+    }
+}
+
 const char *unreachableText(int code)
 {
     switch (code) {
@@ -86,6 +100,7 @@ int main(int argc, char **argv)
     // clears what the parent asked for before starting it.
     netvane::probesys::endWithParent();
     bool resolveNames = true;
+    int family = 0; // 4 or 6 when asked for; else IPv6 for an IPv6 address only
     int maxHops = 30;
     int timeoutMs = 4000;
     std::string routeText;
@@ -101,6 +116,8 @@ int main(int argc, char **argv)
         }
         if (arg == "-d") {
             resolveNames = false;
+        } else if (arg == "-4" || arg == "-6") {
+            family = arg == "-4" ? 4 : 6;
         } else if (arg == "-h" || arg == "-w" || arg == "-j") {
             if (i + 1 >= argc) {
                 say(Usage);
@@ -128,8 +145,17 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    // An address is traced on its own family; -4 and -6 choose for a name.
+    uint32_t literal = 0;
+    const bool v6 = target.find(':') != std::string::npos
+                    || (family == 6 && !ParseIPv4(target, literal));
+    IpAddress address6;
     uint32_t address = 0;
-    if (!ResolveIPv4(target, address))
+    if (v6 && !ResolveIPv6(target, address6))
+        return fail("Unable to resolve target system name " + target + ".");
+    if (v6 && !routeText.empty())
+        return fail("A loose source route (-j) is for IPv4 only.");
+    if (!v6 && !ResolveIPv4(target, address))
         return fail("Unable to resolve target system name " + target + ".");
     std::vector<uint32_t> route;
     for (size_t at = 0; at < routeText.size();) {
@@ -145,32 +171,38 @@ int main(int argc, char **argv)
     }
 
     HopProber prober;
+    HopProber6 prober6;
     std::string error;
-    if (!prober.open(error) || (!route.empty() && !prober.setLooseSourceRoute(route, address, error)))
+    if (v6 ? !prober6.open(error)
+           : !prober.open(error) || (!route.empty() && !prober.setLooseSourceRoute(route, address, error)))
         return fail(error);
 
-    std::map<uint32_t, std::string> names;
-    auto shown = [&](uint32_t a) {
-        const std::string text = AddressText(a);
+    std::map<std::string, std::string> names;
+    auto shownText = [&](const std::string &text, const auto &reverse) {
         if (!resolveNames)
             return text;
-        auto found = names.find(a);
+        auto found = names.find(text);
         if (found == names.end())
-            found = names.emplace(a, ReverseName(a)).first;
+            found = names.emplace(text, reverse()).first;
         return found->second.empty() ? text : found->second + " [" + text + "]";
     };
+    auto shown = [&](uint32_t a) { return shownText(AddressText(a), [a] { return ReverseName(a); }); };
+    auto shown6 = [&](const IpAddress &a) {
+        return shownText(IpAddressText(a), [a] { return ReverseName(a); });
+    };
 
-    const std::string addressText = AddressText(address);
+    const std::string addressText = v6 ? IpAddressText(address6) : AddressText(address);
     std::string title = addressText;
     if (target != addressText)
         title = target + " [" + addressText + "]";
     else if (resolveNames)
-        title = shown(address);
+        title = v6 ? shown6(address6) : shown(address);
     say("\nTracing route to " + title + "\nover a maximum of " + std::to_string(maxHops)
         + " hops:\n\n");
 
     for (int ttl = 1; ttl <= maxHops; ++ttl) {
-        const auto answers = prober.probe(address, ttl, timeoutMs);
+        const auto answers = v6 ? prober6.probe(address6, ttl, timeoutMs)
+                                : prober.probe(address, ttl, timeoutMs);
         std::string line;
         char hop[8];
         std::snprintf(hop, sizeof hop, "%3d  ", ttl);
@@ -191,9 +223,10 @@ int main(int argc, char **argv)
             unreachable = unreachable || a.kind == HopAnswer::Unreachable;
         }
         if (responder) {
-            line += " " + shown(responder->from);
+            line += " " + (v6 ? shown6(responder->address) : shown(responder->from));
             if (unreachable && !reached)
-                line += std::string(" reports: ") + unreachableText(responder->code);
+                line += std::string(" reports: ")
+                        + (v6 ? unreachableText6(responder->code) : unreachableText(responder->code));
         } else if (sendError) {
             line += " Transmit error: ";
             if (sendError == ENETUNREACH)

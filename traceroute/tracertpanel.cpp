@@ -6,6 +6,7 @@
 #include "ping/pingsettings.h"
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
+#include "probe/netlookup.h"
 #include "iplist/iplistitem.h"
 #include "traceroute/tracerun.h"
 #include "traceroute/tracertoptions.h"
@@ -136,6 +137,10 @@ bool TracertPanel::BuildTracertOptions()
         return false;
     }
     m_options = o.arguments;
+    // A host name is traced on the family chosen beside the ping settings (an address
+    // on its own); IPv4 unless IPv6 only is chosen.
+    if (CurrentAddressFamily() == AddressFamily::IPv6Only)
+        m_options.prepend(u"-6"_qs);
     m_maxHops = o.maxHops;
     return true;
 }

@@ -31,6 +31,8 @@ const QString NoRoute6 = u"fd00:233::5"_qs;
 // fd00:244; its IPv4 route errors are rate-limited per host beyond any setting).
 const QString RouterAddress = u"10.241.0.2"_qs;
 const QString RouterAddress6 = u"fd00:241::2"_qs;
+// A host of its own behind the router, two hops away.
+const QString FarHost6 = u"fd00:245::2"_qs;
 
 platform::IpAddress ip(const QString &text)
 {
@@ -39,10 +41,10 @@ platform::IpAddress ip(const QString &text)
 
 // ping_group_range is per namespace: allowing datagram echo sockets here changes
 // nothing outside the test.
-bool allowDatagramSockets()
+bool allowDatagramSockets(bool allow = true)
 {
     QFile range(u"/proc/sys/net/ipv4/ping_group_range"_qs);
-    return range.open(QIODevice::WriteOnly) && range.write("0 2147483647\n") > 0;
+    return range.open(QIODevice::WriteOnly) && range.write(allow ? "0 2147483647\n" : "1 0\n") > 0;
 }
 
 bool runAll(const QList<QStringList> &commands)
@@ -75,9 +77,12 @@ private Q_SLOTS:
     void windowKeepsRunningWhileWaiting();
     void stopDuringPendingEchoLetsItFinish();
     void slowEchoesDropTicksButNeverRecords();
+    void traceIpv6OverTheRouter_data();
+    void traceIpv6OverTheRouter();
 
 private:
-    QString m_router; // the router namespace's name, with this process's id
+    QString m_router;
+    QString m_farHost; // the router namespace's name, with this process's id
 };
 
 void TestEchoNamespace::initTestCase()
@@ -131,8 +136,21 @@ void TestEchoNamespace::initTestCase()
         in({u"-6"_qs, u"route"_qs, u"add"_qs, u"unreachable"_qs, u"fd00:243::/64"_qs}),
         in({u"-6"_qs, u"route"_qs, u"add"_qs, u"prohibit"_qs, u"fd00:244::/64"_qs}),
     }));
+    // The far host: a namespace of its own on a third link of the router.
+    m_farHost = u"nvh%1"_qs.arg(QCoreApplication::applicationPid());
+    const QString h = m_farHost;
+    QVERIFY(runAll({
+        {u"ip"_qs, u"netns"_qs, u"add"_qs, h},
+        in({u"link"_qs, u"add"_qs, u"nve0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvf0"_qs,
+            u"netns"_qs, h}),
+        in({u"addr"_qs, u"add"_qs, u"fd00:245::1/64"_qs, u"dev"_qs, u"nve0"_qs, u"nodad"_qs}),
+        in({u"link"_qs, u"set"_qs, u"nve0"_qs, u"up"_qs}),
+        {u"ip"_qs, u"-n"_qs, h, u"addr"_qs, u"add"_qs, FarHost6 + u"/64"_qs, u"dev"_qs, u"nvf0"_qs, u"nodad"_qs},
+        {u"ip"_qs, u"-n"_qs, h, u"link"_qs, u"set"_qs, u"nvf0"_qs, u"up"_qs},
+        {u"ip"_qs, u"-n"_qs, h, u"-6"_qs, u"route"_qs, u"add"_qs, u"default"_qs, u"via"_qs, u"fd00:245::1"_qs},
+    }));
     QVERIFY(runAll({{u"ip"_qs, u"route"_qs, u"add"_qs, u"10.242.0.0/24"_qs, u"via"_qs, RouterAddress}}));
-    for (const QString &net : {u"242"_qs, u"243"_qs, u"244"_qs}) {
+    for (const QString &net : {u"242"_qs, u"243"_qs, u"244"_qs, u"245"_qs}) {
         QVERIFY(runAll({{u"ip"_qs, u"-6"_qs, u"route"_qs, u"add"_qs, u"fd00:%1::/64"_qs.arg(net), u"via"_qs,
                          RouterAddress6}}));
     }
@@ -142,6 +160,36 @@ void TestEchoNamespace::cleanupTestCase()
 {
     if (!m_router.isEmpty())
         test::Run(u"ip"_qs, {u"netns"_qs, u"del"_qs, m_router});
+    if (!m_farHost.isEmpty())
+        test::Run(u"ip"_qs, {u"netns"_qs, u"del"_qs, m_farHost});
+}
+
+void TestEchoNamespace::traceIpv6OverTheRouter_data()
+{
+    QTest::addColumn<bool>("datagram");
+    QTest::newRow("datagram socket, error queue") << true;
+    QTest::newRow("raw socket") << false;
+}
+
+// tracert on an IPv6 target: hop 1 the router's time-exceeded, hop 2 the host's reply,
+// in the layout of an IPv4 trace.
+void TestEchoNamespace::traceIpv6OverTheRouter()
+{
+    QFETCH(bool, datagram);
+    QVERIFY(allowDatagramSockets(datagram));
+    QString out;
+    const bool ran = test::Run(QStringLiteral(TRACERT_PATH), {u"-d"_qs, u"-w"_qs, u"2000"_qs, FarHost6}, &out);
+    allowDatagramSockets();
+    QVERIFY2(ran, qPrintable(out));
+    const QStringList lines = out.split(u'\n');
+    QVERIFY2(lines.size() == 9, qPrintable(out));
+    QCOMPARE(lines.at(1), u"Tracing route to "_qs + FarHost6);
+    const QRegularExpression hop(u"^\\s*\\d+\\s+((<1|\\d+) ms\\s+){3}(\\S+)$"_qs);
+    const QRegularExpressionMatch first = hop.match(lines.at(4)), second = hop.match(lines.at(5));
+    QVERIFY2(first.hasMatch() && second.hasMatch(), qPrintable(out));
+    QCOMPARE(first.captured(3), RouterAddress6);
+    QCOMPARE(second.captured(3), FarHost6);
+    QCOMPARE(lines.at(7), u"Trace complete."_qs);
 }
 
 void TestEchoNamespace::silentNeighbourTimesOut_data()
