@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <netdb.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
@@ -20,6 +24,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
@@ -33,6 +38,126 @@ struct Fd {
     int fd = -1;
     ~Fd() { if (fd >= 0) ::close(fd); }
 };
+
+// An IPv6 address by the program's rule (a zone's interface looked up); false for
+// IPv4 or anything else.
+bool parseIpv6(const std::string &text, platform::IpAddress &address)
+{
+    return text.find(':') != std::string::npos && platform::ParseIpAddress(text, address)
+           && address.family == AF_INET6;
+}
+
+Echo echoOnce6(const platform::IpAddress &target, const std::string &payload, int timeoutMs)
+{
+    Echo echo;
+    Fd s;
+    bool datagram = true;
+    s.fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMPV6);
+    if (s.fd < 0) {
+        datagram = false;
+        s.fd = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
+        if (s.fd < 0)
+            return echo;
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        ICMP6_FILTER_SETPASS(ICMP6_ECHO_REPLY, &filter);
+        ::setsockopt(s.fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    }
+    const int on = 1;
+    ::setsockopt(s.fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+    const auto id = static_cast<uint16_t>(::getpid());
+    static uint16_t sequence = 0;
+    const uint16_t seq = ++sequence;
+    std::vector<unsigned char> packet;
+    platform::BuildEchoRequest(AF_INET6, id, seq, payload.data(), payload.size(), packet);
+    sockaddr_storage to{};
+    const socklen_t toLength = platform::ToSocketAddress(target, to);
+    const auto sent = Clock::now();
+    if (::sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr *>(&to), toLength) < 0)
+        return echo;
+    const auto deadline = sent + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    unsigned char buffer[2048];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - Clock::now()).count();
+        if (left < 0)
+            return echo;
+        pollfd p{s.fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || !(p.revents & POLLIN))
+            return echo;
+        const platform::IcmpDatagram got = platform::ReceiveIcmp(s.fd, buffer, sizeof buffer);
+        const platform::IcmpAnswer answer = platform::ClassifyIcmp(AF_INET6, !datagram, got, buffer);
+        if (answer.kind != platform::IcmpKind::EchoReply || !platform::AnswersEcho(answer, id, seq, target))
+            continue;
+        echo.answered = true;
+        echo.ttl = answer.ttl >= 0 ? unsigned(answer.ttl) : 0;
+        echo.timeMs = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   Clock::now() - sent).count());
+        return echo;
+    }
+}
+
+// The kernel's IPv6 neighbour table (netlink), for one address.
+std::string neighbourMac6(const platform::IpAddress &address)
+{
+    Fd s;
+    s.fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (s.fd < 0)
+        return {};
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+    } request{};
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ndmsg));
+    request.header.nlmsg_type = RTM_GETNEIGH;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.body.ndm_family = AF_INET6;
+    if (::send(s.fd, &request, request.header.nlmsg_len, 0) < 0)
+        return {};
+    alignas(nlmsghdr) char buffer[16384];
+    std::string mac;
+    for (;;) {
+        pollfd p{s.fd, POLLIN, 0};
+        if (::poll(&p, 1, 1000) <= 0)
+            return mac;
+        const ssize_t n = ::recv(s.fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return mac;
+        int length = int(n);
+        for (auto *h = reinterpret_cast<nlmsghdr *>(buffer); NLMSG_OK(h, length); h = NLMSG_NEXT(h, length)) {
+            if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR)
+                return mac;
+            if (h->nlmsg_type != RTM_NEWNEIGH || !mac.empty())
+                continue;
+            const auto *nd = static_cast<const ndmsg *>(NLMSG_DATA(h));
+            if ((nd->ndm_state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) || nd->ndm_state == NUD_NONE
+                || (address.scope != 0 && uint32_t(nd->ndm_ifindex) != address.scope))
+                continue;
+            const unsigned char *dst = nullptr, *hw = nullptr;
+            size_t hwLength = 0;
+            int attributes = int(RTM_PAYLOAD(h));
+            for (auto *a = reinterpret_cast<const rtattr *>(reinterpret_cast<const char *>(nd) + NLMSG_ALIGN(sizeof(ndmsg)));
+                 RTA_OK(a, attributes); a = RTA_NEXT(a, attributes)) {
+                if (a->rta_type == NDA_DST && RTA_PAYLOAD(a) == 16)
+                    dst = static_cast<const unsigned char *>(RTA_DATA(a));
+                else if (a->rta_type == NDA_LLADDR) {
+                    hw = static_cast<const unsigned char *>(RTA_DATA(a));
+                    hwLength = RTA_PAYLOAD(a);
+                }
+            }
+            if (!dst || !hw || hwLength != 6 || std::memcmp(dst, address.bytes.data(), 16) != 0)
+                continue;
+            char text[18];
+            std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", hw[0], hw[1], hw[2], hw[3],
+                          hw[4], hw[5]);
+            if (std::string(text) != "00-00-00-00-00-00")
+                mac = text;
+        }
+    }
+}
 
 } // namespace
 
@@ -59,6 +184,8 @@ bool canOpenEchoSocket()
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs)
 {
     Echo echo;
+    if (platform::IpAddress v6; parseIpv6(address, v6))
+        return echoOnce6(v6, payload, timeoutMs);
     unsigned target = 0;
     if (!parseAddress(address, &target))
         return echo;
@@ -140,6 +267,15 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
 
 std::string reverseName(const std::string &address)
 {
+    if (platform::IpAddress v6; parseIpv6(address, v6)) {
+        sockaddr_storage sa{};
+        const socklen_t length = platform::ToSocketAddress(v6, sa);
+        char host[NI_MAXHOST];
+        if (::getnameinfo(reinterpret_cast<sockaddr *>(&sa), length, host, sizeof host, nullptr, 0,
+                          NI_NAMEREQD) != 0)
+            return {};
+        return host;
+    }
     unsigned target = 0;
     if (!parseAddress(address, &target))
         return {};
@@ -155,6 +291,8 @@ std::string reverseName(const std::string &address)
 
 std::string neighbourMac(const std::string &address, const char *table)
 {
+    if (platform::IpAddress v6; parseIpv6(address, v6))
+        return neighbourMac6(v6);
     FILE *file = std::fopen(table, "re");
     if (!file)
         return {};

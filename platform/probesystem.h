@@ -17,18 +17,21 @@ struct Echo {
     unsigned ttl = 0;
 };
 
+// (The reverse name works for both families.)
 // True when an ICMP echo socket (datagram, else raw) can be opened here.
 bool canOpenEchoSocket();
 
-// One echo request with the given payload, waiting up to timeoutMs. An invalid
+// One echo request (ICMP, or ICMPv6 for an IPv6 address) with the given payload,
+// waiting up to timeoutMs. An invalid
 // address, a socket that cannot be opened or any error counts as no answer.
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs);
 
 // The name the address maps back to, or empty.
 std::string reverseName(const std::string &address);
 
-// The address's hardware address in the kernel neighbour table, upper case and
-// dash-separated ("00-1A-2B-3C-4D-5E"); empty when absent or incomplete.
+// The address's hardware address in the kernel neighbour table (for IPv6 the
+// neighbour table through netlink), upper case and dash-separated
+// ("00-1A-2B-3C-4D-5E"); empty when absent or incomplete.
 std::string neighbourMac(const std::string &address, const char *table = "/proc/net/arp");
 
 // Sends one datagram to the abstract Unix socket of that name. False on failure.

@@ -13,6 +13,9 @@ namespace netvane::test {
 inline const QString LinkAddress = QStringLiteral("10.231.5.1");
 inline const QString PeerAddress = QStringLiteral("10.231.5.2");
 inline const QString SilentAddress = QStringLiteral("10.231.5.3");
+inline const QString LinkAddress6 = QStringLiteral("fd00:5::1");
+inline const QString PeerAddress6 = QStringLiteral("fd00:5::2");
+inline const QString SilentAddress6 = QStringLiteral("fd00:5::3");
 // The peer's MAC, of a registered vendor (00-22-72: "American Micro-Fuel Device Corp.").
 inline const QString PeerMac = QStringLiteral("00-22-72-00-00-02");
 
@@ -44,6 +47,7 @@ public:
         const QList<QStringList> here = {
             {u"link"_qs, u"add"_qs, u"nvs0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvs1"_qs},
             {u"addr"_qs, u"add"_qs, LinkAddress + u"/24"_qs, u"dev"_qs, u"nvs0"_qs},
+            {u"addr"_qs, u"add"_qs, LinkAddress6 + u"/64"_qs, u"dev"_qs, u"nvs0"_qs, u"nodad"_qs},
             {u"link"_qs, u"set"_qs, u"nvs0"_qs, u"up"_qs},
             {u"link"_qs, u"set"_qs, u"nvs1"_qs, u"netns"_qs, pid},
         };
@@ -53,6 +57,7 @@ public:
                 return fail(args, out);
         const QList<QStringList> there = {
             {u"ip"_qs, u"addr"_qs, u"add"_qs, PeerAddress + u"/24"_qs, u"dev"_qs, u"nvs1"_qs},
+            {u"ip"_qs, u"addr"_qs, u"add"_qs, PeerAddress6 + u"/64"_qs, u"dev"_qs, u"nvs1"_qs, u"nodad"_qs},
             {u"ip"_qs, u"link"_qs, u"set"_qs, u"nvs1"_qs, u"address"_qs,
              QString(PeerMac).replace(u'-', u':')},
             {u"ip"_qs, u"link"_qs, u"set"_qs, u"nvs1"_qs, u"up"_qs},

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void longHostNameStaysInsideTheBuffer();
+    void ipv6Addresses();
     void channelDropsForeignDatagrams_data();
     void channelDropsForeignDatagrams();
     void otherUsersAreIgnored();
@@ -131,6 +132,29 @@ void TestScanProbe::longHostNameStaysInsideTheBuffer()
     QVERIFY(name.startsWith(fields.at(3)));
     QVERIFY2(QRegularExpression(u"^([0-9A-F]{2}-){5}[0-9A-F]{2}$"_qs).match(fields.at(4)).hasMatch(),
              qPrintable(fields.at(4)));
+}
+
+// IPv6: a silent neighbour is Dead and the next address is tried; the peer answers
+// with its name (from a hosts file only the probe sees) and its MAC from the IPv6
+// neighbour table; loopback answers without one, having no neighbour entry.
+void TestScanProbe::ipv6Addresses()
+{
+    if (!m_namespace)
+        QSKIP(qPrintable(m_noNamespace));
+    QTemporaryDir dir;
+    const QString hosts = dir.filePath(u"hosts"_qs);
+    test::WriteFileBytes(hosts, (test::PeerAddress6 + u" peer6.test\n::1 loop6.test\n"_qs).toUtf8());
+    QSignalSpy spy(&m_channel, &platform::ScanChannel::answerReceived);
+    runProbe(m_channel.handle() + u',' + test::SilentAddress6 + u",31,"_qs + test::PeerAddress6
+                 + u",32,::1,33,0"_qs,
+             {u"unshare"_qs, u"--mount"_qs, u"sh"_qs, u"-c"_qs,
+              u"mount --bind \"$0\" /etc/hosts && exec \"$@\""_qs, hosts});
+    const QStringList texts = collect(spy, 3);
+    QCOMPARE(texts, (QStringList{u"31,Dead"_qs, texts.value(1), texts.value(2)}));
+    QVERIFY2(QRegularExpression(u"^32,\\d+,64,peer6\\.test,"_qs + test::PeerMac + u'$').match(texts.at(1)).hasMatch(),
+             qPrintable(texts.at(1)));
+    QVERIFY2(QRegularExpression(u"^33,\\d+,64,loop6\\.test,$"_qs).match(texts.at(2)).hasMatch(),
+             qPrintable(texts.at(2)));
 }
 
 void TestScanProbe::channelDropsForeignDatagrams_data()
