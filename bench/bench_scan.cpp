@@ -3,6 +3,8 @@
 // veth link with nobody behind it. Prints the seconds from Start to the last answer
 // and to the result buttons, and the ratio to the pacing floor (launches x 10 ms);
 // targets: answering <= 1.05 x floor to the last answer, silent <= floor + 2.2 s.
+// Then 256 answering IPv6 addresses (a local route on loopback in the namespace)
+// beside fping -6 on the same address list.
 // Beside it, fping on the same range (default pacing and -i 1) when installed, and
 // the probe program's start-to-exit time for one answering address.
 
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
@@ -112,6 +115,27 @@ std::string fping(const QString &range)
     return cell;
 }
 
+// fping -6 over the addresses of a file: "A s".
+std::string fping6(const QStringList &addresses)
+{
+    if (QStandardPaths::findExecutable(u"fping"_qs).isEmpty())
+        return "fping not installed";
+    QTemporaryDir dir;
+    QFile list(dir.filePath(u"addresses"_qs));
+    if (!list.open(QIODevice::WriteOnly))
+        return "-";
+    list.write(addresses.join(u'\n').toLatin1() + '\n');
+    list.close();
+    QProcess p;
+    QElapsedTimer clock;
+    clock.start();
+    p.start(u"fping"_qs, {u"-6"_qs, u"-q"_qs, u"-f"_qs, list.fileName()});
+    p.waitForFinished(120000);
+    std::printf("  fping -6 -f (%lld addresses)   %.3f s\n", qlonglong(addresses.size()),
+                clock.elapsed() / 1000.0);
+    return bench::Cell("%.3f s (fping -6)", clock.elapsed() / 1000.0);
+}
+
 void probeStart(const QString &probe, const QString &handle)
 {
     const int runs = 200;
@@ -178,6 +202,22 @@ int main(int argc, char *argv[])
         run(u"ip"_qs, {u"link"_qs, u"del"_qs, u"nvb0"_qs});
     } else {
         std::printf("silent range: skipped (needs root inside a private network namespace)\n");
+    }
+
+    // 256 IPv6 addresses that all answer: a local route puts them on loopback.
+    if (::geteuid() == 0
+        && run(u"ip"_qs, {u"-6"_qs, u"route"_qs, u"add"_qs, u"local"_qs, u"fd00:6::/120"_qs, u"dev"_qs, u"lo"_qs})) {
+        QStringList addresses;
+        for (int i = 0; i < 256; ++i)
+            addresses << u"fd00:6::"_qs + QString::number(i, 16);
+        double stallMs = 0;
+        const double v6 = scanRange(window, u"answering fd00:6::-fd00:6::ff"_qs, u"fd00:6::"_qs,
+                                    u"fd00:6::ff"_qs, false, &stallMs);
+        stalls.add(stallMs);
+        bench::TableRow("256 IPv6 addresses, answering (namespace loopback)", bench::Cell("%.3f s", v6), "-",
+                        fping6(addresses));
+    } else {
+        std::printf("IPv6 range: skipped (needs root inside a private network namespace)\n");
     }
 
     bench::TableRow("longest event-loop stall, /24 scan", stalls.cell(" ms"), "<= 50 ms", "-");

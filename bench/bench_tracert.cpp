@@ -3,7 +3,8 @@
 // floor (5 hops x 0.2 s, a hop's probes sent together, plus the 1 s poll), and the
 // longest the window's event loop went without turning from the click to the end
 // (target 50 ms), over three runs; then one trace along a path of three network
-// namespaces (client, router, target) by our tracert and by Debian's `traceroute -I`.
+// namespaces (client, router, target) by our tracert and by Debian's `traceroute -I`,
+// over IPv4 and over IPv6 (`traceroute -6 -I`).
 // Needs root for the namespaces; everything stays inside namespaces it creates.
 
 #include "app/formtester.h"
@@ -56,10 +57,11 @@ QString timed(const QString &program, const QStringList &args, double *seconds)
 }
 
 // The addresses of the hop lines, in order.
-QStringList hopAddresses(const QString &output)
+QStringList hopAddresses(const QString &output, bool v6 = false)
 {
     QStringList hops;
-    const QRegularExpression hop(u"^\\s*(\\d+)\\s.*?(\\d+\\.\\d+\\.\\d+\\.\\d+)"_qs);
+    const QRegularExpression hop(v6 ? u"^\\s*(\\d+)\\s.*?([0-9a-f]+:[0-9a-f:]*)"_qs
+                                    : u"^\\s*(\\d+)\\s.*?(\\d+\\.\\d+\\.\\d+\\.\\d+)"_qs);
     for (const QString &line : output.split(u'\n')) {
         const auto m = hop.match(line);
         if (m.hasMatch() && !line.contains(u"Tracing"_qs) && !line.startsWith(u"traceroute"_qs))
@@ -101,6 +103,15 @@ int main(int argc, char **argv)
         u"-n "_qs + target + u" link set t0 up"_qs, u"-n "_qs + target + u" link set lo up"_qs,
         u"-n "_qs + target + u" route add default via 10.250.2.1"_qs,
         u"netns exec "_qs + router + u" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0"_qs,
+        // The same path over IPv6 (ULA, addresses usable at once).
+        u"netns exec "_qs + router
+            + u" sysctl -qw net.ipv6.conf.all.forwarding=1 net.ipv6.icmp.ratelimit=0"_qs,
+        u"addr add fd00:250:1::1/64 dev c0 nodad"_qs,
+        u"-6 route add fd00:250:2::/64 via fd00:250:1::2"_qs,
+        u"-n "_qs + router + u" addr add fd00:250:1::2/64 dev r0 nodad"_qs,
+        u"-n "_qs + router + u" addr add fd00:250:2::1/64 dev r1 nodad"_qs,
+        u"-n "_qs + target + u" addr add fd00:250:2::2/64 dev t0 nodad"_qs,
+        u"-n "_qs + target + u" -6 route add default via fd00:250:2::1"_qs,
     };
     bool ok = true;
     for (const QString &line : setup)
@@ -165,6 +176,25 @@ int main(int argc, char **argv)
     }
     bench::TableRow("64 silent traces, -h 5 -w 200", ratios.cell(" x floor"), "<= 1.20 x floor", "-");
     bench::TableRow("longest event-loop stall, launching 64 traces", stalls.cell(" ms"), "<= 50 ms", "-");
+
+    // The IPv6 path, ours beside traceroute -6 -I, when it is installed.
+    if (const QString program = QStandardPaths::findExecutable(u"traceroute"_qs); !program.isEmpty()) {
+        double ours6 = 0, theirs6 = 0;
+        const QString our6 = timed(QStringLiteral(TRACERT_PATH),
+                                   {u"-d"_qs, u"-w"_qs, u"1000"_qs, u"fd00:250:2::2"_qs}, &ours6);
+        const QString their6 = timed(program, {u"-6"_qs, u"-I"_qs, u"-n"_qs, u"-w"_qs, u"1"_qs,
+                                               u"fd00:250:2::2"_qs}, &theirs6);
+        std::printf("\nIPv6 namespace path, ours (tracert -d -w 1000): %.3f s\n%s\n", ours6,
+                    qPrintable(our6.trimmed()));
+        std::printf("\nIPv6 namespace path, traceroute -6 -I -n -w 1: %.3f s\n%s\n", theirs6,
+                    qPrintable(their6.trimmed()));
+        const QStringList a6 = hopAddresses(our6, true), b6 = hopAddresses(their6, true);
+        std::printf("\nhops, ours: %s\nhops, traceroute -6 -I: %s\nsame hops: %s\n",
+                    qPrintable(a6.join(u' ')), qPrintable(b6.join(u' ')), a6 == b6 ? "yes" : "NO");
+        bench::TableRow("trace of a namespace path, IPv6",
+                        bench::Cell("%.3f s, %s hops", ours6, a6 == b6 ? "same" : "OTHER"), "-",
+                        bench::Cell("%.3f s (traceroute -6 -I)", theirs6));
+    }
 
     // One trace along the routed path, ours beside Debian's traceroute -I.
     double ours = 0;
