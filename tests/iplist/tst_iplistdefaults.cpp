@@ -4,6 +4,7 @@
 #include "app/formtester.h"
 #include "iplist/iplist.h"
 #include "iplist/iplistfile.h"
+#include "platform/netinfo.h"
 #include "probe/netlookup.h"
 
 #include "support/scriptedui.h"
@@ -115,6 +116,8 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
         {u"link"_qs, u"set"_qs, u"nvl0"_qs, u"up"_qs},
         {u"link"_qs, u"set"_qs, u"nvl1"_qs, u"up"_qs},
         {u"route"_qs, u"add"_qs, u"default"_qs, u"via"_qs, u"10.77.1.1"_qs},
+        {u"-6"_qs, u"addr"_qs, u"add"_qs, u"fd00:77::23/64"_qs, u"dev"_qs, u"nvl0"_qs, u"nodad"_qs},
+        {u"-6"_qs, u"route"_qs, u"add"_qs, u"default"_qs, u"via"_qs, u"fd00:77::1"_qs},
     };
     for (const QStringList &args : setup) {
         QString out;
@@ -123,7 +126,10 @@ void TestIpListDefaults::defaultsFromTheLocalNetwork()
     }
 
     QCOMPARE(LocalAdapterAddress(), u"10.77.1.23"_qs);
-    QCOMPARE(DefaultGateway(), u"10.77.1.1"_qs);
+    QCOMPARE(DefaultGateway(), u"10.77.1.1"_qs); // before the IPv6 one
+    const QList<platform::AdapterAddress> gateways6 = platform::DefaultRouteGateways6();
+    QCOMPARE(gateways6.size(), 1);
+    QCOMPARE(gateways6.at(0).address, u"fd00:77::1"_qs);
     QCOMPARE(LocalSubnetRange().first, u"10.77.1.0"_qs);
     QCOMPARE(LocalSubnetRange().last, u"10.77.1.255"_qs);
     const QStringList dns = DnsServers(m_resolvConf);
