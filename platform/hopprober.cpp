@@ -105,6 +105,25 @@ bool ResolveIPv6(const std::string &name, IpAddress &address)
     return address.family == AF_INET6;
 }
 
+bool ResolveEither(const std::string &name, IpAddress &address)
+{
+    if (ParseIpAddress(name, address))
+        return true;
+    if (!mayBeHostName(name))
+        return false;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_RAW;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return false;
+    sockaddr_storage from{};
+    std::memcpy(&from, found->ai_addr, std::min<size_t>(found->ai_addrlen, sizeof from));
+    ::freeaddrinfo(found);
+    address = FromSocketAddress(from);
+    return address.valid();
+}
+
 std::string ReverseName(const IpAddress &address)
 {
     sockaddr_storage sa{};

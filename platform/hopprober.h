@@ -37,6 +37,9 @@ std::string AddressText(uint32_t address);
 // An IPv6 literal (with its zone) or the IPv6 look-up of a name; false when it has none.
 bool ResolveIPv6(const std::string &name, IpAddress &address);
 std::string ReverseName(const IpAddress &address);
+// The first address of a name (or an address) of either family, the one the system
+// would connect to; false when it has none.
+bool ResolveEither(const std::string &name, IpAddress &address);
 
 class HopProber final
 {

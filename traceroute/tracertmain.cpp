@@ -1,9 +1,10 @@
 // The tracert command: the route to a host, hop by hop, with ICMP echoes of rising
 // TTL, three probes a hop sent together.
 //
-//   tracert [-d] [-4 | -6] [-h maximum_hops] [-j host-list] [-w timeout] target_name
+//   tracert [-d] [-4 | -6 | -a] [-h maximum_hops] [-j host-list] [-w timeout] target_name
 //
-// An IPv6 address, or a name with -6 (a name is IPv4's otherwise), is traced with ICMPv6 echoes of rising hop
+// An IPv6 address, or a name with -6 (with -a: a name whose first address is IPv6;
+// a name is IPv4's otherwise), is traced with ICMPv6 echoes of rising hop
 // limit, in the same layout; -j is IPv4's alone.
 //
 // Output, one line flushed at a time (the window polls the file it is appended to):
@@ -30,7 +31,7 @@ using namespace netvane::platform;
 namespace {
 
 const char *const Usage =
-    "Usage: tracert [-d] [-4 | -6] [-h maximum_hops] [-j host-list] [-w timeout] target_name\n";
+    "Usage: tracert [-d] [-4 | -6 | -a] [-h maximum_hops] [-j host-list] [-w timeout] target_name\n";
 
 // Each piece reaches the output file at once; one that cannot be written ends the
 // command, with the reason where the window reads it.
@@ -100,7 +101,7 @@ int main(int argc, char **argv)
     // clears what the parent asked for before starting it.
     netvane::probesys::endWithParent();
     bool resolveNames = true;
-    int family = 0; // 4 or 6 when asked for; else IPv6 for an IPv6 address only
+    int family = 0; // 4 or 6 when asked for, 1 for either; else IPv6 for an IPv6 address only
     int maxHops = 30;
     int timeoutMs = 4000;
     std::string routeText;
@@ -116,8 +117,8 @@ int main(int argc, char **argv)
         }
         if (arg == "-d") {
             resolveNames = false;
-        } else if (arg == "-4" || arg == "-6") {
-            family = arg == "-4" ? 4 : 6;
+        } else if (arg == "-4" || arg == "-6" || arg == "-a") {
+            family = arg == "-4" ? 4 : arg == "-6" ? 6 : 1;
         } else if (arg == "-h" || arg == "-w" || arg == "-j") {
             if (i + 1 >= argc) {
                 say(Usage);
@@ -147,8 +148,10 @@ int main(int argc, char **argv)
 
     // An address is traced on its own family; -4 and -6 choose for a name.
     uint32_t literal = 0;
+    IpAddress either;
     const bool v6 = target.find(':') != std::string::npos
-                    || (family == 6 && !ParseIPv4(target, literal));
+                    || (family == 6 && !ParseIPv4(target, literal))
+                    || (family == 1 && ResolveEither(target, either) && either.family == AF_INET6);
     IpAddress address6;
     uint32_t address = 0;
     if (v6 && !ResolveIPv6(target, address6))

@@ -138,9 +138,11 @@ bool TracertPanel::BuildTracertOptions()
     }
     m_options = o.arguments;
     // A host name is traced on the family chosen beside the ping settings (an address
-    // on its own); IPv4 unless IPv6 only is chosen.
+    // on its own family): nothing more for IPv4 only, as before.
     if (CurrentAddressFamily() == AddressFamily::IPv6Only)
         m_options.prepend(u"-6"_qs);
+    else if (CurrentAddressFamily() == AddressFamily::Automatic)
+        m_options.prepend(u"-a"_qs);
     m_maxHops = o.maxHops;
     return true;
 }
