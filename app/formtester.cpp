@@ -1,5 +1,4 @@
 #include "app/formtester.h"
-#include "probe/netlookup.h"
 
 #include "app/dialoghelp.h"
 #include "app/metricsitem.h"
@@ -24,6 +23,7 @@
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
 #include "platform/texteditor.h"
+#include "probe/netlookup.h"
 #include "traceroute/tracerun.h"
 #include "traceroute/tracertpanel.h"
 #include "scanner/scanpanel.h"
