@@ -2,6 +2,8 @@
 
 #include "platform/icmpsocket.h"
 
+#include <algorithm>
+
 namespace netvane {
 
 namespace {
@@ -48,8 +50,13 @@ ClassifiedAddress classifyIpv6(ClassifiedAddress r)
                         + u"' needs its zone, the interface it is reached through, as in fe80::1%eth0."_qs;
     } else if (!platform::IsIpv6LinkLocal(bytes) && !zone.empty()) {
         r.ipv6Problem = u"Only a link-local address (fe80::/10) carries a zone."_qs;
-    } else if (zoneText.size() > 15 || zoneText.contains(u'/') || zoneText.contains(u',')
-               || zoneText.contains(u'(') || zoneText.contains(u'%')) {
+    } else if (zoneText.size() > 15
+               || std::any_of(zoneText.begin(), zoneText.end(), [](QChar c) {
+                      // An interface name: printable, and nothing the list file or a
+                      // group member's note would take apart.
+                      return c.unicode() <= u' ' || c.unicode() > u'~' || c == u'/' || c == u','
+                             || c == u'(' || c == u'%';
+                  })) {
         r.ipv6Problem = u"'"_qs + zoneText + u"' is not an interface name."_qs;
     } else {
         r.kind = AddressClass::Address;

@@ -310,6 +310,7 @@ void TestIpListItem::ipv6Entries_data()
     QTest::newRow("link-local, no zone") << u"fe80::1"_qs << none << none << u"needs its zone"_qs;
     QTest::newRow("zone elsewhere") << u"fd00::1%eth0"_qs << none << none << u"Only a link-local address"_qs;
     QTest::newRow("empty zone") << u"fe80::1%"_qs << none << none << u"is not an IPv6 address."_qs;
+    QTest::newRow("control in zone") << u"fe80::1%e\x01th0"_qs << none << none << u"is not an interface name."_qs;
     QTest::newRow("range of 65536") << u"fd00::1"_qs << u"FD00::1:0"_qs << u"65536"_qs << none;
     QTest::newRow("range with zone") << u"fe80::fffe%lo"_qs << u"fe80::1:1%lo"_qs << u"4"_qs << none;
     QTest::newRow("range of 65537") << u"fd00::"_qs << u"fd00::1:0"_qs << none
