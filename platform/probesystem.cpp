@@ -39,67 +39,6 @@ struct Fd {
     ~Fd() { if (fd >= 0) ::close(fd); }
 };
 
-// An IPv6 address by the program's rule (a zone's interface looked up); false for
-// IPv4 or anything else.
-bool parseIpv6(const std::string &text, platform::IpAddress &address)
-{
-    return text.find(':') != std::string::npos && platform::ParseIpAddress(text, address)
-           && address.family == AF_INET6;
-}
-
-Echo echoOnce6(const platform::IpAddress &target, const std::string &payload, int timeoutMs)
-{
-    Echo echo;
-    Fd s;
-    bool datagram = true;
-    s.fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMPV6);
-    if (s.fd < 0) {
-        datagram = false;
-        s.fd = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
-        if (s.fd < 0)
-            return echo;
-        icmp6_filter filter;
-        ICMP6_FILTER_SETBLOCKALL(&filter);
-        ICMP6_FILTER_SETPASS(ICMP6_ECHO_REPLY, &filter);
-        ::setsockopt(s.fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
-    }
-    const int on = 1;
-    ::setsockopt(s.fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
-    const auto id = static_cast<uint16_t>(::getpid());
-    static uint16_t sequence = 0;
-    const uint16_t seq = ++sequence;
-    std::vector<unsigned char> packet;
-    platform::BuildEchoRequest(AF_INET6, id, seq, payload.data(), payload.size(), packet);
-    sockaddr_storage to{};
-    const socklen_t toLength = platform::ToSocketAddress(target, to);
-    const auto sent = Clock::now();
-    if (::sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr *>(&to), toLength) < 0)
-        return echo;
-    const auto deadline = sent + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-    unsigned char buffer[2048];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - Clock::now()).count();
-        if (left < 0)
-            return echo;
-        pollfd p{s.fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(left));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0 || !(p.revents & POLLIN))
-            return echo;
-        const platform::IcmpDatagram got = platform::ReceiveIcmp(s.fd, buffer, sizeof buffer);
-        const platform::IcmpAnswer answer = platform::ClassifyIcmp(AF_INET6, !datagram, got, buffer);
-        if (answer.kind != platform::IcmpKind::EchoReply || !platform::AnswersEcho(answer, id, seq, target))
-            continue;
-        echo.answered = true;
-        echo.ttl = answer.ttl >= 0 ? unsigned(answer.ttl) : 0;
-        echo.timeMs = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   Clock::now() - sent).count());
-        return echo;
-    }
-}
-
 // The kernel's IPv6 neighbour table (netlink), for one address.
 std::string neighbourMac6(const platform::IpAddress &address)
 {
@@ -161,15 +100,6 @@ std::string neighbourMac6(const platform::IpAddress &address)
 
 } // namespace
 
-bool parseAddress(const std::string &text, unsigned *hostOrder)
-{
-    uint32_t address = 0;
-    if (!platform::ParseDottedQuadText(text, address))
-        return false;
-    *hostOrder = address;
-    return true;
-}
-
 bool canOpenEchoSocket()
 {
     for (const int type : {SOCK_DGRAM, SOCK_RAW}) {
@@ -184,41 +114,41 @@ bool canOpenEchoSocket()
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs)
 {
     Echo echo;
-    if (platform::IpAddress v6; parseIpv6(address, v6))
-        return echoOnce6(v6, payload, timeoutMs);
-    unsigned target = 0;
-    if (!parseAddress(address, &target))
+    platform::IpAddress target;
+    if (!platform::ParseIpAddress(address, target))
         return echo;
+    const int family = target.family;
+    const int protocol = family == AF_INET6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
     Fd s;
     bool datagram = true;
-    s.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (s.fd >= 0) {
-        const int on = 1;
-        ::setsockopt(s.fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-    } else {
+    s.fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, protocol);
+    if (s.fd < 0) {
         datagram = false;
-        s.fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        s.fd = ::socket(family, SOCK_RAW | SOCK_CLOEXEC, protocol);
         if (s.fd < 0)
             return echo;
+        if (family == AF_INET6) { // only echo replies, not every ICMPv6 message of the host
+            icmp6_filter filter;
+            ICMP6_FILTER_SETBLOCKALL(&filter);
+            ICMP6_FILTER_SETPASS(ICMP6_ECHO_REPLY, &filter);
+            ::setsockopt(s.fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+        }
     }
+    const int on = 1;
+    if (family == AF_INET6)
+        ::setsockopt(s.fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+    else if (datagram) // a raw IPv4 socket reads the TTL from the IP header it delivers
+        ::setsockopt(s.fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
 
-    const unsigned short id = static_cast<unsigned short>(::getpid());
+    const unsigned short id = static_cast<unsigned short>(::getpid()); // a datagram socket puts its own
     static unsigned short sequence = 0;
     const unsigned short seq = ++sequence;
-    std::string packet(sizeof(icmphdr), '\0');
-    packet += payload;
-    auto *icmp = reinterpret_cast<icmphdr *>(packet.data());
-    icmp->type = ICMP_ECHO;
-    icmp->un.echo.id = htons(id); // a datagram socket puts its own id here
-    icmp->un.echo.sequence = htons(seq);
-    icmp->checksum = htons(platform::IcmpChecksum(reinterpret_cast<const unsigned char *>(packet.data()),
-                                    packet.size()));
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(target);
+    std::vector<unsigned char> packet;
+    platform::BuildEchoRequest(family, id, seq, payload.data(), payload.size(), packet);
+    sockaddr_storage to{};
+    const socklen_t toLength = platform::ToSocketAddress(target, to);
     const auto sent = Clock::now();
-    if (::sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr *>(&to),
-                 sizeof to) < 0)
+    if (::sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr *>(&to), toLength) < 0)
         return echo;
 
     const auto deadline = sent + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
@@ -239,26 +169,11 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
         const platform::IcmpDatagram got = platform::ReceiveIcmp(s.fd, buffer, sizeof buffer);
         if (got.size <= 0)
             continue;
-        const unsigned char *reply = buffer;
-        size_t length = size_t(got.size);
-        unsigned ttl = datagram && got.ttl >= 0 ? unsigned(got.ttl) : 0;
-        if (!datagram) {
-            const auto *ip = reinterpret_cast<const iphdr *>(buffer);
-            const size_t ipLength = size_t(ip->ihl) * 4;
-            if (length < ipLength + sizeof(icmphdr) || ip->saddr != htonl(target))
-                continue;
-            ttl = ip->ttl;
-            reply += ipLength;
-            length -= ipLength;
-        }
-        if (length < sizeof(icmphdr))
-            continue;
-        const auto *r = reinterpret_cast<const icmphdr *>(reply);
-        if (r->type != ICMP_ECHOREPLY || ntohs(r->un.echo.sequence) != seq
-            || (!datagram && ntohs(r->un.echo.id) != id))
+        const platform::IcmpAnswer answer = platform::ClassifyIcmp(family, !datagram, got, buffer);
+        if (answer.kind != platform::IcmpKind::EchoReply || !platform::AnswersEcho(answer, id, seq, target))
             continue;
         echo.answered = true;
-        echo.ttl = ttl;
+        echo.ttl = answer.ttl >= 0 ? unsigned(answer.ttl) : 0;
         echo.timeMs = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    Clock::now() - sent).count());
         return echo;
@@ -267,23 +182,13 @@ Echo echoOnce(const std::string &address, const std::string &payload, int timeou
 
 std::string reverseName(const std::string &address)
 {
-    if (platform::IpAddress v6; parseIpv6(address, v6)) {
-        sockaddr_storage sa{};
-        const socklen_t length = platform::ToSocketAddress(v6, sa);
-        char host[NI_MAXHOST];
-        if (::getnameinfo(reinterpret_cast<sockaddr *>(&sa), length, host, sizeof host, nullptr, 0,
-                          NI_NAMEREQD) != 0)
-            return {};
-        return host;
-    }
-    unsigned target = 0;
-    if (!parseAddress(address, &target))
+    platform::IpAddress target;
+    if (!platform::ParseIpAddress(address, target))
         return {};
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(target);
+    sockaddr_storage sa{};
+    const socklen_t length = platform::ToSocketAddress(target, sa);
     char host[NI_MAXHOST];
-    if (::getnameinfo(reinterpret_cast<sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
+    if (::getnameinfo(reinterpret_cast<sockaddr *>(&sa), length, host, sizeof host, nullptr, 0,
                       NI_NAMEREQD) != 0)
         return {};
     return host;
@@ -291,7 +196,8 @@ std::string reverseName(const std::string &address)
 
 std::string neighbourMac(const std::string &address, const char *table)
 {
-    if (platform::IpAddress v6; parseIpv6(address, v6))
+    platform::IpAddress v6;
+    if (platform::ParseIpAddress(address, v6) && v6.family == AF_INET6)
         return neighbourMac6(v6);
     FILE *file = std::fopen(table, "re");
     if (!file)

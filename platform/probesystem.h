@@ -8,25 +8,21 @@
 
 namespace netvane::probesys {
 
-// The program's address rule (platform/icmpwire.h); false otherwise.
-bool parseAddress(const std::string &text, unsigned *hostOrder);
-
 struct Echo {
     bool answered = false;
     unsigned timeMs = 0;
     unsigned ttl = 0;
 };
 
-// (The reverse name works for both families.)
 // True when an ICMP echo socket (datagram, else raw) can be opened here.
 bool canOpenEchoSocket();
 
 // One echo request (ICMP, or ICMPv6 for an IPv6 address) with the given payload,
-// waiting up to timeoutMs. An invalid
-// address, a socket that cannot be opened or any error counts as no answer.
+// waiting up to timeoutMs. An invalid address, a socket that cannot be opened or
+// any error counts as no answer.
 Echo echoOnce(const std::string &address, const std::string &payload, int timeoutMs);
 
-// The name the address maps back to, or empty.
+// The name the address (of either family) maps back to, or empty.
 std::string reverseName(const std::string &address);
 
 // The address's hardware address in the kernel neighbour table (for IPv6 the

@@ -70,19 +70,17 @@ std::string probeText(const HopAnswer &a)
     return text;
 }
 
-// ICMPv6 destination unreachable codes in the words of their IPv4 counterparts.
-const char *unreachableText6(int code)
+// An unreachable's code in words; ICMPv6 codes in the words of their IPv4 counterparts.
+const char *unreachableText(int family, int code)
 {
-    switch (code) {
-    case 0: return "Destination net unreachable.";  // no route
-    case 3: return "Destination host unreachable."; // address unreachable
-    case 4: return "Destination port unreachable.";
-    default: return "Destination unreachable.";
+    if (family == AF_INET6) {
+        switch (code) {
+        case 0: return "Destination net unreachable.";  // no route
+        case 3: return "Destination host unreachable."; // address unreachable
+        case 4: return "Destination port unreachable.";
+        default: return "Destination unreachable.";
+        }
     }
-}
-
-const char *unreachableText(int code)
-{
     switch (code) {
     case 0: return "Destination net unreachable.";
     case 1: return "Destination host unreachable.";
@@ -101,7 +99,7 @@ int main(int argc, char **argv)
     // clears what the parent asked for before starting it.
     netvane::probesys::endWithParent();
     bool resolveNames = true;
-    int family = 0; // 4 or 6 when asked for, 1 for either; else IPv6 for an IPv6 address only
+    int family = AF_INET; // of a name: -6 IPv6, -a the first address the resolver gives
     int maxHops = 30;
     int timeoutMs = 4000;
     std::string routeText;
@@ -118,7 +116,7 @@ int main(int argc, char **argv)
         if (arg == "-d") {
             resolveNames = false;
         } else if (arg == "-4" || arg == "-6" || arg == "-a") {
-            family = arg == "-4" ? 4 : arg == "-6" ? 6 : 1;
+            family = arg == "-4" ? AF_INET : arg == "-6" ? AF_INET6 : AF_UNSPEC;
         } else if (arg == "-h" || arg == "-w" || arg == "-j") {
             if (i + 1 >= argc) {
                 say(Usage);
@@ -146,66 +144,53 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    // An address is traced on its own family; -4 and -6 choose for a name.
-    uint32_t literal = 0;
-    IpAddress either;
-    const bool v6 = target.find(':') != std::string::npos
-                    || (family == 6 && !ParseIPv4(target, literal))
-                    || (family == 1 && ResolveEither(target, either) && either.family == AF_INET6);
-    IpAddress address6;
-    uint32_t address = 0;
-    if (v6 && !ResolveIPv6(target, address6))
+    // An address is traced on its own family; -4, -6 and -a choose for a name.
+    IpAddress address;
+    if (!ResolveHost(target, family, address))
         return fail("Unable to resolve target system name " + target + ".");
-    if (v6 && !routeText.empty())
+    if (address.family != AF_INET && !routeText.empty())
         return fail("A loose source route (-j) is for IPv4 only.");
-    if (!v6 && !ResolveIPv4(target, address))
-        return fail("Unable to resolve target system name " + target + ".");
-    std::vector<uint32_t> route;
+    std::vector<IpAddress> route;
     for (size_t at = 0; at < routeText.size();) {
         const size_t end = routeText.find_first_of(" ,", at);
         const std::string host = routeText.substr(at, end == std::string::npos ? end : end - at);
         at = end == std::string::npos ? routeText.size() : end + 1;
         if (host.empty())
             continue;
-        uint32_t hop = 0;
-        if (!ResolveIPv4(host, hop))
+        IpAddress hop;
+        if (!ResolveHost(host, AF_INET, hop) || hop.family != AF_INET)
             return fail("Unable to resolve source route host " + host + ".");
         route.push_back(hop);
     }
 
     HopProber prober;
-    HopProber6 prober6;
     std::string error;
-    if (v6 ? !prober6.open(error)
-           : !prober.open(error) || (!route.empty() && !prober.setLooseSourceRoute(route, address, error)))
+    if (!prober.open(address.family, error)
+        || (!route.empty() && !prober.setLooseSourceRoute(route, address, error)))
         return fail(error);
 
     std::map<std::string, std::string> names;
-    auto shownText = [&](const std::string &text, const auto &reverse) {
+    auto shown = [&](const IpAddress &a) {
+        const std::string text = IpAddressText(a);
         if (!resolveNames)
             return text;
         auto found = names.find(text);
         if (found == names.end())
-            found = names.emplace(text, reverse()).first;
+            found = names.emplace(text, ReverseName(a)).first;
         return found->second.empty() ? text : found->second + " [" + text + "]";
     };
-    auto shown = [&](uint32_t a) { return shownText(AddressText(a), [a] { return ReverseName(a); }); };
-    auto shown6 = [&](const IpAddress &a) {
-        return shownText(IpAddressText(a), [a] { return ReverseName(a); });
-    };
 
-    const std::string addressText = v6 ? IpAddressText(address6) : AddressText(address);
+    const std::string addressText = IpAddressText(address);
     std::string title = addressText;
     if (target != addressText)
         title = target + " [" + addressText + "]";
     else if (resolveNames)
-        title = v6 ? shown6(address6) : shown(address);
+        title = shown(address);
     say("\nTracing route to " + title + "\nover a maximum of " + std::to_string(maxHops)
         + " hops:\n\n");
 
     for (int ttl = 1; ttl <= maxHops; ++ttl) {
-        const auto answers = v6 ? prober6.probe(address6, ttl, timeoutMs)
-                                : prober.probe(address, ttl, timeoutMs);
+        const auto answers = prober.probe(address, ttl, timeoutMs);
         std::string line;
         char hop[8];
         std::snprintf(hop, sizeof hop, "%3d  ", ttl);
@@ -226,10 +211,9 @@ int main(int argc, char **argv)
             unreachable = unreachable || a.kind == HopAnswer::Unreachable;
         }
         if (responder) {
-            line += " " + (v6 ? shown6(responder->address) : shown(responder->from));
+            line += " " + shown(responder->from);
             if (unreachable && !reached)
-                line += std::string(" reports: ")
-                        + (v6 ? unreachableText6(responder->code) : unreachableText(responder->code));
+                line += std::string(" reports: ") + unreachableText(address.family, responder->code);
         } else if (sendError) {
             line += " Transmit error: ";
             if (sendError == ENETUNREACH)
