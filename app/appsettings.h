@@ -38,6 +38,9 @@ public:
         Metrics,        // "1" while the window serves metrics for Prometheus
         MetricsAddress, // where it serves them; empty for 127.0.0.1:9374
         WindowPlace,    // "left,top,width,height" of the main window, in pixels
+        OutageAfter,    // lost echoes in a row that make an outage; empty for 3
+        OutageNotify,   // "0" when outages are not told on the desktop; empty for on
+        OutageCommand,  // run when an outage begins or ends; empty for none
         KeyCount
     };
 

@@ -13,6 +13,7 @@
 #include "ping/formlatencygraph.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
+#include "ping/pingsettings.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
 #include "ping/windowplace.h"
@@ -557,6 +558,16 @@ void FormTester::StartPingTest()
     // The size step length (the size plan's repeat times the targets) is stored in the
     // result file as a 32-bit number: a plan beyond it is refused like one whose
     // numbers overflow in the size check.
+    // The outage rule of the settings, checked like the boxes' settings.
+    if (const SettingCheck check = CheckOutageAfter(m_settings.value(AppSettings::OutageAfter),
+                                                    m_pingTest->outageAfter);
+        !check.passed) {
+        refuse();
+        MsgBox(check.boxText() + u"\n\n"_qs + AppSettings::keyName(AppSettings::OutageAfter) + u" in "_qs
+                   + QDir::toNativeSeparators(AppSettings::filePath()),
+               BoxIcon::Critical);
+        return;
+    }
     const std::optional<int> pingsPerSize = PingsPerSize(m_pingTest->sizePlan, targets.size());
     if (!pingsPerSize) {
         refuse();
@@ -1060,9 +1071,13 @@ void FormTester::ReloadPreviousPingTest()
     bool namesRead = true;
     QList<PingTarget> targets;
     const QString targetPath = QDir(m_dataFolder).filePath(TargetFileName);
+    int outageAfter = DefaultOutageAfter; // a damaged setting is refused at the next start
+    CheckOutageAfter(m_settings.value(AppSettings::OutageAfter), outageAfter);
     workBesideWindow(
         [&] {
-            test = ReadResultFile(path, [&](qsizetype left) { remaining = left; });
+            ResultReadOptions options;
+            options.outageAfter = outageAfter;
+            test = ReadResultFile(path, [&](qsizetype left) { remaining = left; }, options);
             if (!test.headerRead)
                 return;
             namesRead = ReadTargetFile(targetPath, test.header.targetCount, names, &error);
@@ -1089,7 +1104,7 @@ void FormTester::ReloadPreviousPingTest()
     if (!namesRead)
         MsgBox(error, BoxIcon::Critical);
     m_pingTest->restore(std::move(test.log), test.stats, targets, test.header.sizeStepLength,
-                        test.header.repeat);
+                        test.header.repeat, std::move(test.outages));
 
     // The rows, bar and statistics as they stood at the end of the test.
     const PingReplyLog &log = m_pingTest->log();

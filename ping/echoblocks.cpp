@@ -1,5 +1,6 @@
 #include "ping/echoblocks.h"
 
+#include "ping/latencystats.h"
 #include "probe/echoprobe.h"
 
 #include <QHash>
@@ -294,9 +295,11 @@ void EchoBlock::bad(qsizetype line)
 }
 
 void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool startsLine,
-                     bool keepRecords)
+                     bool keepRecords, bool keepRuns)
 {
     m_begin = begin;
+    m_runs.clear();
+    m_runOf.clear();
     m_count = m_lines = m_badLines = 0;
     m_lost = m_sumTime = m_sumTtl = 0;
     m_minTime = INT_MAX;
@@ -346,7 +349,26 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
     qint64 lost = 0, sumTime = 0, sumTtl = 0;
     qint32 minTime = INT_MAX, maxTime = 0;
     // An echo read into r from the line at `start`.
+    constexpr qint32 Unseen = -2, Answered = -1;
+    const auto run = [&](const PingReplyRecord &r) {
+        if (r.address >= m_runOf.size())
+            m_runOf.resize(size_t(r.address) + 1, Unseen);
+        qint32 &of = m_runOf[r.address];
+        if (r.time < 0) {
+            if (of >= 0) {
+                ++m_runs[size_t(of)].lost;
+                return;
+            }
+            of = qint32(m_runs.size());
+            m_runs.push_back({EchoSeconds(r), r.address, quint32(count), 1});
+        } else if (of != Answered) {
+            of = Answered;
+            m_runs.push_back({EchoSeconds(r), r.address, quint32(count), 0});
+        }
+    };
     const auto take = [&](const PingReplyRecord &r, const char *start) {
+        if (keepRuns)
+            run(r);
         at[count] = quint32(start - base - (begin - from));
         if (count++ == 0)
             m_first = r;
@@ -404,9 +426,9 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
 }
 
 EchoBlocks::EchoBlocks(const EchoBytes &bytes, qint64 begin, qsizetype blockBytes, bool readAhead,
-                       bool keepRecords)
+                       bool keepRecords, bool keepRuns)
     : m_bytes(bytes), m_begin(begin), m_blockBytes(std::max<qsizetype>(blockBytes, 1)),
-      m_keepRecords(keepRecords),
+      m_keepRecords(keepRecords), m_keepRuns(keepRuns),
       m_blockCount(begin < bytes.size ? qsizetype((bytes.size - begin + m_blockBytes - 1) / m_blockBytes) : 0),
       m_slotCount(readAhead && m_blockCount > 1 && std::thread::hardware_concurrency() > 1 ? 4 : 1),
       m_slots(std::make_unique<Slot[]>(size_t(m_slotCount)))
@@ -435,7 +457,7 @@ EchoBlocks::~EchoBlocks()
 void EchoBlocks::readBlock(qsizetype number, EchoBlock &block) const
 {
     const qint64 begin = m_begin + qint64(number) * m_blockBytes;
-    block.read(m_bytes, begin, begin + m_blockBytes, number == 0, m_keepRecords);
+    block.read(m_bytes, begin, begin + m_blockBytes, number == 0, m_keepRecords, m_keepRuns);
 }
 
 bool EchoBlocks::canClaim() const

@@ -39,6 +39,18 @@ struct EchoBytes {
     qint64 size = 0;
 };
 
+// A change in a target's answers within a block, for the outages: where a run of lost
+// echoes to one address begins (lost > 0: how many in a row, within the block), or
+// an answer to an address whose echo before it in the block was lost or which has
+// no echo before it in the block (lost 0). A block of echoes that all answer gives
+// one of these per address.
+struct EchoRun {
+    qint64 time = 0;    // EchoSeconds of the echo
+    quint32 address = 0; // in the block's address table
+    quint32 echo = 0;   // the echo's index in the block
+    qint64 lost = 0;
+};
+
 class EchoBlock final
 {
     Q_DISABLE_COPY_MOVE(EchoBlock)
@@ -52,7 +64,10 @@ public:
     // `begin` (else only after the first line end at or after begin - 1). Without
     // `keepRecords` only the first and the last echo are kept, with where each line
     // begins and the figures.
-    void read(const EchoBytes &bytes, qint64 begin, qint64 end, bool startsLine, bool keepRecords);
+    void read(const EchoBytes &bytes, qint64 begin, qint64 end, bool startsLine, bool keepRecords,
+              bool keepRuns = false);
+    // With keepRuns: the changes of the targets' answers, in order.
+    const std::vector<EchoRun> &runs() const { return m_runs; }
 
     qsizetype count() const { return m_count; }
     // Record i (when kept); its address is address(record(i)).
@@ -97,6 +112,8 @@ private:
     PageBuffer m_recordSpace; // PingReplyRecord[]
     PageBuffer m_offsetSpace; // quint32[]: line starts from m_begin
     PingReplyLog m_addresses; // the records' address table
+    std::vector<EchoRun> m_runs;
+    std::vector<qint32> m_runOf; // by address: its run in m_runs, Answered or Unseen
     qint64 m_begin = 0;
     qsizetype m_count = 0;
     PingReplyRecord m_first;
@@ -120,7 +137,7 @@ public:
     // `blockBytes` long (the last shorter). `readAhead`: a helper thread reads ahead
     // where the machine has a core to spare.
     EchoBlocks(const EchoBytes &bytes, qint64 begin, qsizetype blockBytes, bool readAhead,
-               bool keepRecords = true);
+               bool keepRecords = true, bool keepRuns = false);
     ~EchoBlocks();
 
     // The next block, valid until the next call; null after the last.
@@ -143,6 +160,7 @@ private:
     qint64 m_begin;
     qsizetype m_blockBytes;
     bool m_keepRecords;
+    bool m_keepRuns;
     qsizetype m_blockCount;
     qsizetype m_slotCount;
     std::unique_ptr<Slot[]> m_slots; // block n in slot n % m_slotCount

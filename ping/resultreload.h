@@ -10,6 +10,7 @@
 // and nothing is made up from a line that does not. A malformed header leaves nothing.
 // A large file is read on two cores (ping/echoblocks.h).
 
+#include "ping/outagefinder.h"
 #include "ping/pingtest.h"
 #include "ping/replyrecord.h"
 #include "ping/sessionstats.h"
@@ -34,6 +35,7 @@ struct ReloadedPingTest {
     ResultFileHeader header;
     PingReplyLog log; // in memory from ParseResultFile, backed by the file from ReadResultFile
     PingSessionStats stats;
+    OutageFinder outages; // found in the same pass
     // The lines that could not be read: how many, and the first ones' numbers (1-based).
     qsizetype badLineCount = 0;
     QList<qsizetype> badLines;
@@ -54,6 +56,7 @@ QString UnreadLinesText(const ReloadedPingTest &test, const QString &path);
 struct ResultReadOptions {
     qsizetype blockBytes = 256 << 10;
     bool readAhead = true;
+    int outageAfter = DefaultOutageAfter; // lost echoes in a row that make an outage
 };
 
 // Called every few thousand lines with the number of lines still to convert.
