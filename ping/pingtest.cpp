@@ -219,6 +219,7 @@ void PingTest::record(const SettledEcho &item)
     if (!m_stopRequested && item.period > 0)
         m_timer1->setInterval(item.period);
     m_sendSize = item.size;
+    m_lastTarget = item.target;
     const QString target = (item.target >= 0 ? m_targets.address(item.target) : m_directAddress).trimmed();
     // A record keeps at most 15 characters of the address, as the result file does
     // (every IPv4 address fits; a longer text is one the echo refused).

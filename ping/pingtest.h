@@ -97,6 +97,8 @@ public:
     // have changed since).
     int testRepeat() const { return m_testRepeat; }
     int rowIndex() const { return int(m_log.size()); }
+    // The target index of the echo recorded last (-1: a direct ping of an address).
+    qsizetype lastRecordedTarget() const { return m_lastTarget; }
     const TargetList &targets() const { return m_targets; }
     const PingReplyLog &log() const { return m_log; }
     PingReplyLog &log() { return m_log; }
@@ -148,6 +150,7 @@ private:
     int m_savedInterval = 600;
     int m_pingsPerSize = 1;
     int m_testRepeat = 1;
+    qsizetype m_lastTarget = -1;
     int m_waitingFor = -1;   // the item kind a direct call waits for
     bool m_running = false;
     bool m_stopRequested = false;

@@ -100,7 +100,8 @@ public:
     // positions of its echo lines are kept.
     ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress, int outageAfter,
                         const QString &path = {}, const FileStamp &stamp = {})
-        : m_totalBytes(totalBytes), m_progress(progress), m_fileBacked(!path.isEmpty())
+        : m_totalBytes(totalBytes), m_progress(progress), m_fileBacked(!path.isEmpty()),
+          m_seekOutages(outageAfter > 0)
     {
         m_test.outages.reset(outageAfter);
         if (m_fileBacked)
@@ -164,7 +165,8 @@ public:
             }
             if (m_echoes == 0)
                 m_firstTime = EchoSeconds(b.first());
-            outageRuns(b);
+            if (m_seekOutages)
+                outageRuns(b);
             m_last = b.last();
             m_lastAddress = ownCopy(b.address(m_last));
             m_lost += b.lost();
@@ -260,6 +262,7 @@ private:
     qsizetype m_lineNumber = 0; // lines before the block being converted
     const ReloadProgress &m_progress;
     bool m_fileBacked;
+    bool m_seekOutages;
     std::vector<quint32> m_addressMap; // a block's address index -> the log's, in memory
     static constexpr qint64 Unknown = -2;
     std::vector<qint64> m_outageTarget; // a block's address index -> the outages' target
@@ -294,7 +297,8 @@ ReloadedPingTest convert(ResultFileConverter &converter, const EchoBytes &bytes,
         return converter.finish();
     // A log backed by the file keeps only where its lines begin: the blocks need not
     // keep their records.
-    EchoBlocks blocks(bytes, nl - head + 1, options.blockBytes, options.readAhead, !bytes.file, true);
+    EchoBlocks blocks(bytes, nl - head + 1, options.blockBytes, options.readAhead, !bytes.file,
+                      std::clamp(options.outageAfter, 0, MaxOutageAfter));
     while (const EchoBlock *b = blocks.next())
         if (!converter.block(*b))
             break;

@@ -56,7 +56,7 @@ QString UnreadLinesText(const ReloadedPingTest &test, const QString &path);
 struct ResultReadOptions {
     qsizetype blockBytes = 256 << 10;
     bool readAhead = true;
-    int outageAfter = DefaultOutageAfter; // lost echoes in a row that make an outage
+    int outageAfter = DefaultOutageAfter; // lost echoes in a row that make an outage; 0: none sought
 };
 
 // Called every few thousand lines with the number of lines still to convert.
