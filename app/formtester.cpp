@@ -11,6 +11,7 @@
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
 #include "ping/formlatencygraph.h"
+#include "ping/outagealerts.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
 #include "ping/pingsettings.h"
@@ -20,6 +21,7 @@
 #include "report/dialogrpt.h"
 #include "platform/clipboard.h"
 #include "platform/datafolder.h"
+#include "platform/desktopnotify.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
@@ -42,6 +44,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSystemTrayIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -122,6 +125,23 @@ FormTester::FormTester(QWidget *parent)
     connect(m_pingTest, &PingTest::failed, this, [](const QString &description) {
         MsgBox(description + u"    Ping_IP"_qs, BoxIcon::Exclamation);
     });
+    m_outageAlerts = new OutageAlerts(*m_pingTest, this);
+    connect(m_outageAlerts, &OutageAlerts::commandFailed, this, [](const QString &description) {
+        MsgBox(description, BoxIcon::Exclamation);
+    });
+    // Where the desktop has no notification service: the tray's message, if there is a tray.
+    platform::SetNotificationFallback([this](const QString &summary, const QString &body) {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return false;
+        if (!m_trayIcon) {
+            m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
+            m_trayIcon->setObjectName(u"TrayIcon"_qs);
+            m_trayIcon->setToolTip(ProgramTitle);
+        }
+        m_trayIcon->show();
+        m_trayIcon->showMessage(summary, body, QSystemTrayIcon::Warning);
+        return true;
+    });
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
     m_schedulePanel->setHooks({
@@ -189,7 +209,10 @@ FormTester::FormTester(QWidget *parent)
     }
 }
 
-FormTester::~FormTester() = default;
+FormTester::~FormTester()
+{
+    platform::SetNotificationFallback({});
+}
 
 void FormTester::buildControls()
 {
@@ -1000,6 +1023,8 @@ void FormTester::applySettings()
     }
     SetLastDialogFolder(m_settings.value(AppSettings::Path));
     m_metricsItem->apply(m_settings);
+    m_outageAlerts->setNotify(m_settings.value(AppSettings::OutageNotify).trimmed() != u"0");
+    m_outageAlerts->setCommand(m_settings.value(AppSettings::OutageCommand));
 }
 
 void FormTester::collectSettings()

@@ -39,6 +39,7 @@ class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSystemTrayIcon;
 class QStackedLayout;
 class QVBoxLayout;
 class QHBoxLayout;
@@ -48,6 +49,7 @@ namespace netvane {
 class ConsolePanel;
 class IpListPanel;
 class MetricsItem;
+class OutageAlerts;
 class DialogExport;
 class FormLatencyGraph;
 class DialogRpt;
@@ -131,6 +133,7 @@ public:
     bool scheduledRun() const { return m_scheduledRun; }
     TracertPanel *tracertPanel() const { return m_tracertPanel; }
     MetricsItem *metricsItem() const { return m_metricsItem; }
+    OutageAlerts *outageAlerts() const { return m_outageAlerts; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -172,6 +175,8 @@ private:
 
     QString m_dataFolder;
     PingTest *m_pingTest;
+    OutageAlerts *m_outageAlerts = nullptr;
+    QSystemTrayIcon *m_trayIcon = nullptr;
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
