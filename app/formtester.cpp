@@ -1283,10 +1283,15 @@ void FormTester::ExportPingResults(const QString &extension)
     PingExportSource source;
     source.log = &snapshot;
     source.stats = m_pingTest->stats();
-    for (const PingTarget &t : m_pingTest->targets())
+    for (const PingTarget &t : m_pingTest->targets()) {
         source.targets << t.name;
+        source.addresses << t.address;
+    }
     source.repeat = m_pingTest->testRepeat();
     source.sizeStepLength = m_pingTest->pingsPerSize();
+    // A copy: the test goes on beside the export.
+    source.outages = m_pingTest->outages();
+    source.outages.began = source.outages.ended = nullptr;
     std::atomic<qint64> lines = 0;
     bool saved = false;
     workBesideWindow([&] { saved = SavePingExport(path, extension, source, &error, [&](qint64 n) { lines = n; }); },
