@@ -1,6 +1,7 @@
 #include "app/formtester.h"
 
 #include "app/dialoghelp.h"
+#include "app/dialogoutages.h"
 #include "app/metricsitem.h"
 #include "app/openlogfile.h"
 #include "app/schedulepanel.h"
@@ -11,6 +12,7 @@
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
 #include "ping/formlatencygraph.h"
+#include "ping/formoutages.h"
 #include "ping/outagealerts.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
@@ -171,6 +173,7 @@ FormTester::FormTester(QWidget *parent)
                      [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
     connect(m_pingPanel, &PingPanel::logChanged, this, &FormTester::logChanged);
     connect(m_pingPanel->reportButton(), &QPushButton::clicked, this, &FormTester::ShowSummaryReport);
+    connect(m_pingPanel->outagesButton(), &QPushButton::clicked, this, &FormTester::ShowOutages);
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -392,6 +395,8 @@ void FormTester::buildMenus()
     m_mnuOperate->addSeparator();
     m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
                        &FormTester::CommandExport_Click);
+    m_mnuOutages = item(m_mnuOperate, u"O&utages"_qs, u"mnuOutages"_qs, &FormTester::ShowOutages);
+    item(m_mnuOperate, u"Outage Settin&gs..."_qs, u"mnuOutageSettings"_qs, &FormTester::ShowOutageSettings);
     m_mnuGraph = item(m_mnuOperate, u"Latency &Graph"_qs, u"mnuGraph"_qs,
                       &FormTester::ShowLatencyGraph);
     item(m_mnuOperate, u"O&pen"_qs, u"mnuOpen"_qs, &FormTester::Command1_Click);
@@ -1219,6 +1224,41 @@ void FormTester::ShowLatencyGraph()
     m_formGraph->show();
     m_formGraph->raise();
     m_formGraph->activateWindow();
+}
+
+void FormTester::ShowOutages()
+{
+    if (!m_formOutages) {
+        m_formOutages = new FormOutages(*m_pingTest, this);
+        connect(m_formOutages, &FormOutages::outageChosen, this, [this](const Outage &o) {
+            // The log from the outage's first echo (a running test's log follows its
+            // newest echo instead), and the graph over the outage with a little around it.
+            m_pingPanel->showRow(int(std::min<qint64>(o.firstRow, INT_MAX)));
+            if (m_formGraph && m_formGraph->isVisible()) {
+                const qint64 end = o.ongoing() ? m_pingTest->outages().lastTime() : o.end;
+                const double margin = std::max<double>(double(end - o.start) / 4, 5);
+                m_formGraph->graph()->setView(double(o.start) - margin, double(end) + margin);
+            }
+        });
+    }
+    m_formOutages->refresh();
+    m_formOutages->show();
+    m_formOutages->raise();
+    m_formOutages->activateWindow();
+}
+
+void FormTester::ShowOutageSettings()
+{
+    if (!m_dialogOutages) {
+        m_dialogOutages = new DialogOutages(this);
+        connect(m_dialogOutages, &DialogOutages::stored, this, [this] {
+            m_outageAlerts->setNotify(m_settings.value(AppSettings::OutageNotify).trimmed() != u"0");
+            m_outageAlerts->setCommand(m_settings.value(AppSettings::OutageCommand));
+        });
+    }
+    m_dialogOutages->load(m_settings);
+    m_dialogOutages->show();
+    m_dialogOutages->raise();
 }
 
 void FormTester::ShowSummaryReport()

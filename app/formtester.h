@@ -52,6 +52,8 @@ class MetricsItem;
 class OutageAlerts;
 class DialogExport;
 class FormLatencyGraph;
+class FormOutages;
+class DialogOutages;
 class DialogRpt;
 class PingPanel;
 class PingSettingsBox;
@@ -104,6 +106,11 @@ public:
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
     // The latency graph of the current or reloaded ping test, read again from its log.
     void ShowLatencyGraph();
+    // The outage list of the test on show (Operate > Outages, or the statistics' button).
+    void ShowOutages();
+    FormOutages *formOutages() const { return m_formOutages; }
+    // Operate > Outage Settings.
+    void ShowOutageSettings();
     // Shows the previous ping test again from the result store (at start-up).
     void ReloadPreviousPingTest();
     // The result file changed under the program: says so and shows it again.
@@ -186,6 +193,8 @@ private:
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     FormLatencyGraph *m_formGraph = nullptr;
+    FormOutages *m_formOutages = nullptr;
+    DialogOutages *m_dialogOutages = nullptr;
     DialogRpt *m_dialogRpt = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
 
@@ -218,6 +227,7 @@ private:
     QPushButton *m_commandSelectFun = nullptr;
     QAction *m_mnuTracert = nullptr;
     QAction *m_mnuGraph = nullptr;
+    QAction *m_mnuOutages = nullptr;
     QAction *m_mnuSelectPing = nullptr;
     QAction *m_mnuSelectTracert = nullptr;
     MetricsItem *m_metricsItem = nullptr; // Utility > Serve Metrics for Prometheus

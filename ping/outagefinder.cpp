@@ -165,4 +165,17 @@ QString OutageDurationText(qint64 seconds)
     return u"%1 s"_qs.arg(s);
 }
 
+QStringList OutageRowTexts(const OutageFinder &finder, const Outage &outage)
+{
+    return {OutageStampText(outage.start), outage.ongoing() ? u"ongoing"_qs : OutageStampText(outage.end),
+            OutageDurationText(finder.duration(outage)), QString::number(outage.lost)};
+}
+
+QString OutageTotalsText(const OutageTotals &t)
+{
+    return (t.count == 1 ? u"1 outage"_qs : QString::number(t.count) + u" outages"_qs) + u", down "_qs
+           + OutageDurationText(t.downtime) + u", longest "_qs + OutageDurationText(t.longest)
+           + u", available "_qs + QString::number(t.availability, 'f', 2) + u" %"_qs;
+}
+
 } // namespace netvane

@@ -104,5 +104,10 @@ QString OutageClockText(qint64 time);
 QString OutageStampText(qint64 time, QChar between = u' ');
 // "41 s", "2 min 41 s", "3 h 2 min 41 s"
 QString OutageDurationText(qint64 seconds);
+// The columns of an outage in the outage list: start, end (or "ongoing"), duration,
+// echoes lost.
+QStringList OutageRowTexts(const OutageFinder &finder, const Outage &outage);
+// "2 outages, down 3 min 5 s, longest 2 min 41 s, available 99.12 %"
+QString OutageTotalsText(const OutageTotals &totals);
 
 } // namespace netvane
