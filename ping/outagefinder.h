@@ -71,6 +71,8 @@ public:
     // In the order their first lost echoes came.
     std::vector<Outage> outages() const;
     qsizetype count() const { return qsizetype(m_outages.size()); }
+    // The same, in the order they began (no copy).
+    const std::vector<Outage> &begun() const { return m_outages; }
     const QString &target(quint32 index) const { return m_targets.at(index); }
     // The addresses that lost an echo, in the order they first did.
     const QStringList &targets() const { return m_targets; }
