@@ -1285,6 +1285,9 @@ void FormTester::ShowSummaryReport()
         source.targets.append(target.name.isEmpty() ? target.address : target.name);
     source.repeat = m_pingTest->testRepeat();
     source.pingsPerSize = m_pingTest->pingsPerSize();
+    auto outages = std::make_shared<OutageFinder>(m_pingTest->outages());
+    outages->began = outages->ended = nullptr;
+    source.outages = std::move(outages);
     // A test read back at start-up keeps no size plan (the one held may be newer than
     // the test): its report groups the sizes met.
     const SendSizePlan &plan = m_pingTest->sizePlan;
