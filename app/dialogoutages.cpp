@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -46,6 +47,10 @@ DialogOutages::DialogOutages(QWidget *parent)
     form->addRow(u"Outage after N lost echoes:"_qs, m_after);
     form->addRow(QString(), m_notify);
     form->addRow(u"Command at an outage:"_qs, m_command);
+    auto *note = new QLabel(u"A new number applies from the next test (and to a test read back at the next "
+                            u"start)."_qs, this);
+    note->setWordWrap(true);
+    form->addRow(note);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(u"CommandOutagesOK"_qs);
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(u"CommandOutagesCancel"_qs);

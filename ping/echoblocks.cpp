@@ -348,7 +348,6 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
     qsizetype count = 0, lines = 0;
     qint64 lost = 0, sumTime = 0, sumTtl = 0;
     qint32 minTime = INT_MAX, maxTime = 0;
-    // An echo read into r from the line at `start`.
     // A run is handed out when it ends, with the answer that ends it (the order of one
     // address's changes is kept; that of different addresses does not matter), and a
     // run between two answers too short to be an outage not at all.
@@ -381,9 +380,9 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
         m_runs.push_back({EchoSeconds(r), r.address, quint32(count), 0});
         a.state = Answered;
     };
+    // An echo read into r from the line at `start`.
     const auto take = [&](const PingReplyRecord &r, const char *start) {
         if (outageAfter > 0) {
-            // Most echoes are one more answer, or one more lost in a run, of their address.
             // Most echoes are one more answer or one more lost echo of their address, or
             // the start or end of a short run between answers: no change to hand out.
             AddressRun *a = r.address < runOfSize ? runOf + r.address : nullptr;

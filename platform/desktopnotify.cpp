@@ -30,8 +30,9 @@ bool notifyOverBus(const QString &summary, const QString &body)
                                                        Service, u"Notify"_qs);
     call << u"Netvane"_qs << uint(0) << u"network-error"_qs << summary << body << QStringList()
          << QVariantMap() << -1;
-    // Waited for (briefly), so that a service that refuses counts as none.
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
+    // Waited for briefly, so that a service that refuses counts as none and a hung one
+    // holds the window up for no more than a moment.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 1000);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
