@@ -354,8 +354,8 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
     constexpr qint32 Unseen = -2, Answered = -1, FirstRun = 0, InnerRun = 1;
     AddressRun *runOf = m_runOf.data();
     size_t runOfSize = 0;
-    // The change, when the echo is not one more of the same.
-    const auto run = [&](const PingReplyRecord &r) {
+    // The change, when the echo is not one more of the same; out of the loop's way.
+    const auto run = [&](const PingReplyRecord &r) __attribute__((noinline)) {
         if (r.address >= m_runOf.size()) {
             m_runOf.resize(size_t(r.address) + 1);
             runOf = m_runOf.data();
@@ -380,8 +380,8 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
         m_runs.push_back({EchoSeconds(r), r.address, quint32(count), 0});
         a.state = Answered;
     };
-    // An echo read into r from the line at `start`.
-    const auto take = [&](const PingReplyRecord &r, const char *start) {
+    // An echo read into r from the line at `start`; in the loop, with its counts in registers.
+    const auto take = [&](const PingReplyRecord &r, const char *start) __attribute__((always_inline)) {
         if (outageAfter > 0) {
             // Most echoes are one more answer or one more lost echo of their address, or
             // the start or end of a short run between answers: no change to hand out.
