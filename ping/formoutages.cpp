@@ -28,6 +28,8 @@ FormOutages::FormOutages(const PingTest &test, QWidget *parent)
     connect(&test, &PingTest::outageBegan, this, [this] { if (isVisible()) refresh(); });
     connect(&test, &PingTest::outageEnded, this, [this] { if (isVisible()) refresh(); });
     connect(&test, &PingTest::finished, this, [this] { if (isVisible()) refresh(); });
+    // A new test's first echo: the list of the one before goes.
+    connect(&test, &PingTest::replyRecorded, this, [this](int row) { if (row == 0 && isVisible()) refresh(); });
 }
 
 void FormOutages::refresh()
