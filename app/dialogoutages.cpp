@@ -47,8 +47,8 @@ DialogOutages::DialogOutages(QWidget *parent)
     form->addRow(u"Outage after N lost echoes:"_qs, m_after);
     form->addRow(QString(), m_notify);
     form->addRow(u"Command at an outage:"_qs, m_command);
-    auto *note = new QLabel(u"A new number applies from the next test (and to a test read back at the next "
-                            u"start)."_qs, this);
+    auto *note = new QLabel(u"A new number applies to the test on show once it has ended, and to the "
+                            u"tests after it."_qs, this);
     note->setWordWrap(true);
     form->addRow(note);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -59,9 +59,9 @@ DialogOutages::DialogOutages(QWidget *parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void DialogOutages::load(const AppSettings &settings)
+void DialogOutages::load(AppSettings &settings)
 {
-    m_settings = const_cast<AppSettings *>(&settings);
+    m_settings = &settings;
     m_after->setText(settings.value(AppSettings::OutageAfter).trimmed());
     m_notify->setChecked(settings.value(AppSettings::OutageNotify).trimmed() != u"0");
     m_command->setText(settings.value(AppSettings::OutageCommand));

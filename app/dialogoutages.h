@@ -21,7 +21,7 @@ public:
     explicit DialogOutages(QWidget *parent = nullptr);
 
     // The dialog's boxes from the settings.
-    void load(const AppSettings &settings);
+    void load(AppSettings &settings);
     // Checks the boxes; false (and a refusal shown) when the number is not allowed.
     bool store(AppSettings &settings);
 

@@ -1247,6 +1247,38 @@ void FormTester::ShowOutages()
     m_formOutages->activateWindow();
 }
 
+void FormTester::findOutagesAgain()
+{
+    // The test on show, finished, under a new rule: read once more beside the window,
+    // from a copy of the log that holds its file open. A running test keeps its rule.
+    int after = DefaultOutageAfter;
+    CheckOutageAfter(m_settings.value(AppSettings::OutageAfter), after);
+    const PingReplyLog &log = m_pingTest->log();
+    if (m_busy || m_mode != u"Ping" || log.isEmpty() || after == m_pingTest->outages().lostEchoes())
+        return;
+    PingReplyLog snapshot = log;
+    if (!snapshot.pinFile()) {
+        logChanged();
+        return;
+    }
+    OutageFinder found;
+    bool read = false;
+    QString error;
+    EnterBusy();
+    workBesideWindow([&] { read = FindOutages(snapshot, after, found, &error); },
+                     [] { return u"Finding the outages ..."_qs; });
+    LeaveBusy();
+    if (!read) {
+        MsgBox(error, BoxIcon::Exclamation);
+        return;
+    }
+    m_pingTest->replaceOutages(std::move(found));
+    if (m_formOutages && m_formOutages->isVisible())
+        m_formOutages->refresh();
+    if (m_formGraph && m_formGraph->isVisible())
+        m_formGraph->graph()->update();
+}
+
 void FormTester::ShowOutageSettings()
 {
     if (!m_dialogOutages) {
@@ -1254,6 +1286,7 @@ void FormTester::ShowOutageSettings()
         connect(m_dialogOutages, &DialogOutages::stored, this, [this] {
             m_outageAlerts->setNotify(m_settings.value(AppSettings::OutageNotify).trimmed() != u"0");
             m_outageAlerts->setCommand(m_settings.value(AppSettings::OutageCommand));
+            findOutagesAgain();
         });
     }
     m_dialogOutages->load(m_settings);

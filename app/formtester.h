@@ -179,6 +179,7 @@ private:
     void workBesideWindow(const std::function<void()> &work, const std::function<QString()> &progress,
                           int showAfterMs = 300);
     void collectSettings();
+    void findOutagesAgain();
 
     QString m_dataFolder;
     PingTest *m_pingTest;

@@ -119,6 +119,14 @@ void PingTest::restore(PingReplyLog &&log, const PingSessionStats &stats, Target
     m_testRepeat = repeat;
 }
 
+void PingTest::replaceOutages(OutageFinder outages)
+{
+    if (m_running)
+        return;
+    m_outages = std::move(outages);
+    m_outages.began = m_outages.ended = nullptr;
+}
+
 int PingTest::NextSizeSlot()
 {
     return worker().nextSizeSlot();

@@ -106,6 +106,8 @@ public:
     const PingSessionStats &stats() const { return m_stats; }
     // The outages of the test whose records are held, kept as its echoes are recorded.
     const OutageFinder &outages() const { return m_outages; }
+    // Outages found again for the records held (a test that is not running).
+    void replaceOutages(OutageFinder outages);
     // How late the ticks of this test went out against their schedule.
     SchedulingSlack schedulingSlack() const;
     // Timer1 brings the first tick; afterwards its interval is the period of the tick

@@ -422,6 +422,18 @@ QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringLis
     return targets;
 }
 
+bool FindOutages(const PingReplyLog &log, int lostEchoes, OutageFinder &outages, QString *error)
+{
+    outages.reset(lostEchoes);
+    EchoCursor cursor(log, true);
+    PingReplyRecord r;
+    for (qsizetype row = 0; cursor.next(r); ++row)
+        outages.echo(row, cursor.address(), r.answered(), EchoSeconds(r));
+    if (cursor.failed() && error)
+        *error = cursor.errorString();
+    return !cursor.failed();
+}
+
 EchoCursor::EchoCursor(const PingReplyLog &log, bool wholePass) : m_log(log), m_wholePass(wholePass)
 {
 }

@@ -84,6 +84,10 @@ bool ReadTargetFile(const QString &path, int count, QStringList &names, QString 
 // echo went to, and stays empty when it has no echo.
 QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringList &names);
 
+// The outages of a log found again with another rule (`lostEchoes` in a row), in one
+// pass; false with the reason when the log cannot be read to its end.
+bool FindOutages(const PingReplyLog &log, int lostEchoes, OutageFinder &outages, QString *error = nullptr);
+
 class EchoBlock;
 class EchoBlocks;
 

@@ -492,6 +492,9 @@ void TestPingResultsWindow::outageListAfterReload()
     QCOMPARE(window.settings().value(AppSettings::OutageAfter), u"5"_qs);
     QCOMPARE(window.settings().value(AppSettings::OutageNotify), u"0"_qs);
     QCOMPARE(window.settings().value(AppSettings::OutageCommand), u"page-me--now"_qs);
+    // The test on show under the new rule: its 4 lost echoes are no outage at 5.
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QCOMPARE(window.pingTest()->outages().lostEchoes(), 5);
 }
 
 QTEST_MAIN(TestPingResultsWindow)
