@@ -1,7 +1,7 @@
 // The outages on reload: a result file of 10,000,000 echoes to three targets with
 // 10,000 outages (and a lost echo now and then that makes none), read with the
-// outages sought and without, against `wc -l` on the same file; and the memory the
-// outages take, per outage.
+// outages sought and without, against `wc -l` on the same file; the memory the
+// outages take, per outage; and what a silent address of a large range costs.
 
 #include "ping/resultreload.h"
 #include "resultfile.h"
@@ -92,5 +92,14 @@ int main(int argc, char *argv[])
                 100.0 * (with - without) / without);
     std::printf("outages: %lld, %lld bytes, %.1f B per outage\n", qlonglong(outages), qlonglong(bytes),
                 outages ? double(bytes) / double(outages) : 0.0);
+
+    // A range of silent addresses: each one that lost an echo is followed, outage or not.
+    const long before = bench::ResidentKiB();
+    OutageFinder silent;
+    for (qint64 i = 0; i < 1000000; ++i)
+        silent.echo(i, u"10.%1.%2.%3"_qs.arg(i >> 16).arg((i >> 8) & 255).arg(i & 255), false, i / 1000);
+    std::printf("1,000,000 silent addresses, one lost echo each: %.1f B per address counted, "
+                "%.1f B resident\n",
+                double(silent.memoryBytes()) / 1e6, double(bench::ResidentKiB() - before) * 1024 / 1e6);
     return 0;
 }

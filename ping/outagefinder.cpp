@@ -67,16 +67,15 @@ void OutageFinder::lost(quint32 target, qint64 row, qint64 time, qint64 count)
         run.start = time;
         run.firstRow = row;
     }
-    run.count += count;
-    const qint32 lost = qint32(std::min<qint64>(run.count, std::numeric_limits<qint32>::max()));
+    run.count = qint32(std::min<qint64>(qint64(run.count) + count, std::numeric_limits<qint32>::max()));
     if (run.outage >= 0) {
-        m_outages[size_t(run.outage)].lost = lost;
+        m_outages[size_t(run.outage)].lost = run.count;
         return;
     }
-    if (run.count < m_after)
+    if (run.count < m_after || m_outages.size() >= size_t(std::numeric_limits<qint32>::max()))
         return;
-    run.outage = qint64(m_outages.size());
-    m_outages.push_back({run.start, -1, run.firstRow, lost, target});
+    run.outage = qint32(m_outages.size());
+    m_outages.push_back({run.start, -1, run.firstRow, run.count, target});
     if (began)
         began(m_outages.back());
 }
@@ -84,7 +83,7 @@ void OutageFinder::lost(quint32 target, qint64 row, qint64 time, qint64 count)
 void OutageFinder::answered(quint32 target, qint64 time)
 {
     Run &run = m_runs[target];
-    const qint64 outage = run.outage;
+    const qint32 outage = run.outage;
     run = Run{};
     if (outage < 0)
         return;

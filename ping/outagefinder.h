@@ -88,8 +88,8 @@ private:
     struct Run {
         qint64 start = 0;
         qint64 firstRow = 0;
-        qint64 count = 0;     // lost in a row so far; 0: the last echo was answered
-        qint64 outage = -1;   // its outage once it has become one
+        qint32 count = 0;     // lost in a row so far (at most INT_MAX); 0: the last was answered
+        qint32 outage = -1;   // its outage once it has become one
     };
 
     int m_after = DefaultOutageAfter;
