@@ -27,6 +27,19 @@ OutageNotices::Notice OutageNotices::notice(const QString &text, int heldBefore)
                                   : u"%1 more notices of this target were held back."_qs.arg(heldBefore)};
 }
 
+bool OutageNotices::take(qint64 nowMs)
+{
+    while (!m_shown.isEmpty() && nowMs - m_shown.first() >= PerTargetMs)
+        m_shown.removeFirst();
+    if (m_shown.size() >= MaxPerMinute) {
+        if (m_heldOverAll++ == 0)
+            m_heldSince = nowMs;
+        return false;
+    }
+    m_shown.append(nowMs);
+    return true;
+}
+
 std::optional<OutageNotices::Notice> OutageNotices::offer(const QString &target, const QString &text,
                                                           qint64 nowMs)
 {
@@ -36,6 +49,8 @@ std::optional<OutageNotices::Notice> OutageNotices::offer(const QString &target,
         it->heldText = text;
         return std::nullopt;
     }
+    if (!take(nowMs))
+        return std::nullopt;
     if (it == m_targets.end())
         it = m_targets.insert(target, {});
     // A notice held back and not yet shown is counted in this one.
@@ -50,15 +65,22 @@ QList<OutageNotices::Notice> OutageNotices::due(qint64 nowMs)
     for (auto it = m_targets.begin(); it != m_targets.end(); ++it) {
         if (it->held == 0 || nowMs - it->shownAt < PerTargetMs)
             continue;
-        out << notice(it->heldText, it->held - 1);
+        if (take(nowMs))
+            out << notice(it->heldText, it->held - 1);
         *it = Target{nowMs, 0, {}};
+    }
+    if (m_heldOverAll > 0 && nowMs - m_heldSince >= PerTargetMs) {
+        out << Notice{m_heldOverAll == 1 ? u"1 more outage notice was held back."_qs
+                                         : u"%1 more outage notices were held back."_qs.arg(m_heldOverAll),
+                      u"Operate > Outages lists every outage."_qs};
+        m_heldOverAll = 0;
     }
     return out;
 }
 
 qint64 OutageNotices::nextDue() const
 {
-    qint64 next = -1;
+    qint64 next = m_heldOverAll > 0 ? m_heldSince + PerTargetMs : -1;
     for (const Target &t : m_targets)
         if (t.held > 0 && (next < 0 || t.shownAt + PerTargetMs < next))
             next = t.shownAt + PerTargetMs;
@@ -88,8 +110,10 @@ OutageAlerts::OutageAlerts(const PingTest &test, QObject *parent, Clock clock)
 
 void OutageAlerts::setCommand(const QString &command)
 {
-    if (command.trimmed() != m_command)
+    if (command.trimmed() != m_command) {
         m_failureShown = false;
+        m_waiting.clear();
+    }
     m_command = command.trimmed();
 }
 
@@ -135,6 +159,21 @@ void OutageAlerts::run(const QStringList &arguments)
 {
     if (m_command.isEmpty())
         return;
+    if (m_running < MaxRunning) {
+        start(arguments);
+        return;
+    }
+    if (m_waiting.size() < MaxWaiting) {
+        m_waiting.append(arguments);
+        return;
+    }
+    ++m_leftOut;
+    failOnce(u"Too many outages at once for the outage command \""_qs + m_command
+             + u"\": the events beyond %1 waiting are left out."_qs.arg(MaxWaiting));
+}
+
+void OutageAlerts::start(const QStringList &arguments)
+{
     // The user's command line is split into its words here; the outage's facts are
     // arguments of their own after them, so a target's text is never read as a command.
     QStringList words = QProcess::splitCommand(m_command);
@@ -147,13 +186,14 @@ void OutageAlerts::run(const QStringList &arguments)
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     const QString shown = m_command;
+    ++m_running;
     connect(process, &QProcess::errorOccurred, this, [this, process, shown](QProcess::ProcessError e) {
         if (e != QProcess::FailedToStart)
             return;
         if (shown == m_command)
             failOnce(u"The outage command \""_qs + shown + u"\" could not be run: "_qs + process->errorString());
         process->deleteLater();
-        Q_EMIT commandFinished();
+        commandEnded();
     });
     connect(process, &QProcess::finished, this, [this, process, shown](int code, QProcess::ExitStatus status) {
         if ((status != QProcess::NormalExit || code != 0) && shown == m_command)
@@ -162,9 +202,17 @@ void OutageAlerts::run(const QStringList &arguments)
                                                        : u"it crashed"_qs)
                      + u")."_qs);
         process->deleteLater();
-        Q_EMIT commandFinished();
+        commandEnded();
     });
     process->start();
+}
+
+void OutageAlerts::commandEnded()
+{
+    --m_running;
+    if (!m_waiting.isEmpty() && !m_command.isEmpty())
+        start(m_waiting.takeFirst());
+    Q_EMIT commandFinished();
 }
 
 void OutageAlerts::failOnce(const QString &why)

@@ -23,11 +23,14 @@ class PingTest;
 QString OutageBeganText(const QString &target, const Outage &outage);
 QString OutageEndedText(const QString &target, const Outage &outage, qint64 duration);
 
-// The rate limit of the notifications, on a clock of milliseconds.
+// The rate limit of the notifications, on a clock of milliseconds: one a target a
+// minute, and no more than MaxPerMinute in all (a line that drops takes every target
+// down at once); what is held back over all is counted in one notice at the minute's end.
 class OutageNotices final
 {
 public:
     static constexpr qint64 PerTargetMs = 60000;
+    static constexpr int MaxPerMinute = 5;
 
     struct Notice {
         QString summary; // the event's text
@@ -48,7 +51,12 @@ private:
         QString heldText; // the newest held back
     };
     static Notice notice(const QString &text, int heldBefore);
+    // Whether one more may be shown now over all; counts it when it may.
+    bool take(qint64 nowMs);
     QHash<QString, Target> m_targets;
+    QList<qint64> m_shown;  // when the last ones over all were shown
+    qint64 m_heldOverAll = 0;
+    qint64 m_heldSince = 0;
 };
 
 // The arguments the outage command gets after its own: target, "began" or "ended",
@@ -76,7 +84,8 @@ public:
     void ended(const Outage &outage);
 
 Q_SIGNALS:
-    // The outage command could not be run or failed; once for a command text.
+    // The outage command could not be run or failed, or events had to be left out;
+    // once for a command text.
     void commandFailed(const QString &description);
     // A command started for an event has ended (tests).
     void commandFinished();
@@ -85,7 +94,14 @@ private:
     void tell(const QString &target, const QString &text);
     void showDue();
     void run(const QStringList &arguments);
+    void start(const QStringList &arguments);
+    void commandEnded();
     void failOnce(const QString &why);
+
+    // A line that drops takes every target down at once: a few commands run at a
+    // time, the next events wait, and beyond a bound they are left out.
+    static constexpr int MaxRunning = 4;
+    static constexpr qsizetype MaxWaiting = 256;
 
     const PingTest &m_test;
     Clock m_clock;
@@ -94,6 +110,9 @@ private:
     bool m_notify = true;
     QString m_command;
     bool m_failureShown = false;
+    int m_running = 0;
+    QList<QStringList> m_waiting; // arguments of the events not yet given to the command
+    qint64 m_leftOut = 0;
 };
 
 } // namespace netvane

@@ -89,6 +89,17 @@ void TestOutageAlerts::rateLimit()
     const auto next = n.offer(u"a"_qs, u"a 5"_qs, 120000);
     QVERIFY(next);
     QCOMPARE(next->body, u"1 more notice of this target was held back."_qs);
+
+    // Seven targets down at once: five are told, the rest counted in one at the minute's end.
+    OutageNotices all;
+    int shown = 0;
+    for (int t = 0; t < 7; ++t)
+        shown += all.offer(QString::number(t), u"down"_qs, 1000) ? 1 : 0;
+    QCOMPARE(shown, OutageNotices::MaxPerMinute);
+    QCOMPARE(all.nextDue(), 61000);
+    const QList<OutageNotices::Notice> summary = all.due(61000);
+    QCOMPARE(summary.size(), 1);
+    QCOMPARE(summary[0].summary, u"2 more outage notices were held back."_qs);
 }
 
 void TestOutageAlerts::notificationsThroughTheSessionBus()
