@@ -4,13 +4,15 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace netvane {
 
 FormOutages::FormOutages(const PingTest &test, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_test(test), m_summary(new QLabel(this)), m_tree(new QTreeWidget(this))
+    : QWidget(parent, Qt::Window), m_test(test), m_summary(new QLabel(this)), m_tree(new QTreeWidget(this)),
+      m_later(new QTimer(this))
 {
     setObjectName(u"FormOutages"_qs);
     setWindowTitle(u"Outages"_qs);
@@ -25,11 +27,20 @@ FormOutages::FormOutages(const PingTest &test, QWidget *parent)
     layout->addWidget(m_tree);
     resize(640, 420);
     connect(m_tree, &QTreeWidget::itemClicked, this, &FormOutages::itemClicked);
-    connect(&test, &PingTest::outageBegan, this, [this] { if (isVisible()) refresh(); });
-    connect(&test, &PingTest::outageEnded, this, [this] { if (isVisible()) refresh(); });
-    connect(&test, &PingTest::finished, this, [this] { if (isVisible()) refresh(); });
+    // Outages that come together (a line that drops takes every target down) are
+    // listed together, at most twice a second.
+    m_later->setSingleShot(true);
+    m_later->setInterval(500);
+    connect(m_later, &QTimer::timeout, this, [this] { if (isVisible()) refresh(); });
+    const auto soon = [this] {
+        if (isVisible() && !m_later->isActive())
+            m_later->start();
+    };
+    connect(&test, &PingTest::outageBegan, this, soon);
+    connect(&test, &PingTest::outageEnded, this, soon);
+    connect(&test, &PingTest::finished, this, soon);
     // A new test's first echo: the list of the one before goes.
-    connect(&test, &PingTest::replyRecorded, this, [this](int row) { if (row == 0 && isVisible()) refresh(); });
+    connect(&test, &PingTest::replyRecorded, this, [soon](int row) { if (row == 0) soon(); });
 }
 
 void FormOutages::refresh()

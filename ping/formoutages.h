@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class QLabel;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -37,6 +38,7 @@ private:
     const PingTest &m_test;
     QLabel *m_summary;
     QTreeWidget *m_tree;
+    QTimer *m_later; // a refresh soon
     std::vector<Outage> m_shown; // as listed; an item's data is its index
 };
 
