@@ -67,6 +67,7 @@ class TestOutageAlerts : public QObject
 private Q_SLOTS:
     void rateLimit();
     void notificationsThroughTheSessionBus();
+    void fallbackWhereThereIsNoService();
     void commandGetsTheTargetAsAnArgument();
     void commandFailureIsToldOnce();
 };
@@ -178,6 +179,20 @@ void TestOutageAlerts::notificationsThroughTheSessionBus()
     now += OutageNotices::PerTargetMs;
     alerts.ended(outages[1]);
     QCOMPARE(service.calls().size(), 3);
+}
+
+void TestOutageAlerts::fallbackWhereThereIsNoService()
+{
+    // The bus of the test before is gone (or there never was one): the tray's turn.
+    QStringList shown;
+    platform::SetNotificationFallback([&](const QString &summary, const QString &) {
+        shown << summary;
+        return true;
+    });
+    QVERIFY(platform::NotifyDesktop(u"a"_qs, QString()));
+    platform::SetNotificationFallback({});
+    QVERIFY(!platform::NotifyDesktop(u"b"_qs, QString())); // nothing, and no error
+    QCOMPARE(shown, QStringList{u"a"_qs});
 }
 
 void TestOutageAlerts::commandGetsTheTargetAsAnArgument()
