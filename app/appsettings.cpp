@@ -20,7 +20,8 @@ const char *const KeyNames[AppSettings::KeyCount] = {
     "Default_Path",      "Default_IPtoName", "Default_Hop_Number",    "Default_Host_List",
     "Default_TimeOut2",  "Default_CmdType",  "Default_TraceFileName", "Default_IPQty",
     "Default_RepeatIP",  "Default_TraceIPQty", "Default_Metrics",  "Default_MetricsAddress",
-    "Default_WindowPlace", "Default_AddressFamily"};
+    "Default_WindowPlace", "Default_AddressFamily", "Default_OutageAfter", "Default_OutageNotify",
+    "Default_OutageCommand"};
 
 // No value of ours comes near this; a longer line is skipped.
 constexpr qint64 MaxSettingsLineBytes = 64 * 1024;

@@ -39,6 +39,9 @@ public:
         MetricsAddress, // where it serves them; empty for 127.0.0.1:9374
         WindowPlace,    // "left,top,width,height" of the main window, in pixels
         AddressFamily,  // the text of ComboFamily: "Automatic", "IPv4 only" or "IPv6 only"
+        OutageAfter,    // lost echoes in a row that make an outage; empty for 3
+        OutageNotify,   // "0" when outages are not told on the desktop; empty for on
+        OutageCommand,  // run when an outage begins or ends; empty for none
         KeyCount
     };
 

@@ -1,6 +1,7 @@
 #include "app/formtester.h"
 
 #include "app/dialoghelp.h"
+#include "app/dialogoutages.h"
 #include "app/metricsitem.h"
 #include "app/openlogfile.h"
 #include "app/schedulepanel.h"
@@ -11,14 +12,18 @@
 #include "ping/dialogexport.h"
 #include "ping/exportfile.h"
 #include "ping/formlatencygraph.h"
+#include "ping/formoutages.h"
+#include "ping/outagealerts.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
+#include "ping/pingsettings.h"
 #include "ping/pingsettingsbox.h"
 #include "ping/resultreload.h"
 #include "ping/windowplace.h"
 #include "report/dialogrpt.h"
 #include "platform/clipboard.h"
 #include "platform/datafolder.h"
+#include "platform/desktopnotify.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
 #include "platform/icmpsocket.h"
@@ -42,6 +47,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSystemTrayIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -122,6 +128,23 @@ FormTester::FormTester(QWidget *parent)
     connect(m_pingTest, &PingTest::failed, this, [](const QString &description) {
         MsgBox(description + u"    Ping_IP"_qs, BoxIcon::Exclamation);
     });
+    m_outageAlerts = new OutageAlerts(*m_pingTest, this);
+    connect(m_outageAlerts, &OutageAlerts::commandFailed, this, [](const QString &description) {
+        MsgBox(description, BoxIcon::Exclamation);
+    });
+    // Where the desktop has no notification service: the tray's message, if there is a tray.
+    platform::SetNotificationFallback([this](const QString &summary, const QString &body) {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return false;
+        if (!m_trayIcon) {
+            m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
+            m_trayIcon->setObjectName(u"TrayIcon"_qs);
+            m_trayIcon->setToolTip(ProgramTitle);
+        }
+        m_trayIcon->show();
+        m_trayIcon->showMessage(summary, body, QSystemTrayIcon::Warning);
+        return true;
+    });
 
     m_pingPanel->setPagingSource(&m_pingTest->log());
     m_schedulePanel->setHooks({
@@ -151,6 +174,7 @@ FormTester::FormTester(QWidget *parent)
                      [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
     connect(m_pingPanel, &PingPanel::logChanged, this, &FormTester::logChanged);
     connect(m_pingPanel->reportButton(), &QPushButton::clicked, this, &FormTester::ShowSummaryReport);
+    connect(m_pingPanel->outagesButton(), &QPushButton::clicked, this, &FormTester::ShowOutages);
     resize(1180, 720);
 
     // Every editable box takes what is typed as it is: no completion from its items
@@ -189,7 +213,10 @@ FormTester::FormTester(QWidget *parent)
     }
 }
 
-FormTester::~FormTester() = default;
+FormTester::~FormTester()
+{
+    platform::SetNotificationFallback({});
+}
 
 void FormTester::buildControls()
 {
@@ -369,6 +396,8 @@ void FormTester::buildMenus()
     m_mnuOperate->addSeparator();
     m_mnuExport = item(m_mnuOperate, u"&Export"_qs, u"mnuExport"_qs,
                        &FormTester::CommandExport_Click);
+    m_mnuOutages = item(m_mnuOperate, u"O&utages"_qs, u"mnuOutages"_qs, &FormTester::ShowOutages);
+    item(m_mnuOperate, u"Outage Settin&gs..."_qs, u"mnuOutageSettings"_qs, &FormTester::ShowOutageSettings);
     m_mnuGraph = item(m_mnuOperate, u"Latency &Graph"_qs, u"mnuGraph"_qs,
                       &FormTester::ShowLatencyGraph);
     item(m_mnuOperate, u"O&pen"_qs, u"mnuOpen"_qs, &FormTester::Command1_Click);
@@ -558,6 +587,16 @@ void FormTester::StartPingTest()
     // The size step length (the size plan's repeat times the targets) is stored in the
     // result file as a 32-bit number: a plan beyond it is refused like one whose
     // numbers overflow in the size check.
+    // The outage rule of the settings, checked like the boxes' settings.
+    if (const SettingCheck check = CheckOutageAfter(m_settings.value(AppSettings::OutageAfter),
+                                                    m_pingTest->outageAfter);
+        !check.passed) {
+        refuse();
+        MsgBox(check.boxText() + u"\n\n"_qs + AppSettings::keyName(AppSettings::OutageAfter) + u" in "_qs
+                   + QDir::toNativeSeparators(AppSettings::filePath()),
+               BoxIcon::Critical);
+        return;
+    }
     const std::optional<int> pingsPerSize = PingsPerSize(m_pingTest->sizePlan, targets.size());
     if (!pingsPerSize) {
         refuse();
@@ -992,6 +1031,8 @@ void FormTester::applySettings()
         family->setCurrentIndex(int(AddressFamilyOf(m_settings.value(AppSettings::AddressFamily))));
     SetLastDialogFolder(m_settings.value(AppSettings::Path));
     m_metricsItem->apply(m_settings);
+    m_outageAlerts->setNotify(m_settings.value(AppSettings::OutageNotify).trimmed() != u"0");
+    m_outageAlerts->setCommand(m_settings.value(AppSettings::OutageCommand));
 }
 
 void FormTester::collectSettings()
@@ -1065,9 +1106,13 @@ void FormTester::ReloadPreviousPingTest()
     bool namesRead = true;
     QList<PingTarget> targets;
     const QString targetPath = QDir(m_dataFolder).filePath(TargetFileName);
+    int outageAfter = DefaultOutageAfter; // a damaged setting is refused at the next start
+    CheckOutageAfter(m_settings.value(AppSettings::OutageAfter), outageAfter);
     workBesideWindow(
         [&] {
-            test = ReadResultFile(path, [&](qsizetype left) { remaining = left; });
+            ResultReadOptions options;
+            options.outageAfter = outageAfter;
+            test = ReadResultFile(path, [&](qsizetype left) { remaining = left; }, options);
             if (!test.headerRead)
                 return;
             namesRead = ReadTargetFile(targetPath, test.header.targetCount, names, &error);
@@ -1094,7 +1139,7 @@ void FormTester::ReloadPreviousPingTest()
     if (!namesRead)
         MsgBox(error, BoxIcon::Critical);
     m_pingTest->restore(std::move(test.log), test.stats, targets, test.header.sizeStepLength,
-                        test.header.repeat);
+                        test.header.repeat, std::move(test.outages));
 
     // The rows, bar and statistics as they stood at the end of the test.
     const PingReplyLog &log = m_pingTest->log();
@@ -1188,6 +1233,74 @@ void FormTester::ShowLatencyGraph()
     m_formGraph->activateWindow();
 }
 
+void FormTester::ShowOutages()
+{
+    if (!m_formOutages) {
+        m_formOutages = new FormOutages(*m_pingTest, this);
+        connect(m_formOutages, &FormOutages::outageChosen, this, [this](const Outage &o) {
+            // The log from the outage's first echo (a running test's log follows its
+            // newest echo instead), and the graph over the outage with a little around it.
+            m_pingPanel->showRow(int(std::min<qint64>(o.firstRow, INT_MAX)));
+            if (m_formGraph && m_formGraph->isVisible()) {
+                const qint64 end = o.ongoing() ? m_pingTest->outages().lastTime() : o.end;
+                const double margin = std::max<double>(double(end - o.start) / 4, 5);
+                m_formGraph->graph()->setView(double(o.start) - margin, double(end) + margin);
+            }
+        });
+    }
+    m_formOutages->refresh();
+    m_formOutages->show();
+    m_formOutages->raise();
+    m_formOutages->activateWindow();
+}
+
+void FormTester::findOutagesAgain()
+{
+    // The test on show, finished, under a new rule: read once more beside the window,
+    // from a copy of the log that holds its file open. A running test keeps its rule.
+    int after = DefaultOutageAfter;
+    CheckOutageAfter(m_settings.value(AppSettings::OutageAfter), after);
+    const PingReplyLog &log = m_pingTest->log();
+    if (m_busy || m_mode != u"Ping" || log.isEmpty() || after == m_pingTest->outages().lostEchoes())
+        return;
+    PingReplyLog snapshot = log;
+    if (!snapshot.pinFile()) {
+        logChanged();
+        return;
+    }
+    OutageFinder found;
+    bool read = false;
+    QString error;
+    EnterBusy();
+    workBesideWindow([&] { read = FindOutages(snapshot, after, found, &error); },
+                     [] { return u"Finding the outages ..."_qs; });
+    LeaveBusy();
+    if (!read) {
+        MsgBox(error, BoxIcon::Exclamation);
+        return;
+    }
+    m_pingTest->replaceOutages(std::move(found));
+    if (m_formOutages && m_formOutages->isVisible())
+        m_formOutages->refresh();
+    if (m_formGraph && m_formGraph->isVisible())
+        m_formGraph->graph()->update();
+}
+
+void FormTester::ShowOutageSettings()
+{
+    if (!m_dialogOutages) {
+        m_dialogOutages = new DialogOutages(this);
+        connect(m_dialogOutages, &DialogOutages::stored, this, [this] {
+            m_outageAlerts->setNotify(m_settings.value(AppSettings::OutageNotify).trimmed() != u"0");
+            m_outageAlerts->setCommand(m_settings.value(AppSettings::OutageCommand));
+            findOutagesAgain();
+        });
+    }
+    m_dialogOutages->load(m_settings);
+    m_dialogOutages->show();
+    m_dialogOutages->raise();
+}
+
 void FormTester::ShowSummaryReport()
 {
     // A running test is still growing its log: the report is of a finished one.
@@ -1212,6 +1325,9 @@ void FormTester::ShowSummaryReport()
         source.targets.append(target.name.isEmpty() ? target.address : target.name);
     source.repeat = m_pingTest->testRepeat();
     source.pingsPerSize = m_pingTest->pingsPerSize();
+    auto outages = std::make_shared<OutageFinder>(m_pingTest->outages());
+    outages->began = outages->ended = nullptr;
+    source.outages = std::move(outages);
     // A test read back at start-up keeps no size plan (the one held may be newer than
     // the test): its report groups the sizes met.
     const SendSizePlan &plan = m_pingTest->sizePlan;
@@ -1250,10 +1366,15 @@ void FormTester::ExportPingResults(const QString &extension)
     PingExportSource source;
     source.log = &snapshot;
     source.stats = m_pingTest->stats();
-    for (const PingTarget &t : m_pingTest->targets())
+    for (const PingTarget &t : m_pingTest->targets()) {
         source.targets << t.name;
+        source.addresses << t.address;
+    }
     source.repeat = m_pingTest->testRepeat();
     source.sizeStepLength = m_pingTest->pingsPerSize();
+    // A copy: the test goes on beside the export.
+    source.outages = m_pingTest->outages();
+    source.outages.began = source.outages.ended = nullptr;
     std::atomic<qint64> lines = 0;
     bool saved = false;
     workBesideWindow([&] { saved = SavePingExport(path, extension, source, &error, [&](qint64 n) { lines = n; }); },

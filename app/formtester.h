@@ -39,6 +39,7 @@ class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSystemTrayIcon;
 class QStackedLayout;
 class QVBoxLayout;
 class QHBoxLayout;
@@ -48,8 +49,11 @@ namespace netvane {
 class ConsolePanel;
 class IpListPanel;
 class MetricsItem;
+class OutageAlerts;
 class DialogExport;
 class FormLatencyGraph;
+class FormOutages;
+class DialogOutages;
 class DialogRpt;
 class PingPanel;
 class PingSettingsBox;
@@ -102,6 +106,11 @@ public:
     void setExportHandler(const QString &kind, std::function<void(const QString &)> handler);
     // The latency graph of the current or reloaded ping test, read again from its log.
     void ShowLatencyGraph();
+    // The outage list of the test on show (Operate > Outages, or the statistics' button).
+    void ShowOutages();
+    FormOutages *formOutages() const { return m_formOutages; }
+    // Operate > Outage Settings.
+    void ShowOutageSettings();
     // Shows the previous ping test again from the result store (at start-up).
     void ReloadPreviousPingTest();
     // The result file changed under the program: says so and shows it again.
@@ -131,6 +140,7 @@ public:
     bool scheduledRun() const { return m_scheduledRun; }
     TracertPanel *tracertPanel() const { return m_tracertPanel; }
     MetricsItem *metricsItem() const { return m_metricsItem; }
+    OutageAlerts *outageAlerts() const { return m_outageAlerts; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -169,9 +179,12 @@ private:
     void workBesideWindow(const std::function<void()> &work, const std::function<QString()> &progress,
                           int showAfterMs = 300);
     void collectSettings();
+    void findOutagesAgain();
 
     QString m_dataFolder;
     PingTest *m_pingTest;
+    OutageAlerts *m_outageAlerts = nullptr;
+    QSystemTrayIcon *m_trayIcon = nullptr;
     PingResultStore m_resultStore;
     PingPanel *m_pingPanel = nullptr;
     ConsolePanel *m_consolePanel = nullptr; // PictureDOS
@@ -181,6 +194,8 @@ private:
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     FormLatencyGraph *m_formGraph = nullptr;
+    FormOutages *m_formOutages = nullptr;
+    DialogOutages *m_dialogOutages = nullptr;
     DialogRpt *m_dialogRpt = nullptr;
     QHash<QString, std::function<void(const QString &)>> m_exportHandlers;
 
@@ -213,6 +228,7 @@ private:
     QPushButton *m_commandSelectFun = nullptr;
     QAction *m_mnuTracert = nullptr;
     QAction *m_mnuGraph = nullptr;
+    QAction *m_mnuOutages = nullptr;
     QAction *m_mnuSelectPing = nullptr;
     QAction *m_mnuSelectTracert = nullptr;
     MetricsItem *m_metricsItem = nullptr; // Utility > Serve Metrics for Prometheus

@@ -32,6 +32,18 @@ EchoMetrics::EchoMetrics()
       m_lastTtl(prometheus::BuildGauge()
                     .Name("netvane_echo_last_ttl")
                     .Help("TTL (hop limit) of the last answer.")
+                    .Register(*m_registry)),
+      m_outages(prometheus::BuildCounter()
+                    .Name("netvane_outages_total")
+                    .Help("Outages of the target that began (lost echoes in a row, as many as the setting asks).")
+                    .Register(*m_registry)),
+      m_downtime(prometheus::BuildCounter()
+                     .Name("netvane_outage_seconds_total")
+                     .Help("Length of the target's outages that ended.")
+                     .Register(*m_registry)),
+      m_ongoing(prometheus::BuildGauge()
+                    .Name("netvane_outage_ongoing")
+                    .Help("1 while an outage of the target goes on.")
                     .Register(*m_registry))
 {
 }
@@ -57,6 +69,8 @@ EchoMetrics::Series &EchoMetrics::series(const QString &address, const QString &
     s.sent = &m_sent.Add(labels);
     s.answered = &m_answered.Add(labels);
     s.rtt = &m_rtt.Add(labels, RttBuckets());
+    s.outages = &m_outages.Add(labels);
+    s.downtime = &m_downtime.Add(labels);
     return *m_series.insert(address, s);
 }
 
@@ -81,6 +95,23 @@ void EchoMetrics::recordEcho(const QString &address, qint32 timeMs, int ttl)
     }
     s.lastRtt->Set(seconds);
     s.lastTtl->Set(ttl);
+}
+
+void EchoMetrics::recordOutageBegan(const QString &address)
+{
+    Series &s = series(address, address);
+    s.outages->Increment();
+    if (!s.ongoing)
+        s.ongoing = &m_ongoing.Add({{"target", address.toStdString()}, {"host", s.host.toStdString()}});
+    s.ongoing->Set(1);
+}
+
+void EchoMetrics::recordOutageEnded(const QString &address, qint64 seconds)
+{
+    Series &s = series(address, address);
+    s.downtime->Increment(double(seconds));
+    if (s.ongoing)
+        s.ongoing->Set(0);
 }
 
 QByteArray EchoMetrics::render(MetricsFormat format) const

@@ -12,8 +12,11 @@
 // to update and collect at the same time. Everything else here belongs to the
 // recording thread.
 //
-// Outage count and downtime per target (counters) join these families here, fed by
-// MetricsExporter once outages are found.
+//   netvane_outages_total, netvane_outage_seconds_total         counters: outages begun, and
+//                                                               the downtime of those ended
+//   netvane_outage_ongoing                                      gauge: 1 while one goes on
+// A target's series are made at its own first echo (a test of a 16-million-address
+// range must not make them all at once).
 
 #include "monitor/metricsserver.h"
 
@@ -48,6 +51,9 @@ public:
     void addTarget(const QString &address, const QString &host);
     // One echo to an address; timeMs is the recorded round trip (-1: no answer).
     void recordEcho(const QString &address, qint32 timeMs, int ttl);
+    // An outage of an address began; one ended after `seconds`.
+    void recordOutageBegan(const QString &address);
+    void recordOutageEnded(const QString &address, qint64 seconds);
 
     // The page in the given format; any thread.
     QByteArray render(MetricsFormat format) const;
@@ -62,6 +68,9 @@ private:
         prometheus::Histogram *rtt = nullptr;
         prometheus::Gauge *lastRtt = nullptr; // made at the first answer
         prometheus::Gauge *lastTtl = nullptr;
+        prometheus::Counter *outages = nullptr;
+        prometheus::Counter *downtime = nullptr;
+        prometheus::Gauge *ongoing = nullptr; // made at the first outage
         QString host;
     };
     Series &series(const QString &address, const QString &host);
@@ -72,6 +81,9 @@ private:
     prometheus::Family<prometheus::Histogram> &m_rtt;
     prometheus::Family<prometheus::Gauge> &m_lastRtt;
     prometheus::Family<prometheus::Gauge> &m_lastTtl;
+    prometheus::Family<prometheus::Counter> &m_outages;
+    prometheus::Family<prometheus::Counter> &m_downtime;
+    prometheus::Family<prometheus::Gauge> &m_ongoing;
     QHash<QString, Series> m_series; // by address
 };
 

@@ -27,8 +27,17 @@ QString folderPath(const QString &folder)
 } // namespace
 
 HeadlessRun::HeadlessRun(const CommandLine &options, QObject *parent)
-    : QObject(parent), m_options(options), m_exporter(m_test)
+    : QObject(parent), m_options(options), m_exporter(m_test), m_alerts(m_test)
 {
+    // Outages are said as they begin and end (a service's journal keeps them), and
+    // the outage command of the settings runs as in the window.
+    connect(&m_test, &PingTest::outageBegan, this, [this](const Outage &o) {
+        say(OutageBeganText(m_test.outages().target(o.target), o));
+    });
+    connect(&m_test, &PingTest::outageEnded, this, [this](const Outage &o) {
+        say(OutageEndedText(m_test.outages().target(o.target), o, m_test.outages().duration(o)));
+    });
+    connect(&m_alerts, &OutageAlerts::commandFailed, this, [this](const QString &why) { say(why); });
     m_test.setResultStore(&m_store);
     connect(&m_test, &PingTest::stopDue, this, [this] { stop(u"the test count is reached"_qs); });
     // The loop pings no more after an echo it could not store, and waits for a Stop
@@ -153,6 +162,14 @@ bool HeadlessRun::prepare(QList<PingTarget> &targets, int &pingsPerSize)
         say(about); // a size below 1 is replaced by 32 and the run goes on
     }
     ApplyPingSettings(settings, m_test);
+    if (const SettingCheck check = CheckOutageAfter(saved.value(AppSettings::OutageAfter), m_test.outageAfter);
+        !check.passed) {
+        say(u"the saved "_qs + AppSettings::keyName(AppSettings::OutageAfter) + u" ("_qs + AppSettings::filePath()
+            + u"): "_qs + check.boxText().replace(u"\n\n"_qs, u" "_qs));
+        return false;
+    }
+    m_alerts.setNotify(saved.value(AppSettings::OutageNotify).trimmed() != u"0");
+    m_alerts.setCommand(saved.value(AppSettings::OutageCommand));
 
     const QString listPath = m_options.listFile.isEmpty()
                                  ? QDir(m_folder).filePath(IpListFileName)

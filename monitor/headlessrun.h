@@ -10,6 +10,7 @@
 
 #include "monitor/commandline.h"
 #include "monitor/metricsexporter.h"
+#include "ping/outagealerts.h"
 #include "ping/pingtest.h"
 #include "ping/resultstore.h"
 
@@ -51,6 +52,7 @@ private:
     PingTest m_test;
     PingResultStore m_store;
     MetricsExporter m_exporter;
+    OutageAlerts m_alerts;
     int m_exitCode = 0;
 };
 

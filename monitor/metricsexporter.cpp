@@ -15,9 +15,12 @@ MetricsExporter::MetricsExporter(const PingTest &test, QObject *parent)
       m_server([this](MetricsFormat format) { return m_metrics.render(format); })
 {
     connect(&test, &PingTest::replyRecorded, this, &MetricsExporter::echoRecorded);
-    // Outages join here: the outage detector's signal for an outage that ended is
-    // connected beside replyRecorded, and hands its count and downtime per target
-    // to EchoMetrics.
+    connect(&test, &PingTest::outageBegan, this, [this](const Outage &o) {
+        m_metrics.recordOutageBegan(m_test.outages().target(o.target));
+    });
+    connect(&test, &PingTest::outageEnded, this, [this](const Outage &o) {
+        m_metrics.recordOutageEnded(m_test.outages().target(o.target), m_test.outages().duration(o));
+    });
 }
 
 bool MetricsExporter::start(const MetricsAddress &address, QString *error)
@@ -27,17 +30,17 @@ bool MetricsExporter::start(const MetricsAddress &address, QString *error)
 
 void MetricsExporter::echoRecorded(int row)
 {
-    // The first echo of a test: every target is on the page from now on, the silent
-    // ones with nothing answered.
-    if (row == 0) {
-        for (const PingTarget &target : m_test.targets())
-            m_metrics.addTarget(target.address, HostLabel(target.name));
-    }
     const PingReplyLog &log = m_test.log();
     if (row >= log.size())
         return;
     const PingReplyRecord r = log.at(row);
-    m_metrics.recordEcho(log.address(r), r.time, r.ttl);
+    // A target is on the page from its own first echo on, silent or not: making every
+    // target's series at the test's first echo would take gigabytes for a large range.
+    const QString &address = log.address(r);
+    const qsizetype k = m_test.lastRecordedTarget();
+    if (k >= 0 && k < m_test.targets().size())
+        m_metrics.addTarget(address, HostLabel(m_test.targets().label(k)));
+    m_metrics.recordEcho(address, r.time, r.ttl);
 }
 
 } // namespace netvane

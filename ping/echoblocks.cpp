@@ -1,5 +1,6 @@
 #include "ping/echoblocks.h"
 
+#include "ping/latencystats.h"
 #include "probe/echoprobe.h"
 
 #include <QHash>
@@ -295,9 +296,11 @@ void EchoBlock::bad(qsizetype line)
 }
 
 void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool startsLine,
-                     bool keepRecords)
+                     bool keepRecords, int outageAfter)
 {
     m_begin = begin;
+    m_runs.clear();
+    m_runOf.clear();
     m_count = m_lines = m_badLines = 0;
     m_lost = m_sumTime = m_sumTtl = 0;
     m_minTime = INT_MAX;
@@ -346,8 +349,62 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
     qsizetype count = 0, lines = 0;
     qint64 lost = 0, sumTime = 0, sumTtl = 0;
     qint32 minTime = INT_MAX, maxTime = 0;
-    // An echo read into r from the line at `start`.
-    const auto take = [&](const PingReplyRecord &r, const char *start) {
+    // A run is handed out when it ends, with the answer that ends it (the order of one
+    // address's changes is kept; that of different addresses does not matter), and a
+    // run between two answers too short to be an outage not at all.
+    constexpr qint32 Unseen = -2, Answered = -1, FirstRun = 0, InnerRun = 1;
+    AddressRun *runOf = m_runOf.data();
+    size_t runOfSize = 0;
+    // The change, when the echo is not one more of the same; out of the loop's way.
+    const auto run = [&](const PingReplyRecord &r) __attribute__((noinline)) {
+        if (r.address >= m_runOf.size()) {
+            m_runOf.resize(size_t(r.address) + 1);
+            runOf = m_runOf.data();
+            runOfSize = m_runOf.size();
+        }
+        AddressRun &a = runOf[r.address];
+        if (r.time < 0) {
+            if (a.state >= FirstRun) {
+                ++a.lost;
+                return;
+            }
+            a.state = a.state == Answered ? InnerRun : FirstRun;
+            a.echo = quint32(count);
+            a.lost = 1;
+            a.first = r;
+            return;
+        }
+        if (a.state == Answered)
+            return;
+        if (a.state == FirstRun || (a.state == InnerRun && a.lost >= outageAfter))
+            m_runs.push_back({EchoSeconds(a.first), r.address, a.echo, a.lost});
+        m_runs.push_back({EchoSeconds(r), r.address, quint32(count), 0});
+        a.state = Answered;
+    };
+    // An echo read into r from the line at `start`; in the loop, with its counts in registers.
+    const auto take = [&](const PingReplyRecord &r, const char *start) __attribute__((always_inline)) {
+        if (outageAfter > 0) {
+            // Most echoes are one more answer or one more lost echo of their address, or
+            // the start or end of a short run between answers: no change to hand out.
+            AddressRun *a = r.address < runOfSize ? runOf + r.address : nullptr;
+            const bool answered = r.time >= 0;
+            if (!a || a->state == Unseen) {
+                run(r);
+            } else if (!answered) {
+                if (a->state >= FirstRun) {
+                    ++a->lost;
+                } else {
+                    a->state = InnerRun;
+                    a->echo = quint32(count);
+                    a->lost = 1;
+                    a->first = r;
+                }
+            } else if (a->state == InnerRun && a->lost < outageAfter) {
+                a->state = Answered;
+            } else if (a->state != Answered) {
+                run(r);
+            }
+        }
         at[count] = quint32(start - base - (begin - from));
         if (count++ == 0)
             m_first = r;
@@ -393,6 +450,12 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
         }
         p = nl ? nl + 1 : windowEnd;
     }
+    // The runs that go on at the block's end.
+    for (quint32 address = 0; address < m_runOf.size(); ++address) {
+        const AddressRun &a = m_runOf[address];
+        if (a.state >= FirstRun)
+            m_runs.push_back({EchoSeconds(a.first), address, a.echo, a.lost});
+    }
     m_count = count;
     m_lines = lines;
     m_lost = lost;
@@ -405,9 +468,9 @@ void EchoBlock::read(const EchoBytes &bytes, qint64 begin, qint64 end, bool star
 }
 
 EchoBlocks::EchoBlocks(const EchoBytes &bytes, qint64 begin, qsizetype blockBytes, bool readAhead,
-                       bool keepRecords)
+                       bool keepRecords, int outageAfter)
     : m_bytes(bytes), m_begin(begin), m_blockBytes(std::max<qsizetype>(blockBytes, 1)),
-      m_keepRecords(keepRecords),
+      m_keepRecords(keepRecords), m_outageAfter(outageAfter),
       m_blockCount(begin < bytes.size ? qsizetype((bytes.size - begin + m_blockBytes - 1) / m_blockBytes) : 0),
       m_slotCount(readAhead && m_blockCount > 1 && std::thread::hardware_concurrency() > 1 ? 4 : 1),
       m_slots(std::make_unique<Slot[]>(size_t(m_slotCount)))
@@ -436,7 +499,7 @@ EchoBlocks::~EchoBlocks()
 void EchoBlocks::readBlock(qsizetype number, EchoBlock &block) const
 {
     const qint64 begin = m_begin + qint64(number) * m_blockBytes;
-    block.read(m_bytes, begin, begin + m_blockBytes, number == 0, m_keepRecords);
+    block.read(m_bytes, begin, begin + m_blockBytes, number == 0, m_keepRecords, m_outageAfter);
 }
 
 bool EchoBlocks::canClaim() const

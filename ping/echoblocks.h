@@ -39,6 +39,19 @@ struct EchoBytes {
     qint64 size = 0;
 };
 
+// A change in a target's answers within a block, for the outages: where a run of lost
+// echoes to one address begins (lost > 0: how many in a row, within the block), or
+// an answer to an address whose echo before it in the block was lost or which has
+// no echo before it in the block (lost 0). A block of echoes that all answer gives
+// one of these per address. A run too short to be an outage that lies between two
+// answers of the block is left out. The changes of one address are in order.
+struct EchoRun {
+    qint64 time = 0;    // EchoSeconds of the echo
+    quint32 address = 0; // in the block's address table
+    quint32 echo = 0;   // the echo's index in the block
+    qint64 lost = 0;
+};
+
 class EchoBlock final
 {
     Q_DISABLE_COPY_MOVE(EchoBlock)
@@ -51,8 +64,12 @@ public:
     // Reads the lines that begin in [begin, end). `startsLine`: a line begins at
     // `begin` (else only after the first line end at or after begin - 1). Without
     // `keepRecords` only the first and the last echo are kept, with where each line
-    // begins and the figures.
-    void read(const EchoBytes &bytes, qint64 begin, qint64 end, bool startsLine, bool keepRecords);
+    // begins and the figures. `outageAfter` > 0: the changes of the targets' answers are
+    // kept, for outages of that many lost echoes in a row.
+    void read(const EchoBytes &bytes, qint64 begin, qint64 end, bool startsLine, bool keepRecords,
+              int outageAfter = 0);
+    // With outageAfter: the changes of the targets' answers, in order.
+    const std::vector<EchoRun> &runs() const { return m_runs; }
 
     qsizetype count() const { return m_count; }
     // Record i (when kept); its address is address(record(i)).
@@ -97,6 +114,15 @@ private:
     PageBuffer m_recordSpace; // PingReplyRecord[]
     PageBuffer m_offsetSpace; // quint32[]: line starts from m_begin
     PingReplyLog m_addresses; // the records' address table
+    std::vector<EchoRun> m_runs;
+    struct AddressRun {
+        qint32 state = -2;       // Unseen (-2), Answered (-1), or in a run of lost echoes: 0 after
+                                 // the block's first echo of the address, 1 after an answer
+        quint32 echo = 0;        // the run's first echo
+        qint64 lost = 0;
+        PingReplyRecord first;   // the run's first echo
+    };
+    std::vector<AddressRun> m_runOf; // by address
     qint64 m_begin = 0;
     qsizetype m_count = 0;
     PingReplyRecord m_first;
@@ -120,7 +146,7 @@ public:
     // `blockBytes` long (the last shorter). `readAhead`: a helper thread reads ahead
     // where the machine has a core to spare.
     EchoBlocks(const EchoBytes &bytes, qint64 begin, qsizetype blockBytes, bool readAhead,
-               bool keepRecords = true);
+               bool keepRecords = true, int outageAfter = 0);
     ~EchoBlocks();
 
     // The next block, valid until the next call; null after the last.
@@ -143,6 +169,7 @@ private:
     qint64 m_begin;
     qsizetype m_blockBytes;
     bool m_keepRecords;
+    int m_outageAfter;
     qsizetype m_blockCount;
     qsizetype m_slotCount;
     std::unique_ptr<Slot[]> m_slots; // block n in slot n % m_slotCount

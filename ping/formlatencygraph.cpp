@@ -182,6 +182,17 @@ void LatencyGraph::paintEvent(QPaintEvent *)
     m_yMax = niceCeiling(qMax(1, top));
     const auto yOf = [&](double ms) { return plot.bottom() - int(std::lround(ms / m_yMax * plot.height())); };
 
+    if (m_outages) {
+        const QRect inside(plot.left() + 1, plot.top(), plot.width(), plot.height());
+        for (const Outage &o : m_outages->begun()) {
+            const double end = o.ongoing() ? double(m_outages->lastTime()) : double(o.end);
+            if (end < m_from || double(o.start) > m_to)
+                continue;
+            const int x1 = columnOfSecond(double(o.start)), x2 = columnOfSecond(end);
+            p.fillRect(QRect(x1, plot.top(), std::max(x2 - x1, 1), plot.height()).intersected(inside), OutageShade);
+        }
+    }
+
     p.setPen(QColor(0xe0, 0xe0, 0xe0));
     for (int i = 1; i <= 4; ++i)
         p.drawLine(plot.left(), yOf(m_yMax * i / 4), plot.right(), yOf(m_yMax * i / 4));
@@ -323,6 +334,7 @@ FormLatencyGraph::FormLatencyGraph(PingTest &test, QWidget *parent)
       m_redraw(new QTimer(this))
 {
     setObjectName(u"FormGraph"_qs);
+    m_graph->setOutages(&test.outages());
     setWindowTitle(u"Latency Graph"_qs);
     m_legend->setObjectName(u"LabelLegend"_qs);
     m_legend->setTextFormat(Qt::RichText);

@@ -1,7 +1,7 @@
 #pragma once
 // FormGraph, the latency graph of the current or reloaded ping test: the round-trip
-// time of every target over time (one colour each), lost echoes as marks under the
-// time axis, and a legend with each target's jitter, percentiles and longest loss
+// time of every target over time (one colour each), outages as shaded spans behind
+// them, lost echoes as marks under the time axis, and a legend with each target's jitter, percentiles and longest loss
 // run over the whole test and over the shown range. The wheel zooms the time axis
 // around the pointer, dragging pans it, a double click shows the whole test again,
 // and the echo under the pointer is named below the graph. While the test runs the
@@ -11,6 +11,7 @@
 // fall into it, so the drawing costs the same for a test of any length.
 
 #include "ping/latencygraphdata.h"
+#include "ping/outagefinder.h"
 
 #include <QWidget>
 
@@ -45,6 +46,10 @@ public:
     // Lost echoes are marked in this colour, whichever target lost them; no target
     // line has it.
     static inline const QColor LossColor = QColor(0xff, 0x00, 0x00);
+    // The span of an outage of any target, behind the lines.
+    static inline const QColor OutageShade = QColor(0xff, 0xe0, 0xe0);
+    // The outages shaded; none by default. They must outlive the graph.
+    void setOutages(const OutageFinder *outages) { m_outages = outages; }
 
 Q_SIGNALS:
     void viewChanged();
@@ -65,6 +70,7 @@ private:
     void rangeChanged();
 
     LatencyGraphData &m_data;
+    const OutageFinder *m_outages = nullptr;
     double m_from = 0;
     double m_to = 1;
     bool m_whole = true;

@@ -295,6 +295,28 @@ bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &s
         sink(u"      \"longestLossRun\": "_qs + QString::number(f.longestLossRun()) + u","_qs);
         sink(u"      \"longestLossRunStart\": "_qs
              + (f.longestLossRun() ? jsonTime(runStart) : u"null"_qs) + u","_qs);
+        const QString address = source.addresses.value(k).trimmed().left(MaxRecordedAddress);
+        const qint64 outageTarget = address.isEmpty() ? -1 : source.outages.findTarget(address);
+        const OutageTotals totals = outageTarget < 0 ? OutageTotals{} : source.outages.totals(quint32(outageTarget));
+        sink(u"      \"outageCount\": "_qs + QString::number(totals.count) + u","_qs);
+        sink(u"      \"downtimeSeconds\": "_qs + QString::number(totals.downtime) + u","_qs);
+        sink(u"      \"longestOutageSeconds\": "_qs + QString::number(totals.longest) + u","_qs);
+        sink(u"      \"availabilityPercent\": "_qs + QString::number(totals.availability, 'f', 2) + u","_qs);
+        QStringList outages;
+        if (outageTarget >= 0) {
+            for (const Outage &o : source.outages.outages()) {
+                if (o.target != quint32(outageTarget))
+                    continue;
+                outages << u"        {\"start\": \""_qs + OutageStampText(o.start, u'T') + u"\", \"end\": "_qs
+                               + (o.ongoing() ? u"null"_qs : u'"' + OutageStampText(o.end, u'T') + u'"')
+                               + u", \"seconds\": "_qs + QString::number(source.outages.duration(o))
+                               + u", \"lost\": "_qs + QString::number(o.lost) + u'}';
+            }
+        }
+        sink(u"      \"outages\": ["_qs);
+        for (qsizetype i = 0; i < outages.size(); ++i)
+            sink(outages.at(i) + (i + 1 < outages.size() ? u","_qs : QString()));
+        sink(u"      ],"_qs);
         sink(u"      \"echoes\": ["_qs);
         // Each row waits for the next to know whether a comma follows it.
         QString row;

@@ -7,6 +7,7 @@
 // m*R*N + k*R ... m*R*N + k*R + R - 1, so a test stopped in the middle of a pass
 // simply lists fewer rows under the targets it did not reach.
 
+#include "ping/outagefinder.h"
 #include "ping/replyrecord.h"
 #include "ping/sessionstats.h"
 
@@ -23,6 +24,10 @@ struct PingExportSource {
     QStringList targets;    // target names, in test order
     int repeat = 1;
     int sizeStepLength = 1; // echoes that use one send size before the next is taken
+    // For the JSON export: the targets' addresses in test order (as the result file
+    // keeps them) and a copy of the test's outages, found by address.
+    QStringList addresses;
+    OutageFinder outages;
 };
 
 using ExportLineSink = std::function<void(const QString &line)>;
@@ -37,7 +42,8 @@ bool WritePingCsvExport(const PingExportSource &source, const ExportLineSink &si
 // loss rate, min/avg/max, percentiles, jitter, longest loss run) and its echoes as
 // [time, rttMs or null, ttl, status, sizeBytes] (the order "echoFields" names; the
 // echo's own rttMs is 0 under a millisecond, while the figures count such an echo as
-// 1 ms, as the text export does). Written line by line as the log is read, one
+// 1 ms, as the text export does), its outages (start, end or null while it goes on,
+// seconds, echoes lost) and their totals. Written line by line as the log is read, one
 // echo a line, never held whole in memory.
 bool WritePingJsonExport(const PingExportSource &source, const ExportLineSink &sink,
                          QString *error = nullptr);

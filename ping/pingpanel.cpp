@@ -32,7 +32,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name)
 
 PingPanel::PingPanel(QWidget *parent)
     : QFrame(parent), m_scroll(new QScrollBar(Qt::Vertical, this)), m_report(new QPushButton(this)),
-      m_graph(new QPushButton(this))
+      m_graph(new QPushButton(this)), m_outages(new QPushButton(this))
 {
     setObjectName(u"Picture2"_qs);
     setFrameShape(QFrame::StyledPanel);
@@ -114,14 +114,22 @@ PingPanel::PingPanel(QWidget *parent)
     m_graph->setToolTip(u"Show the round-trip times of this test over time"_qs);
     m_graph->hide(); // until there is an echo to draw
     grid->addWidget(m_graph, 13, 4, 2, 1);
+    m_outages->setObjectName(u"PingOutages"_qs);
+    m_outages->setText(u"Outages"_qs);
+    m_outages->setToolTip(u"List the outages of this test: when each target stopped answering, and for how long"_qs);
+    m_outages->hide();
+    grid->addWidget(m_outages, 15, 4, 2, 1);
+    m_graph->installEventFilter(this); // the outages' button follows the graph's
     // The buttons lie over empty value labels of the statistics column, made after
     // them: on top, so that a pointer's press reaches them.
     m_report->raise();
     m_graph->raise();
+    m_outages->raise();
     // The statistics captions and the buttons keep their room while hidden.
     std::vector<QWidget *> keepRoom(m_caption.begin(), m_caption.end());
     keepRoom.push_back(m_report);
     keepRoom.push_back(m_graph);
+    keepRoom.push_back(m_outages);
     for (QWidget *w : keepRoom) {
         QSizePolicy policy = w->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
@@ -149,6 +157,8 @@ PingPanel::PingPanel(QWidget *parent)
 
 bool PingPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_graph && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        m_outages->setVisible(event->type() == QEvent::ShowToParent);
     if (event->type() == QEvent::Wheel && qobject_cast<QLabel *>(watched)) {
         QCoreApplication::sendEvent(m_scroll, event);
         return true;
@@ -243,6 +253,24 @@ void PingPanel::FollowNewestRow(int n)
     m_scroll->setValue(s.value);
     m_previousValue = m_scroll->value();
     m_ignoreScroll = false;
+}
+
+bool PingPanel::showRow(int row)
+{
+    if (!m_pagingLog || m_pagingLog->isEmpty())
+        return false;
+    const int n = int(m_pagingLog->size()) - 1;
+    const int top = std::clamp(row, 0, std::max(n - LogRows + 1, 0));
+    m_top = top;
+    m_ignoreScroll = true;
+    m_scroll->setValue(ScrollValueForTop(top, n, m_scroll->value()));
+    m_previousValue = m_scroll->value();
+    m_ignoreScroll = false;
+    if (showPage(*m_pagingLog, top))
+        return true;
+    clearRows();
+    Q_EMIT logChanged();
+    return false;
 }
 
 bool PingPanel::showPage(const PingReplyLog &log, int top)

@@ -27,6 +27,8 @@ public:
     QPushButton *reportButton() const { return m_report; }
     // Opens the latency graph; beside the report's button.
     QPushButton *graphButton() const { return m_graph; }
+    // Opens the outage list; shown and hidden with the graph's button.
+    QPushButton *outagesButton() const { return m_outages; }
     QScrollBar *scrollBar() const { return m_scroll; }
 
     // Black while a test runs, grey otherwise.
@@ -52,6 +54,9 @@ public:
     // file changed.
     bool showPage(const PingReplyLog &log, int top);
     int topRow() const { return m_top; }
+    // Pages to the page that begins at `row` (or ends the log), the bar with it;
+    // false when paging is not allowed now or the page cannot be read.
+    bool showRow(int row);
     // The window allows paging only in ping mode with no test running.
     void setPagingSource(const PingReplyLog *log) { m_pagingLog = log; }
 
@@ -76,6 +81,7 @@ private:
     QScrollBar *m_scroll;
     QPushButton *m_report;
     QPushButton *m_graph;
+    QPushButton *m_outages;
     const PingReplyLog *m_pagingLog = nullptr;
     int m_top = 0;
     int m_previousValue = 0;

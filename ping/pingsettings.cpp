@@ -1,6 +1,7 @@
 #include "ping/pingsettings.h"
 
 #include "ping/numericvalue.h"
+#include "ping/outagefinder.h"
 #include "ping/pingtest.h"
 #include "ping/sequenceparsers.h"
 #include "probe/echoprobe.h"
@@ -209,6 +210,26 @@ SettingCheck CheckRepeatPerTarget(const QString &text, PingSettings &settings)
         return refused(InalidRepeat, RepeatAllowed());
     }
     settings.repeatPerTarget = *repeat;
+    return {};
+}
+
+QString OutageAfterAllowed()
+{
+    return u"Outage after N lost echoes is a whole number of echoes from 1 to 1000."_qs;
+}
+
+SettingCheck CheckOutageAfter(const QString &text, int &lostEchoes)
+{
+    lostEchoes = DefaultOutageAfter;
+    if (text.trimmed().isEmpty())
+        return {};
+    // The whole text must be the number: a setting of its own, typed, not a box's item.
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < MinOutageAfter || n > MaxOutageAfter)
+        return refused(u"Invalid Outage after N lost echoes: \""_qs + text.trimmed() + u"\"."_qs,
+                       OutageAfterAllowed());
+    lostEchoes = n;
     return {};
 }
 

@@ -62,6 +62,9 @@ SettingCheck CheckSendSize(const QString &text, PingSettings &settings);
 SettingCheck CheckTimeOut(const QString &text, PingSettings &settings);
 SettingCheck CheckTestTimes(const QString &text, PingSettings &settings);
 SettingCheck CheckRepeatPerTarget(const QString &text, PingSettings &settings);
+// "Outage after N lost echoes": empty for 3, else a whole number from 1 to 1000.
+QString OutageAfterAllowed();
+SettingCheck CheckOutageAfter(const QString &text, int &lostEchoes);
 
 // The message of an edit of the interval box ("Advanced" is handled by the caller);
 // empty when the text may stand.

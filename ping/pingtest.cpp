@@ -1,5 +1,6 @@
 #include "ping/pingtest.h"
 
+#include "ping/latencystats.h"
 #include "platform/icmpsocket.h"
 
 #include <QTimer>
@@ -59,6 +60,9 @@ void PingTest::begin(TargetList targets)
     if (m_store && m_store->isOpen())
         m_log.useResultFile(m_store->path(), m_store->stamp());
     m_stats.reset();
+    m_outages.reset(outageAfter);
+    m_outages.began = [this](const Outage &o) { Q_EMIT outageBegan(o); };
+    m_outages.ended = [this](const Outage &o) { Q_EMIT outageEnded(o); };
     m_stats.currentTarget = m_targets.isEmpty() ? QString() : m_targets.first().address;
     m_stopRequested = false;
     m_finishPending = false;
@@ -96,7 +100,7 @@ void PingTest::timer1Fired()
 }
 
 void PingTest::restore(PingReplyLog &&log, const PingSessionStats &stats, TargetList targets,
-                       int pingsPerSize, int repeat)
+                       int pingsPerSize, int repeat, OutageFinder outages)
 {
     m_timer1->stop();
     m_timer2->stop();
@@ -108,9 +112,19 @@ void PingTest::restore(PingReplyLog &&log, const PingSessionStats &stats, Target
     m_finishPending = false;
     m_log = std::move(log);
     m_stats = stats;
+    m_outages = std::move(outages);
+    m_outages.began = m_outages.ended = nullptr; // nothing begins or ends in a test that is over
     m_targets = std::move(targets);
     m_pingsPerSize = pingsPerSize;
     m_testRepeat = repeat;
+}
+
+void PingTest::replaceOutages(OutageFinder outages)
+{
+    if (m_running)
+        return;
+    m_outages = std::move(outages);
+    m_outages.began = m_outages.ended = nullptr;
 }
 
 int PingTest::NextSizeSlot()
@@ -213,6 +227,7 @@ void PingTest::record(const SettledEcho &item)
     if (!m_stopRequested && item.period > 0)
         m_timer1->setInterval(item.period);
     m_sendSize = item.size;
+    m_lastTarget = item.target;
     const QString target = (item.target >= 0 ? m_targets.address(item.target) : m_directAddress).trimmed();
     // A record keeps the address as the result file does: every address whole (an
     // IPv4 one in 15 characters, an IPv6 one in 55); a longer text is one the echo
@@ -221,10 +236,11 @@ void PingTest::record(const SettledEcho &item)
     const ReplyRowTexts texts = RecordReply(m_stats, m_log, item.when, recorded, item.size,
                                             item.status, item.reply);
     const int row = int(m_log.size()) - 1;
+    const PingReplyRecord echo = m_log.at(row); // in memory until it is marked stored
     // An echo that cannot be stored must not pass as logged: the test stops pinging
     // (the test runs on until Stop) and the owner says why, once.
     const qint64 offset = m_store ? m_store->stamp().size : 0;
-    const bool stored = !m_store || m_store->append(ReplyLine(m_log.at(row), recorded));
+    const bool stored = !m_store || m_store->append(ReplyLine(echo, recorded));
     if (stored && m_store)
         m_log.markStored(offset, m_store->stamp());
     const bool firstFailure = !stored && !m_stopRequested;
@@ -233,6 +249,7 @@ void PingTest::record(const SettledEcho &item)
         m_worker->stop(platform::SteadyClock::now() + std::chrono::milliseconds(StopGraceMs));
     }
     Q_EMIT replyRecorded(row, texts);
+    m_outages.echo(row, recorded, echo.answered(), EchoSeconds(echo));
     if (firstFailure)
         Q_EMIT failed(u"Cannot write the result file: "_qs + m_store->errorString());
 }

@@ -16,6 +16,7 @@
 #include "app/schedule.h"
 #include "iplist/targetlist.h"
 #include "ping/echoworker.h"
+#include "ping/outagefinder.h"
 #include "ping/replyrecord.h"
 #include "ping/resultstore.h"
 #include "ping/sequences.h"
@@ -53,6 +54,7 @@ public:
     int interval = 600;       // ms, the period of the ticks after the first
     int repeatPerTarget = 1;
     int testTimes = 0;        // passes; 0 runs until stopped
+    int outageAfter = DefaultOutageAfter; // lost echoes in a row to a target that make an outage
     SendSizePlan sizePlan;
     IntervalSequence intervalSequence;
 
@@ -64,7 +66,7 @@ public:
     void begin(TargetList targets);
     // Puts the records of an earlier test back (the reload at start-up); nothing runs.
     void restore(PingReplyLog &&log, const PingSessionStats &stats, TargetList targets,
-                 int pingsPerSize, int repeat);
+                 int pingsPerSize, int repeat, OutageFinder outages = OutageFinder());
     // Asks the test to stop: no echo is sent after it; Timer2 ends the test once the
     // echo in flight is logged or abandoned. Returns with every echo that had
     // settled already recorded.
@@ -95,11 +97,17 @@ public:
     // have changed since).
     int testRepeat() const { return m_testRepeat; }
     int rowIndex() const { return int(m_log.size()); }
+    // The target index of the echo recorded last (-1: a direct ping of an address).
+    qsizetype lastRecordedTarget() const { return m_lastTarget; }
     const TargetList &targets() const { return m_targets; }
     const PingReplyLog &log() const { return m_log; }
     PingReplyLog &log() { return m_log; }
     PingSessionStats &stats() { return m_stats; }
     const PingSessionStats &stats() const { return m_stats; }
+    // The outages of the test whose records are held, kept as its echoes are recorded.
+    const OutageFinder &outages() const { return m_outages; }
+    // Outages found again for the records held (a test that is not running).
+    void replaceOutages(OutageFinder outages);
     // How late the ticks of this test went out against their schedule.
     SchedulingSlack schedulingSlack() const;
     // Timer1 brings the first tick; afterwards its interval is the period of the tick
@@ -110,6 +118,10 @@ public:
 Q_SIGNALS:
     // A ping was counted: row is its record, texts its display row.
     void replyRecorded(int row, const netvane::ReplyRowTexts &texts);
+    // An outage of a target began (at its N-th lost echo in a row) or ended (at the
+    // answer after it), told after the echo's replyRecorded.
+    void outageBegan(const netvane::Outage &outage);
+    void outageEnded(const netvane::Outage &outage);
     // The test reached its count of passes; the owner runs its stop.
     void stopDue();
     // The finishing timer closed the test.
@@ -134,11 +146,13 @@ private:
     TargetList m_targets;
     PingReplyLog m_log;
     PingSessionStats m_stats;
+    OutageFinder m_outages;
     QString m_directAddress; // the address of a Ping_IP call
     int m_sendSize = 32;
     int m_savedInterval = 600;
     int m_pingsPerSize = 1;
     int m_testRepeat = 1;
+    qsizetype m_lastTarget = -1;
     int m_waitingFor = -1;   // the item kind a direct call waits for
     bool m_running = false;
     bool m_stopRequested = false;

@@ -1,6 +1,7 @@
 #include "ping/resultreload.h"
 
 #include "ping/echoblocks.h"
+#include "ping/latencystats.h"
 #include "platform/textfile.h"
 #include "platform/filereader.h"
 
@@ -97,10 +98,12 @@ class ResultFileConverter
 public:
     // With a path the log is backed by that file (as `stamp` describes it): only the
     // positions of its echo lines are kept.
-    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress,
+    ResultFileConverter(qint64 totalBytes, const ReloadProgress &progress, int outageAfter,
                         const QString &path = {}, const FileStamp &stamp = {})
-        : m_totalBytes(totalBytes), m_progress(progress), m_fileBacked(!path.isEmpty())
+        : m_totalBytes(totalBytes), m_progress(progress), m_fileBacked(!path.isEmpty()),
+          m_seekOutages(outageAfter > 0)
     {
+        m_test.outages.reset(outageAfter);
         if (m_fileBacked)
             m_test.log.useResultFile(path, stamp);
         // Room for the echoes of a well-formed file of this size (bounded, so that a
@@ -160,6 +163,10 @@ public:
                     m_test.log.appendRecord(r);
                 }
             }
+            if (m_echoes == 0)
+                m_firstTime = EchoSeconds(b.first());
+            if (m_seekOutages)
+                outageRuns(b);
             m_last = b.last();
             m_lastAddress = ownCopy(b.address(m_last));
             m_lost += b.lost();
@@ -178,6 +185,8 @@ public:
 
     ReloadedPingTest finish()
     {
+        if (m_echoes > 0)
+            m_test.outages.setSpan(m_firstTime, EchoSeconds(m_last));
         if (m_fileBacked && !m_test.log.isEmpty()) {
             PingReplyRecord last = m_last;
             last.address = m_test.log.addressIndex(m_lastAddress);
@@ -206,6 +215,26 @@ public:
     }
 
 private:
+    // The block's changes of answers, to the outages; before progress() counts its echoes.
+    void outageRuns(const EchoBlock &b)
+    {
+        OutageFinder &outages = m_test.outages;
+        m_outageTarget.assign(size_t(b.addressCount()), Unknown);
+        for (const EchoRun &run : b.runs()) {
+            qint64 &target = m_outageTarget[run.address];
+            if (run.lost > 0) {
+                if (target < 0)
+                    target = outages.targetIndex(ownCopy(b.address(run.address)));
+                outages.lost(quint32(target), m_echoes + run.echo, run.time, run.lost);
+                continue;
+            }
+            if (target == Unknown)
+                target = outages.findTarget(b.address(run.address)); // -1: it never lost one
+            if (target >= 0)
+                outages.answered(quint32(target), run.time);
+        }
+    }
+
     void bad(qsizetype line)
     {
         ++m_test.badLineCount;
@@ -233,7 +262,11 @@ private:
     qsizetype m_lineNumber = 0; // lines before the block being converted
     const ReloadProgress &m_progress;
     bool m_fileBacked;
+    bool m_seekOutages;
     std::vector<quint32> m_addressMap; // a block's address index -> the log's, in memory
+    static constexpr qint64 Unknown = -2;
+    std::vector<qint64> m_outageTarget; // a block's address index -> the outages' target
+    qint64 m_firstTime = 0;
     PingReplyRecord m_last;
     QString m_lastAddress;
     qsizetype m_echoes = 0; // read so far
@@ -264,7 +297,8 @@ ReloadedPingTest convert(ResultFileConverter &converter, const EchoBytes &bytes,
         return converter.finish();
     // A log backed by the file keeps only where its lines begin: the blocks need not
     // keep their records.
-    EchoBlocks blocks(bytes, nl - head + 1, options.blockBytes, options.readAhead, !bytes.file);
+    EchoBlocks blocks(bytes, nl - head + 1, options.blockBytes, options.readAhead, !bytes.file,
+                      std::clamp(options.outageAfter, 0, MaxOutageAfter));
     while (const EchoBlock *b = blocks.next())
         if (!converter.block(*b))
             break;
@@ -329,7 +363,7 @@ QString UnreadLinesText(const ReloadedPingTest &test, const QString &path)
 ReloadedPingTest ParseResultFile(QByteArrayView contents, const ReloadProgress &progress,
                                  const ResultReadOptions &options)
 {
-    ResultFileConverter converter(contents.size(), progress);
+    ResultFileConverter converter(contents.size(), progress, options.outageAfter);
     return convert(converter, EchoBytes{nullptr, contents.data(), contents.size()}, options);
 }
 
@@ -342,7 +376,7 @@ ReloadedPingTest ReadResultFile(const QString &path, const ReloadProgress &progr
     // The file as it is read; any later change shows as a different stamp, and what
     // is appended meanwhile is not read.
     const FileStamp stamp = file.stamp();
-    ResultFileConverter converter(stamp.size, progress, path, stamp);
+    ResultFileConverter converter(stamp.size, progress, options.outageAfter, path, stamp);
     return convert(converter, EchoBytes{&file, nullptr, stamp.size}, options);
 }
 
@@ -386,6 +420,18 @@ QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringLis
         targets.append({address.isEmpty() ? name : address, name});
     }
     return targets;
+}
+
+bool FindOutages(const PingReplyLog &log, int lostEchoes, OutageFinder &outages, QString *error)
+{
+    outages.reset(lostEchoes);
+    EchoCursor cursor(log, true);
+    PingReplyRecord r;
+    for (qsizetype row = 0; cursor.next(r); ++row)
+        outages.echo(row, cursor.address(), r.answered(), EchoSeconds(r));
+    if (cursor.failed() && error)
+        *error = cursor.errorString();
+    return !cursor.failed();
 }
 
 EchoCursor::EchoCursor(const PingReplyLog &log, bool wholePass) : m_log(log), m_wholePass(wholePass)

@@ -10,6 +10,7 @@
 // and nothing is made up from a line that does not. A malformed header leaves nothing.
 // A large file is read on two cores (ping/echoblocks.h).
 
+#include "ping/outagefinder.h"
 #include "ping/pingtest.h"
 #include "ping/replyrecord.h"
 #include "ping/sessionstats.h"
@@ -34,6 +35,7 @@ struct ReloadedPingTest {
     ResultFileHeader header;
     PingReplyLog log; // in memory from ParseResultFile, backed by the file from ReadResultFile
     PingSessionStats stats;
+    OutageFinder outages; // found in the same pass
     // The lines that could not be read: how many, and the first ones' numbers (1-based).
     qsizetype badLineCount = 0;
     QList<qsizetype> badLines;
@@ -54,6 +56,7 @@ QString UnreadLinesText(const ReloadedPingTest &test, const QString &path);
 struct ResultReadOptions {
     qsizetype blockBytes = 256 << 10;
     bool readAhead = true;
+    int outageAfter = DefaultOutageAfter; // lost echoes in a row that make an outage; 0: none sought
 };
 
 // Called every few thousand lines with the number of lines still to convert.
@@ -80,6 +83,10 @@ bool ReadTargetFile(const QString &path, int count, QStringList &names, QString 
 // target the file does not name (a short file) is named by the address its first
 // echo went to, and stays empty when it has no echo.
 QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringList &names);
+
+// The outages of a log found again with another rule (`lostEchoes` in a row), in one
+// pass; false with the reason when the log cannot be read to its end.
+bool FindOutages(const PingReplyLog &log, int lostEchoes, OutageFinder &outages, QString *error = nullptr);
 
 class EchoBlock;
 class EchoBlocks;

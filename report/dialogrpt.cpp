@@ -369,6 +369,9 @@ void DialogRpt::ExportReport(const QString &extension)
         return;
     bool written = false;
     QString error;
+    // The outages of the test in a CSV of their own, beside the report's.
+    const bool outageCsv = extension == u"csv" && m_report->outages;
+    const QString outagePath = outageCsv ? ReportOutageCsvPath(path) : QString();
     {
         // Written beside the window from a copy of the report; its buttons wait.
         const SummaryReport report = *m_report;
@@ -376,7 +379,8 @@ void DialogRpt::ExportReport(const QString &extension)
         m_text2->setText(u"Exporting..."_qs);
         RunBesideWindow([&] {
             const QStringList lines = extension == u"csv" ? ReportCsvLines(report) : ReportTextLines(report);
-            written = WriteTextLines(path, lines, &error);
+            written = WriteTextLines(path, lines, &error)
+                      && (!outageCsv || WriteTextLines(outagePath, ReportOutageCsvLines(report), &error));
         });
         setBuilding(false);
         m_text2->setText(u"Calculating..."_qs);
@@ -385,7 +389,8 @@ void DialogRpt::ExportReport(const QString &extension)
         MsgBox(error + u"    "_qs, BoxIcon::Exclamation);
         return;
     }
-    ShowFileSaved(u"Ping test report has export to file: \r\n\r\n"_qs + path);
+    ShowFileSaved(u"Ping test report has export to file: \r\n\r\n"_qs + path
+                  + (outageCsv ? u"\r\n\r\nIts outages: \r\n\r\n"_qs + outagePath : QString()));
 }
 
 void DialogRpt::CommandOpen_Click()

@@ -105,6 +105,7 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
 
     SummaryReport built;
     built.grouping = grouping;
+    built.outages = source.outages;
     built.hosts.resize(hostCount);
     for (qsizetype i = 0; i < hostCount; ++i)
         built.hosts[i].display = OneLine(source.targets[i]);
@@ -308,7 +309,59 @@ QStringList ReportTextLines(const SummaryReport &report)
         lines.append(QString());
         lines.append(u" "_qs);
     }
+    if (!report.outages)
+        return lines;
+    const OutageFinder &f = *report.outages;
+    lines.append(u"Outages (from %1 lost echoes in a row)"_qs.arg(f.lostEchoes()));
+    lines.append(QString(102, u'-'));
+    if (f.count() == 0)
+        lines.append(u"None"_qs);
+    const std::vector<Outage> outages = f.outages();
+    for (quint32 t = 0; t < quint32(f.targets().size()); ++t) {
+        const OutageTotals totals = f.totals(t);
+        if (totals.count == 0)
+            continue;
+        lines.append(QString());
+        lines.append(u"IP: "_qs + OneLine(f.target(t)) + u"   "_qs + OutageTotalsText(totals));
+        lines.append(QString());
+        for (const Outage &o : outages) {
+            if (o.target != t)
+                continue;
+            const QStringList c = OutageRowTexts(f, o);
+            lines.append(c[0] + u" - "_qs + c[1].leftJustified(19) + u'\t' + c[2] + u'\t' + c[3]
+                         + u" lost"_qs);
+        }
+    }
+    lines.append(QString());
+    lines.append(u" "_qs);
     return lines;
+}
+
+QStringList ReportOutageCsvLines(const SummaryReport &report)
+{
+    QStringList lines{u"Target,Start,End,Seconds,Echoes Lost"_qs};
+    if (!report.outages)
+        return lines;
+    const OutageFinder &f = *report.outages;
+    const auto field = [](const QString &text) {
+        const QString one = OneLine(text);
+        if (!one.contains(u',') && !one.contains(u'"'))
+            return one;
+        return u'"' + QString(one).replace(u"\""_qs, u"\"\""_qs) + u'"';
+    };
+    for (const Outage &o : f.outages())
+        lines.append(field(f.target(o.target)) + u',' + OutageStampText(o.start) + u','
+                     + (o.ongoing() ? u"ongoing"_qs : OutageStampText(o.end)) + u','
+                     + QString::number(f.duration(o)) + u',' + QString::number(o.lost));
+    return lines;
+}
+
+QString ReportOutageCsvPath(const QString &reportPath)
+{
+    const qsizetype dot = reportPath.lastIndexOf(u'.');
+    const qsizetype slash = reportPath.lastIndexOf(u'/');
+    const qsizetype stem = dot > slash ? dot : reportPath.size();
+    return reportPath.left(stem) + u"_Outages.csv"_qs;
 }
 
 QStringList ReportCsvLines(const SummaryReport &report)

@@ -8,6 +8,7 @@
 // group per host, so a test of any length is reported without a copy of its log. With
 // N hosts and repeat R, echo r belongs to host (r / R) mod N.
 
+#include "ping/outagefinder.h"
 #include "ping/replyrecord.h"
 
 #include <QList>
@@ -15,6 +16,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace netvane {
 
@@ -47,12 +49,14 @@ struct ReportSource {
     int repeat = 1;
     int pingsPerSize = 1; // target visits with one send size
     int sizeCount = 1;    // sizes in the sequence; 0: not known, group by the sizes met
+    std::shared_ptr<const OutageFinder> outages; // the test's; none: no outage section
 };
 
 struct SummaryReport {
     ReportGrouping grouping = ReportGrouping::TimePeriod;
     QList<ReportHost> hosts;
     PingReplyRecord testStart; // the test's first echo
+    std::shared_ptr<const OutageFinder> outages;
 };
 
 // Called every few thousand echoes, so the window can repaint.
@@ -96,8 +100,16 @@ ReportColumns ReportListRows(const SummaryReport &report);
 // The header of the first column.
 QString ReportFirstHeader(ReportGrouping grouping);
 
+// The text layout ends with an "Outages" section when the report has the test's
+// outages: per target its totals and a line per outage.
 QStringList ReportTextLines(const SummaryReport &report);
 QStringList ReportCsvLines(const SummaryReport &report);
+// The outages' own CSV: a line per outage (target, start, end or "ongoing", seconds,
+// echoes lost), by start.
+QStringList ReportOutageCsvLines(const SummaryReport &report);
+// Beside the report's CSV at `path`: "Ping_Test_Report_12071005.csv" ->
+// "Ping_Test_Report_12071005_Outages.csv".
+QString ReportOutageCsvPath(const QString &reportPath);
 
 // "Ping_Test_Report_" + month, day, hour and minute of the test's first echo.
 QString ReportFileName(const SummaryReport &report);

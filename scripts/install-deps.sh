@@ -15,6 +15,10 @@ packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev ip
 # with a real Prometheus and check its page with promtool (both in "prometheus").
 packages+=(prometheus-cpp-dev qt6-httpserver-dev qt6-websockets-dev)
 packages+=(prometheus)
+# Outages: the tests start a session bus of their own (dbus-daemon, in "dbus") with a
+# notification service of the test's, and make echoes go unanswered with an nftables
+# drop rule in their own network namespace.
+packages+=(dbus nftables)
 [ "${1:-}" = run ] && packages+=(xterm)
 missing=()
 for p in "${packages[@]}"; do

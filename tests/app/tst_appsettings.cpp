@@ -81,7 +81,9 @@ void TestAppSettings::keyNames()
                                  u"Default_TraceFileName"_qs, u"Default_IPQty"_qs,
                                  u"Default_RepeatIP"_qs, u"Default_TraceIPQty"_qs,
                                  u"Default_Metrics"_qs, u"Default_MetricsAddress"_qs,
-                                 u"Default_WindowPlace"_qs, u"Default_AddressFamily"_qs}));
+                                 u"Default_WindowPlace"_qs, u"Default_AddressFamily"_qs,
+                                 u"Default_OutageAfter"_qs, u"Default_OutageNotify"_qs,
+                                 u"Default_OutageCommand"_qs}));
     QStringList boxes;
     for (const AppSettings::BoxSetting &b : AppSettings::boxSettings())
         boxes << AppSettings::keyName(b.key) + u'=' + QString::fromLatin1(b.objectName);

@@ -64,6 +64,20 @@ QList<int> markedSeconds(LatencyGraph &graph, qsizetype k)
     return marked;
 }
 
+// Which of the same columns are shaded as an outage, above the lines.
+QList<int> shadedSeconds(LatencyGraph &graph)
+{
+    const QImage image = graph.grab().toImage();
+    QList<int> shaded;
+    for (int s = 15; s < 1800; s += 30) {
+        const int x = graph.columnOfSecond(double(Start.toSecsSinceEpoch() + Start.offsetFromUtc() + s) + 0.5);
+        if (x > graph.plotRect().left() && x <= graph.plotRect().right()
+            && image.pixelColor(x, graph.plotRect().top() + 3) == LatencyGraph::OutageShade)
+            shaded << s;
+    }
+    return shaded;
+}
+
 QList<int> secondsFrom(int from, int to)
 {
     QList<int> s;
@@ -109,6 +123,7 @@ void TestLatencyGraph::lossBurstShowsInItsRange()
 
     QCOMPARE(markedSeconds(*graph, 0), QList<int>{});
     QCOMPARE(markedSeconds(*graph, 1), secondsFrom(600, 900));
+    QCOMPARE(shadedSeconds(*graph), secondsFrom(600, 900)); // b's outage, 300 lost in a row
     const auto *legend = form->findChild<QLabel *>(u"LabelLegend"_qs);
     PingReplyRecord burstStart;
     burstStart.year = 2026, burstStart.month = 12, burstStart.day = 7, burstStart.hour = 21, burstStart.minute = 10;

@@ -5,10 +5,12 @@
 #include "ping/dialogexport.h"
 #include "report/dialogrpt.h"
 #include "ping/exportfile.h"
+#include "ping/formoutages.h"
 #include "ping/pingexport.h"
 #include "ping/pingpanel.h"
 #include "ping/resultreload.h"
 #include "ping/resultstore.h"
+#include "support/headless.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -25,6 +28,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 using namespace netvane;
 using namespace netvane::test;
@@ -101,6 +105,7 @@ private Q_SLOTS:
     void exportThroughTheWindow();
     void exportConventions();
     void ipv6AddressShownWhole();
+    void outageListAfterReload();
 };
 
 void TestPingResultsWindow::initTestCase()
@@ -464,6 +469,65 @@ void TestPingResultsWindow::ipv6AddressShownWhole()
     const QString heading = column->model()->index(2, 0).data().toString();
     QCOMPARE(heading, u"Ping  "_qs + QString::fromLatin1(widest) + u" :"_qs);
     QTRY_VERIFY(column->viewport()->width() >= QFontMetrics(column->font()).horizontalAdvance(heading));
+}
+
+void TestPingResultsWindow::outageListAfterReload()
+{
+    // 60 echoes a second apart to one target, rows 30 to 33 lost; outages at 2 lost echoes.
+    IsolatedFolders folders;
+    ScriptedUi ui;
+    WriteSettings({{u"Default_OutageAfter"_qs, u"2"_qs}});
+    QByteArray file = "1,1,1\r\n";
+    for (int i = 0; i < 60; ++i)
+        file += "2026,12,07,21," + QByteArray::number(10 + i / 60).rightJustified(2, '0') + ','
+                + QByteArray::number(i % 60).rightJustified(2, '0')
+                + (i >= 30 && i < 34 ? ",127.0.0.1,32,-1,0,11010\r\n" : ",127.0.0.1,32,1,64,0\r\n");
+    test::WriteFileBytes(folders.dataFolder() + ResultFileName, file);
+    FormTester window;
+    window.show();
+    QVERIFY(window.pingPanel()->outagesButton()->isVisibleTo(&window));
+    window.findChild<QAction *>(u"mnuOutages"_qs)->trigger();
+    QTreeWidget *tree = window.formOutages()->tree();
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(tree->topLevelItem(0)->text(0),
+             u"127.0.0.1:  1 outage, down 4 s, longest 4 s, available 93.22 %"_qs); // 55 of 59 s
+    QTreeWidgetItem *outage = tree->topLevelItem(0)->child(0);
+    QCOMPARE(QStringList({outage->text(0), outage->text(1), outage->text(2), outage->text(3)}),
+             (QStringList{u"2026-12-07 21:10:30"_qs, u"2026-12-07 21:10:34"_qs, u"4 s"_qs, u"4"_qs}));
+    // A click shows the log from the outage's first echo.
+    Q_EMIT tree->itemClicked(outage, 0);
+    QCOMPARE(window.pingPanel()->topRow(), 30);
+    QVERIFY(screenOf(window).rows.at(0).startsWith(u"31. | 12/07 21:10:30"_qs));
+    QVERIFY(ui.boxes.isEmpty());
+
+    // A setting out of its range refuses the next start and says what is allowed.
+    window.settings().setValue(AppSettings::OutageAfter, u"0"_qs);
+    window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    window.CommandStart_Click();
+    QVERIFY(!window.pingTest()->isRunning());
+    QCOMPARE(ui.boxes.size(), 1);
+    QCOMPARE(ui.boxes.at(0).icon, BoxIcon::Critical);
+    QVERIFY2(ui.boxes.at(0).text.contains(u"from 1 to 1000"_qs), qPrintable(ui.boxes.at(0).text));
+
+    // Operate > Outage Settings refuses the same, and keeps what it takes on one line.
+    window.findChild<QAction *>(u"mnuOutageSettings"_qs)->trigger();
+    auto *dialog = window.findChild<QDialog *>(u"DialogOutages"_qs);
+    QCOMPARE(dialog->findChild<QLineEdit *>(u"TextOutageAfter"_qs)->text(), u"0"_qs);
+    dialog->findChild<QLineEdit *>(u"TextOutageAfter"_qs)->setText(u"1001"_qs);
+    dialog->findChild<QPushButton *>(u"CommandOutagesOK"_qs)->click();
+    QCOMPARE(ui.boxes.size(), 2);
+    QVERIFY(dialog->isVisible());
+    dialog->findChild<QLineEdit *>(u"TextOutageAfter"_qs)->setText(u"5"_qs);
+    dialog->findChild<QCheckBox *>(u"CheckOutageNotify"_qs)->setChecked(false);
+    dialog->findChild<QLineEdit *>(u"TextOutageCommand"_qs)->setText(u"page-me\t--now"_qs);
+    dialog->findChild<QPushButton *>(u"CommandOutagesOK"_qs)->click();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(window.settings().value(AppSettings::OutageAfter), u"5"_qs);
+    QCOMPARE(window.settings().value(AppSettings::OutageNotify), u"0"_qs);
+    QCOMPARE(window.settings().value(AppSettings::OutageCommand), u"page-me--now"_qs);
+    // The test on show under the new rule: its 4 lost echoes are no outage at 5.
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QCOMPARE(window.pingTest()->outages().lostEchoes(), 5);
 }
 
 QTEST_MAIN(TestPingResultsWindow)

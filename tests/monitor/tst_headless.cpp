@@ -98,6 +98,7 @@ void TestHeadless::refusalKeepsThePreviousResults_data()
     QTest::newRow("no list in the data folder") << u"no list"_qs << QByteArray("there is no list at");
     QTest::newRow("a list without targets") << u"empty list"_qs << QByteArray("gives no target to ping");
     QTest::newRow("a saved interval that cannot be used") << u"interval"_qs << QByteArray("Inalid Test Interval.");
+    QTest::newRow("a saved outage rule out of its range") << u"outage"_qs << QByteArray("from 1 to 1000");
     QTest::newRow("the endpoint's port is taken") << u"port"_qs << QByteArray("Cannot serve the metrics on");
     QTest::newRow("another run on the data folder") << u"second"_qs << QByteArray("already runs on the data folder");
 }
@@ -118,6 +119,8 @@ void TestHeadless::refusalKeepsThePreviousResults()
         arguments = QStringList{u"--list"_qs, WriteList(folders.path(), {})};
     else if (why == u"interval")
         WriteSettings({{u"Default_Interval"_qs, u"abc"_qs}});
+    else if (why == u"outage")
+        WriteSettings({{u"Default_OutageAfter"_qs, u"0"_qs}});
     else if (why == u"port" && taken.listen(QHostAddress::LocalHost))
         arguments << u"--metrics"_qs << u"127.0.0.1:%1"_qs.arg(taken.serverPort());
     else if (why == u"second")

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void acceptHeader_data();
     void acceptHeader();
     void windowServesWhenItsSettingIsOn();
+    void targetsJoinAtTheirOwnEchoWithTheirOutages();
 };
 
 void TestMetrics::metricsAddress_data()
@@ -130,6 +131,31 @@ void TestMetrics::windowServesWhenItsSettingIsOn()
     QVERIFY(!refused.metricsItem()->action()->isChecked());
     QCOMPARE(ui.boxes.size(), 1);
     QVERIFY2(ui.boxes[0].text.contains(u"Default_MetricsAddress"_qs), qPrintable(ui.boxes[0].text));
+}
+
+void TestMetrics::targetsJoinAtTheirOwnEchoWithTheirOutages()
+{
+    // Texts that are no address fail at once, without a socket: every echo is lost.
+    PingTest test;
+    MetricsExporter exporter(test);
+    QByteArray atFirstEcho;
+    connect(&test, &PingTest::replyRecorded, this, [&](int row) {
+        if (row == 0)
+            atFirstEcho = exporter.metrics().render(MetricsFormat::PrometheusText);
+    });
+    test.begin({{u"300.1.1.1"_qs, u"one / 300.1.1.1"_qs}, {u"300.1.1.2"_qs, u"two"_qs}});
+    test.tickTimer()->stop();
+    for (int i = 0; i < 3; ++i)
+        test.PingTick();
+    // The first echo's target only: a large range must not be made whole at once.
+    QVERIFY(atFirstEcho.contains("target=\"300.1.1.1\""));
+    QVERIFY(!atFirstEcho.contains("300.1.1.2"));
+    const QByteArray page = exporter.metrics().render(MetricsFormat::PrometheusText);
+    for (const QByteArray &line : {QByteArray("netvane_outages_total{host=\"one\",target=\"300.1.1.1\"} 1\n"),
+                                   QByteArray("netvane_outages_total{host=\"two\",target=\"300.1.1.2\"} 1\n"),
+                                   QByteArray("netvane_outage_ongoing{host=\"two\",target=\"300.1.1.2\"} 1\n"),
+                                   QByteArray("netvane_outage_seconds_total{host=\"two\",target=\"300.1.1.2\"} 0\n")})
+        QVERIFY2(page.contains(line), page.constData());
 }
 
 QTEST_MAIN(TestMetrics)

@@ -212,14 +212,17 @@ void TestLatency::jsonExport()
     source.targets = {u"a"_qs, u"b \"quoted\"\\"_qs};
     source.repeat = 2;
     source.sizeStepLength = 4;
+    source.addresses = {u"127.0.0.1"_qs, u"127.0.0.2"_qs};
+    source.outages.reset(2);
     const QList<int> times{3, 0, 10, 20, 5, 4, -1, -1, 7, 9, 30, 10};
     const QDateTime start(QDate(2026, 12, 7), QTime(21, 5, 9));
     for (int i = 0; i < times.size(); ++i) {
         EchoReply reply;
         reply.roundTripTime = quint32(qMax(times[i], 0));
         reply.ttl = 64;
-        RecordReply(source.stats, log, start.addSecs(i), u"127.0.0.1"_qs, 32,
-                    times[i] < 0 ? 11010 : 0, reply);
+        const QString address = source.addresses.at(i % 4 / 2);
+        RecordReply(source.stats, log, start.addSecs(i), address, 32, times[i] < 0 ? 11010 : 0, reply);
+        source.outages.echo(i, address, times[i] >= 0, EchoSeconds(log.last()));
     }
     QTemporaryDir dir;
     const QString path = dir.filePath(u"export.json"_qs);
@@ -270,6 +273,16 @@ void TestLatency::jsonExport()
     QCOMPARE(echoes[2].toArray(),
              (QJsonArray{u"2026-12-07T21:05:15"_qs, QJsonValue(), 0, 11010, 32}));
     QCOMPARE(targets[0].toObject()[u"echoes"].toArray()[1].toArray()[1].toInt(), 0);
+    // b's two lost echoes make an outage of two echoes in a row: 21:05:15 to its next
+    // echo at 21:05:19.
+    QCOMPARE(a[u"outages"].toArray(), QJsonArray());
+    QCOMPARE(a[u"availabilityPercent"].toDouble(), 100.0);
+    QCOMPARE(b[u"outages"].toArray(),
+             (QJsonArray{QJsonObject{{u"start"_qs, u"2026-12-07T21:05:15"_qs}, {u"end"_qs, u"2026-12-07T21:05:19"_qs},
+                                     {u"seconds"_qs, 4}, {u"lost"_qs, 2}}}));
+    QCOMPARE(b[u"outageCount"].toInt(), 1);
+    QCOMPARE(b[u"downtimeSeconds"].toInt(), 4);
+    QCOMPARE(b[u"availabilityPercent"].toDouble(), 63.64); // 7 of the 11 seconds
 }
 
 QTEST_GUILESS_MAIN(TestLatency)

@@ -188,8 +188,21 @@ void TestSummaryReport::lostHostAndLongPeriod()
         e.time = r % 2 ? -1 : 0;
     }));
     SummaryReport report;
-    QCOMPARE(BuildSummaryReport(sourceOf(test, 2), ReportGrouping::TimePeriod, 300, report),
-             ReportResult::Built);
+    ReportSource source = sourceOf(test, 2);
+    source.outages = std::make_shared<OutageFinder>(test.outages);
+    QCOMPARE(BuildSummaryReport(source, ReportGrouping::TimePeriod, 300, report), ReportResult::Built);
+    // The second host never answers: one outage from its first echo, going on at the end.
+    const QStringList text = ReportTextLines(report);
+    QCOMPARE(text.mid(text.indexOf(u"Outages (from 3 lost echoes in a row)"_qs) + 2),
+             (QStringList{QString(), u"IP: 127.0.0.2   1 outage, down 28 min 30 s, longest 28 min 30 s, "
+                                     u"available 2.56 %"_qs,
+                          QString(), u"2026-12-07 21:00:45 - ongoing            \t28 min 30 s\t20 lost"_qs,
+                          QString(), u" "_qs}));
+    QCOMPARE(ReportOutageCsvLines(report),
+             (QStringList{u"Target,Start,End,Seconds,Echoes Lost"_qs,
+                          u"127.0.0.2,2026-12-07 21:00:45,ongoing,1710,20"_qs}));
+    QCOMPARE(ReportOutageCsvPath(u"/x.y/Ping_Test_Report_12072100.csv"_qs),
+             u"/x.y/Ping_Test_Report_12072100_Outages.csv"_qs);
     QCOMPARE(report.hosts[0].groups.size(), 1);
     QCOMPARE(report.hosts[1].groups.size(), 1);
     const ReportColumns c = ReportListRows(report);
