@@ -129,7 +129,10 @@ void PathTrace::setPath(const QList<QStringList> &hopAddresses, qint64 whenMs)
         hop.isTarget = i + 1 == hopAddresses.size();
         if (i < m_hops.size()) {
             const PathHop &old = m_hops[i];
-            if (old.addresses == hop.addresses && old.isTarget == hop.isTarget) {
+            // A silent hop that answers at last keeps what it showed: it is learnt,
+            // not a new route.
+            if (old.isTarget == hop.isTarget
+                && (old.addresses == hop.addresses || old.addresses.isEmpty())) {
                 hop.stats = old.stats;
                 hop.name = old.name;
             } else if (!m_hops.isEmpty()) {
