@@ -1,0 +1,115 @@
+// Path statistics through the main window offscreen, on loopback: chosen from the
+// Function menu, started by its button, shown as a table with its verdict, stopped,
+// exported as JSON and shown again at the next start.
+
+#include "app/formtester.h"
+#include "ping/dialogexport.h"
+#include "ping/pingpanel.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "traceroute/pathpanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace netvane;
+
+class TestPathWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startStopExportReload();
+};
+
+void TestPathWindow::startStopExportReload()
+{
+    if (!test::CanOpenEchoSocket())
+        QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
+    test::IsolatedFolders folders;
+    test::ScriptedUi ui;
+    auto window = std::make_unique<FormTester>();
+    window->show();
+    const auto find = [&window](auto *type, const QString &name) {
+        return window->findChild<std::remove_pointer_t<decltype(type)> *>(name);
+    };
+    find(static_cast<QCheckBox *>(nullptr), u"CheckIPtoName"_qs)->setChecked(false);
+    find(static_cast<QLineEdit *>(nullptr), u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    find(static_cast<QComboBox *>(nullptr), u"ComboInv"_qs)->setEditText(u"50"_qs);
+
+    find(static_cast<QAction *>(nullptr), u"mnuSelectPath"_qs)->trigger();
+    QCOMPARE(window->function(), u"Path"_qs);
+    auto *panel = find(static_cast<QWidget *>(nullptr), u"PicturePath"_qs);
+    QVERIFY(panel->isVisible());
+    QVERIFY(!window->pingPanel()->isVisible());
+    auto *table = find(static_cast<QTableWidget *>(nullptr), u"TablePath"_qs);
+    auto *verdict = find(static_cast<QLabel *>(nullptr), u"LabelPathVerdict"_qs);
+    QCOMPARE(verdict->text(), u"No path run yet"_qs);
+
+    auto *button = find(static_cast<QPushButton *>(nullptr), u"CommandPath"_qs);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(window->isBusy());
+    QVERIFY(!button->isEnabled());
+    QCOMPARE(find(static_cast<QComboBox *>(nullptr), u"ComboPathTarget"_qs)->currentText(), u"127.0.0.1"_qs);
+    QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() == 1 && table->item(0, 4)
+                                 && table->item(0, 4)->text().toInt() >= 5, 10000);
+    QCOMPARE(table->item(0, 0)->text(), u"1"_qs);
+    QCOMPARE(table->item(0, 1)->text(), u"127.0.0.1"_qs);
+    QCOMPARE(table->horizontalHeaderItem(11)->text(), u"p95"_qs);
+
+    QTest::mouseClick(find(static_cast<QPushButton *>(nullptr), u"CommandStop"_qs), Qt::LeftButton);
+    QVERIFY(!window->isBusy());
+    QVERIFY(button->isEnabled());
+    QCOMPARE(verdict->text(), u"No loss on the path"_qs);
+    const QString sent = table->item(0, 4)->text();
+
+    // Exported as JSON through the export dialog and the save dialog.
+    const QString path = folders.path() + u"/path.json"_qs;
+    ui.paths.enqueue(path);
+    auto *answer = new QTimer(window.get());
+    answer->setInterval(10);
+    connect(answer, &QTimer::timeout, answer, [answer] {
+        auto *dialog = qobject_cast<DialogExport *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        dialog->findChild<QRadioButton *>(u"Option3"_qs)->setChecked(true);
+        dialog->findChild<QPushButton *>(u"OKButton"_qs)->click();
+        answer->stop();
+    });
+    answer->start();
+    window->CommandExport_Click();
+    QCOMPARE(ui.texts(), QStringList{u"Path statistics has export to file: \r\n\r\n"_qs + path});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject target = QJsonDocument::fromJson(file.readAll()).object()[u"targets"_qs][0].toObject();
+    QCOMPARE(target[u"address"_qs].toString(), u"127.0.0.1"_qs);
+    QCOMPARE(target[u"verdict"_qs].toString(), u"No loss on the path"_qs);
+    QCOMPARE(QString::number(target[u"hops"_qs][0][u"sent"_qs].toInteger()), sent);
+
+    // The next start is in path mode and shows the run again from its log.
+    window.reset();
+    window = std::make_unique<FormTester>();
+    window->show();
+    QCOMPARE(window->function(), u"Path"_qs);
+    QVERIFY(find(static_cast<QWidget *>(nullptr), u"PicturePath"_qs)->isVisible());
+    QCOMPARE(find(static_cast<QLabel *>(nullptr), u"LabelPathVerdict"_qs)->text(), u"Previous path run:  No loss on the path"_qs);
+    QCOMPARE(find(static_cast<QTableWidget *>(nullptr), u"TablePath"_qs)->item(0, 4)->text(), sent);
+
+    // Back to the ping function: the ping panel takes the place again.
+    find(static_cast<QAction *>(nullptr), u"mnuSelectPing"_qs)->trigger();
+    QVERIFY(!find(static_cast<QWidget *>(nullptr), u"PicturePath"_qs)->isVisible());
+    QVERIFY(window->pingPanel()->isVisible());
+}
+
+QTEST_MAIN(TestPathWindow)
+#include "tst_pathwindow.moc"
