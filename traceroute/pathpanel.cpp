@@ -100,7 +100,7 @@ PathPanel::PathPanel(QWidget *parent)
     m_table->horizontalHeader()->setSectionResizeMode(StripColumn, QHeaderView::Stretch);
 
     auto *top = new QHBoxLayout;
-    auto *label = new QLabel(u"&Target:"_qs, this);
+    auto *label = new QLabel(u"&Destination:"_qs, this);
     label->setBuddy(m_target);
     top->addWidget(label);
     top->addWidget(m_target, 1);
