@@ -15,6 +15,8 @@ packages=(build-essential cmake ninja-build qt6-base-dev libqt6svg6 libgl-dev ip
 # with a real Prometheus and check its page with promtool (both in "prometheus").
 packages+=(prometheus-cpp-dev qt6-httpserver-dev qt6-websockets-dev)
 packages+=(prometheus)
+# The path tests drop a share of the ICMP a router namespace forwards with nftables.
+packages+=(nftables)
 [ "${1:-}" = run ] && packages+=(xterm)
 missing=()
 for p in "${packages[@]}"; do
