@@ -1,7 +1,7 @@
-// The program killed with SIGKILL while a ping test, a traceroute, a path run or a scan runs loses
-// nothing it has shown: the next start shows the ping test's echoes, the trace's lines, the path run's rounds
-// and, after a scan, the ping test that was on show before it. Its tracert commands
-// end with it.
+// The program killed with SIGKILL while a ping test, a traceroute, a path run or a scan
+// runs loses nothing it has shown: the next start shows the ping test's echoes, the
+// trace's lines, the path run's rounds and, after a scan, the ping test that was on show
+// before it. Its tracert commands end with it.
 
 #include "app/formtester.h"
 #include "ping/pingtest.h"
