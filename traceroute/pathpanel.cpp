@@ -2,11 +2,13 @@
 
 #include "ping/exportfile.h"
 #include "platform/dialogs.h"
+#include "platform/events.h"
 #include "platform/textfile.h"
 #include "traceroute/pathexport.h"
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -167,8 +169,16 @@ void PathPanel::stop()
 
 void PathPanel::reload(const QString &dataFolder)
 {
-    if (m_run->reload(dataFolder))
+    // A run of days has a long log: it is read beside the window, which goes on.
+    const QString path = QDir(dataFolder).filePath(PathLogName);
+    PathLogContent content;
+    bool read = false;
+    m_verdict->setText(u"Reading the previous path run ..."_qs);
+    RunBesideWindow([&] { read = ReadPathLog(path, &content); });
+    if (read && !m_run->isActive()) {
+        m_run->restore(std::move(content), path);
         fillChooser();
+    }
     redraw();
 }
 

@@ -231,12 +231,19 @@ bool PathRun::reload(const QString &dataFolder)
     const QString path = QDir(dataFolder).filePath(PathLogName);
     if (!ReadPathLog(path, &content))
         return false;
-    m_logPath = path;
+    restore(std::move(content), path);
+    return true;
+}
+
+void PathRun::restore(PathLogContent content, const QString &logPath)
+{
+    if (m_active)
+        return;
+    m_logPath = logPath;
     m_settings = content.settings;
-    m_traces = content.traces;
+    m_traces = std::move(content.traces);
     m_reloaded = true;
     Q_EMIT tracesChanged();
-    return true;
 }
 
 } // namespace netvane

@@ -43,6 +43,8 @@ public:
     bool isActive() const { return m_active; }
     // The previous run from its log; false when there is none.
     bool reload(const QString &dataFolder);
+    // The same from a log read elsewhere (a thread beside the window).
+    void restore(PathLogContent content, const QString &logPath);
     bool isReloaded() const { return m_reloaded; }
 
     const QList<PathTrace> &traces() const { return m_traces; }
