@@ -44,6 +44,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void lossBeginsBehindTheDroppingRouter();
     void silentRouterIsNotBlamedFor64Targets();
+    void routeChangeFindsTheHopsAgain();
 
 private:
     void run(PathRun &path, const QList<PingTarget> &targets, int intervalMs, int rounds);
@@ -188,6 +189,44 @@ void TestPathRun::silentRouterIsNotBlamedFor64Targets()
     }
     const double loss = 100.0 * double(lost) / double(sent);
     QVERIFY2(qAbs(loss - ExpectedLoss) < 3, qPrintable(QString::number(loss)));
+}
+
+// r1 sends on straight to r3 over a new link: hop 2 answers from r3 now, the hops are
+// found again (three, past the dropping router), and the figures of the changed hops
+// start afresh while hop 1 keeps its own.
+void TestPathRun::routeChangeFindsTheHopsAgain()
+{
+    const auto in = [this](int router, const QString &command) {
+        return QStringList{u"ip"_qs, u"netns"_qs, u"exec"_qs, m_spaces[router]} + split(command);
+    };
+    QVERIFY(runAll({in(0, u"nft delete table inet s"_qs),
+                    in(0, u"ip link add nvpc type veth peer name nvpd netns %1"_qs.arg(m_spaces[2])),
+                    in(0, u"ip addr add 10.71.9.1/24 dev nvpc"_qs), in(0, u"ip link set nvpc up"_qs),
+                    in(2, u"ip addr add 10.71.9.2/24 dev nvpd"_qs), in(2, u"ip link set nvpd up"_qs)}));
+    PathRun path;
+    PathRunSettings settings;
+    settings.intervalMs = 10;
+    settings.timeoutMs = 500;
+    settings.maxHops = 8;
+    QString error;
+    QVERIFY2(path.start({{Target, {}}}, settings, false, m_data.path(), &error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(path.roundsRecorded() >= 50, 30'000);
+    QCOMPARE(path.traces()[0].hops().size(), 4);
+    QVERIFY(runAll({in(0, u"ip route replace default via 10.71.9.2"_qs),
+                    in(2, u"ip route replace 10.71.1.0/24 via 10.71.9.1"_qs)}));
+    QTRY_VERIFY_WITH_TIMEOUT(path.traces()[0].hops().size() == 3
+                                 && path.traces()[0].hops()[2].stats.sent() >= 100, 30'000);
+    path.stop();
+    const PathTrace &trace = path.traces()[0];
+    QCOMPARE(trace.hops()[1].addresses, QStringList{u"10.71.9.2"_qs});
+    QCOMPARE(trace.hops()[2].addresses, QStringList{Target});
+    QVERIFY(!trace.routeChanges().isEmpty());
+    QCOMPARE(trace.routeChanges()[0].hop, 2);
+    QCOMPARE(trace.routeChanges()[0].before, u"10.71.2.2"_qs);
+    QCOMPARE(trace.routeChanges()[0].after, u"10.71.9.2"_qs);
+    QVERIFY(trace.hops()[0].stats.sent() > trace.hops()[1].stats.sent() + 40);
+    QCOMPARE(trace.hops()[2].stats.lost(), 0); // nothing crosses the dropping router now
+    QCOMPARE(trace.verdict(), u"No loss on the path"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestPathRun)
