@@ -25,6 +25,7 @@
 #include "platform/texteditor.h"
 #include "traceroute/tracerun.h"
 #include "traceroute/pathpanel.h"
+#include "traceroute/pathreport.h"
 #include "traceroute/tracertpanel.h"
 #include "scanner/scanpanel.h"
 
@@ -1286,14 +1287,10 @@ void FormTester::ShowLatencyGraph()
 
 void FormTester::ShowSummaryReport()
 {
-    // A running test is still growing its log: the report is of a finished one.
-    if (refuseWhileBusy())
-        return;
-    if (!m_pingTest->log().isCurrent()) {
-        logChanged();
-        return;
-    }
-    if (!m_dialogRpt) {
+    // A path run's report is of its figures as they stand, also while it runs.
+    const auto makeDialog = [this] {
+        if (m_dialogRpt)
+            return;
         m_dialogRpt = new DialogRpt(this);
         m_dialogRpt->setExportDialog(m_dialogExport);
         // A test started meanwhile (a scheduled start) replaces the log reported on.
@@ -1301,7 +1298,24 @@ void FormTester::ShowSummaryReport()
             if (row == 0)
                 m_dialogRpt->sourceGone();
         });
+    };
+    if (m_mode == u"Path") {
+        makeDialog();
+        m_dialogRpt->setBuilder([this](int minutes) {
+            return BuildPathReport(m_pathPanel->run()->traces(), m_pathPanel->run()->settings().startMs, minutes);
+        });
+        m_dialogRpt->show();
+        m_dialogRpt->raise();
+        return;
     }
+    // A running test is still growing its log: the report is of a finished one.
+    if (refuseWhileBusy())
+        return;
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    makeDialog();
     ReportSource source;
     source.log = &m_pingTest->log();
     for (const PingTarget &target : m_pingTest->targets())

@@ -2,6 +2,7 @@
 // would: where loss begins and persists, silent routers, route changes, and a strip
 // that stays bounded over a long run.
 
+#include "traceroute/pathreport.h"
 #include "traceroute/pathstats.h"
 
 #include <QtTest>
@@ -128,6 +129,21 @@ void TestPathStats::routeChangeAndFigures()
     QCOMPARE(sent, 7 * 1440);
     QCOMPARE(lost, 7 * 144);
     QCOMPARE(week.strip().front().minutes, 8);
+
+    // The report groups each hop's minutes into periods: five minutes by two.
+    PathTrace fiveMinutes;
+    fiveMinutes.label = u"far"_qs;
+    fiveMinutes.setPath({{u"10.0.0.1"_qs}, {u"10.0.9.9"_qs}}, 0);
+    for (int minute = 0; minute < 5; ++minute)
+        fiveMinutes.addRound({2000, minute == 4 ? PathLost : 4000}, day + minute * 60'000);
+    const SummaryReport report = BuildPathReport({fiveMinutes}, day, 2);
+    QCOMPARE(report.hosts.size(), 2);
+    QCOMPARE(report.hosts[1].display, u"far  hop 2  10.0.9.9"_qs);
+    QCOMPARE(report.hosts[1].groups.size(), 3);
+    QCOMPARE(report.hosts[1].groups[2].sent, 1);
+    QCOMPARE(report.hosts[1].groups[2].lost, 1);
+    QCOMPARE(report.hosts[1].groups[0].avgTime, 4);
+    QCOMPARE(ReportCellText(report, 0, ReportHeadingRows * 2 + 3 + 1), u"01/02 00:02:00 - 01/02 00:03:59"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestPathStats)

@@ -5,6 +5,7 @@
 #include "app/formtester.h"
 #include "ping/dialogexport.h"
 #include "ping/pingpanel.h"
+#include "report/dialogrpt.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "traceroute/pathpanel.h"
@@ -95,6 +96,19 @@ void TestPathWindow::startStopExportReload()
     QCOMPARE(target[u"address"_qs].toString(), u"127.0.0.1"_qs);
     QCOMPARE(target[u"verdict"_qs].toString(), u"No loss on the path"_qs);
     QCOMPARE(QString::number(target[u"hops"_qs][0][u"sent"_qs].toInteger()), sent);
+
+    // The report groups the run's minutes per hop.
+    find(static_cast<QAction *>(nullptr), u"mnuReport"_qs)->trigger();
+    QVERIFY(window->dialogRpt()->isVisible());
+    window->dialogRpt()->CommandBUild_Click();
+    QVERIFY(window->dialogRpt()->hasReport());
+    const SummaryReport *report = window->dialogRpt()->report();
+    QCOMPARE(report->hosts.size(), 1);
+    qint64 reported = 0;
+    for (const ReportGroup &g : report->hosts[0].groups)
+        reported += g.sent;
+    QCOMPARE(QString::number(reported), sent);
+    window->dialogRpt()->hide();
 
     // The next start is in path mode and shows the run again from its log.
     window.reset();
