@@ -1,6 +1,7 @@
 // Path statistics through the main window offscreen, on loopback: chosen from the
 // Function menu, started by its button, shown as a table with its verdict, stopped,
-// exported as JSON and shown again at the next start.
+// exported as JSON, reported per hop and shown again at the next start; and ::1 through
+// the same prober.
 
 #include "app/formtester.h"
 #include "ping/dialogexport.h"
@@ -31,6 +32,7 @@ class TestPathWindow : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void startStopExportReload();
+    void ipv6LoopbackIsOneHop();
 };
 
 void TestPathWindow::startStopExportReload()
@@ -123,6 +125,27 @@ void TestPathWindow::startStopExportReload()
     find(static_cast<QAction *>(nullptr), u"mnuSelectPing"_qs)->trigger();
     QVERIFY(!find(static_cast<QWidget *>(nullptr), u"PicturePath"_qs)->isVisible());
     QVERIFY(window->pingPanel()->isVisible());
+}
+
+// The ICMPv6 socket of the same prober: ::1 is its own first hop.
+void TestPathWindow::ipv6LoopbackIsOneHop()
+{
+    if (!test::CanOpenEchoSocket())
+        QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
+    QTemporaryDir data;
+    PathRun run;
+    run.setRounds(5);
+    PathRunSettings settings;
+    settings.intervalMs = 10;
+    settings.maxHops = 4;
+    QSignalSpy finished(&run, &PathRun::finished);
+    QString error;
+    QVERIFY2(run.start({{u"::1"_qs, {}}}, settings, false, data.path(), &error), qPrintable(error));
+    QVERIFY(finished.wait(10000));
+    run.stop();
+    QCOMPARE(run.traces()[0].hops().size(), 1);
+    QCOMPARE(run.traces()[0].hops()[0].addresses, QStringList{u"::1"_qs});
+    QCOMPARE(run.traces()[0].hops()[0].stats.received(), 5);
 }
 
 QTEST_MAIN(TestPathWindow)
