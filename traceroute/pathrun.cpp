@@ -14,56 +14,59 @@
 namespace netvane {
 
 // Reverse look-ups one at a time on a thread of their own: a slow name server never
-// holds the window or the echoes.
+// holds the window or the echoes. The thread is not waited for when the run goes (a
+// look-up may take the resolver's whole time-out): it drops what it finds from then on.
 class NameLookups final
 {
 public:
-    explicit NameLookups(std::function<void(QString, QString)> found) : m_found(std::move(found))
+    explicit NameLookups(std::function<void(QString, QString)> found) : m_shared(std::make_shared<Shared>())
     {
-        m_thread = std::thread([this] { run(); });
+        m_shared->found = std::move(found);
+        std::thread([shared = m_shared] { run(*shared); }).detach();
     }
     ~NameLookups()
     {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_quit = true;
-            m_queue.clear();
-        }
-        m_changed.notify_all();
-        m_thread.join();
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->quit = true;
+        m_shared->queue.clear();
+        m_shared->found = nullptr;
+        m_shared->changed.notify_all();
     }
     void lookUp(const QString &address)
     {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_queue.push_back(address);
-        }
-        m_changed.notify_all();
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->queue.push_back(address);
+        m_shared->changed.notify_all();
     }
 
 private:
-    void run()
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<QString> queue;
+        bool quit = false;
+        std::function<void(QString, QString)> found; // called under the mutex
+    };
+
+    static void run(Shared &s)
     {
+        std::unique_lock lock(s.mutex);
         for (;;) {
-            QString address;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_quit || !m_queue.empty(); });
-                if (m_quit)
-                    return;
-                address = m_queue.front();
-                m_queue.pop_front();
-            }
-            m_found(address, platform::ReverseName(address));
+            s.changed.wait(lock, [&s] { return s.quit || !s.queue.empty(); });
+            if (s.quit)
+                return;
+            const QString address = s.queue.front();
+            s.queue.pop_front();
+            lock.unlock();
+            const QString name = platform::ReverseName(address);
+            lock.lock();
+            if (s.quit)
+                return;
+            s.found(address, name);
         }
     }
 
-    std::function<void(QString, QString)> m_found;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<QString> m_queue;
-    bool m_quit = false;
-    std::thread m_thread;
+    std::shared_ptr<Shared> m_shared;
 };
 
 PathRun::PathRun(QObject *parent) : QObject(parent) {}

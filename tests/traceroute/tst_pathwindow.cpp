@@ -6,6 +6,7 @@
 #include "app/formtester.h"
 #include "ping/dialogexport.h"
 #include "ping/pingpanel.h"
+#include "platform/netinfo.h"
 #include "report/dialogrpt.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -46,7 +47,8 @@ void TestPathWindow::startStopExportReload()
     const auto find = [&window](auto *type, const QString &name) {
         return window->findChild<std::remove_pointer_t<decltype(type)> *>(name);
     };
-    find(static_cast<QCheckBox *>(nullptr), u"CheckIPtoName"_qs)->setChecked(false);
+    // Names are looked up beside the window (127.0.0.1 in the hosts file, on loopback).
+    find(static_cast<QCheckBox *>(nullptr), u"CheckIPtoName"_qs)->setChecked(true);
     find(static_cast<QLineEdit *>(nullptr), u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
     find(static_cast<QComboBox *>(nullptr), u"ComboInv"_qs)->setEditText(u"50"_qs);
 
@@ -69,6 +71,8 @@ void TestPathWindow::startStopExportReload()
     QCOMPARE(table->item(0, 0)->text(), u"1"_qs);
     QCOMPARE(table->item(0, 1)->text(), u"127.0.0.1"_qs);
     QCOMPARE(table->horizontalHeaderItem(11)->text(), u"p95"_qs);
+    if (const QString name = platform::ReverseName(u"127.0.0.1"_qs); !name.isEmpty())
+        QTRY_COMPARE_WITH_TIMEOUT(table->item(0, 2)->text(), name, 10000);
 
     QTest::mouseClick(find(static_cast<QPushButton *>(nullptr), u"CommandStop"_qs), Qt::LeftButton);
     QVERIFY(!window->isBusy());
