@@ -5,6 +5,7 @@
 
 #include "app/formtester.h"
 #include "ping/dialogexport.h"
+#include "iplist/iplistpanel.h"
 #include "ping/pingpanel.h"
 #include "platform/netinfo.h"
 #include "report/dialogrpt.h"
@@ -21,6 +22,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -123,6 +125,17 @@ void TestPathWindow::startStopExportReload()
     QCOMPARE(window->function(), u"Path"_qs);
     QVERIFY(find(static_cast<QWidget *>(nullptr), u"PicturePath"_qs)->isVisible());
     QCOMPARE(find(static_cast<QLabel *>(nullptr), u"LabelPathVerdict"_qs)->text(), u"Previous path run:  No loss on the path"_qs);
+    QCOMPARE(find(static_cast<QTableWidget *>(nullptr), u"TablePath"_qs)->item(0, 4)->text(), sent);
+
+    // More than 64 targets are refused before any echo.
+    test::WriteFileBytes(window->dataFolder() + u"Quellon_DB.txt"_qs, "CMany,127.0.1.1,127.0.1.65\r\n \r\n");
+    window->ipListPanel()->LoadIpList();
+    auto *list = find(static_cast<QListWidget *>(nullptr), u"ListIP"_qs);
+    list->setCurrentItem(list->item(0), QItemSelectionModel::ClearAndSelect);
+    ui.clear();
+    window->CommandPath_Click();
+    QCOMPARE(ui.texts(), QStringList{u"Path statistics take at most 64 targets at once; 65 are chosen."_qs});
+    QVERIFY(!window->isBusy());
     QCOMPARE(find(static_cast<QTableWidget *>(nullptr), u"TablePath"_qs)->item(0, 4)->text(), sent);
 
     // Back to the ping function: the ping panel takes the place again.
