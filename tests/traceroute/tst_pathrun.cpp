@@ -1,9 +1,10 @@
 // A path run through a chain of namespaces of the test's own: client -> r1 -> r2 ->
-// r3 -> target, where r2 drops a quarter of the ICMP it forwards. Hops 1 and 2 lose
-// nothing, the loss begins at hop 3 (r3, the first hop behind r2) and holds there at
-// what the rule makes (request and answer both cross r2: 1 - 0.75^2 = 43.75 %); a
-// router that forwards but sends no time-exceeded shows "no answer" and is never
-// blamed, also for 64 targets at once; the log reads back to the figures shown.
+// r3 -> target, IPv4 and IPv6 (ULA) on every link, where r2 drops a quarter of the ICMP
+// and ICMPv6 it forwards. Hops 1 and 2 lose nothing, the loss begins at hop 3 (r3, the
+// first hop behind r2) and holds there at what the rule makes (request and answer both
+// cross r2: 1 - 0.75^2 = 43.75 %); a router that forwards but sends no time-exceeded
+// shows "no answer" and is never blamed, also for 64 targets at once; a route change
+// finds the hops again; the log reads back to the figures shown.
 
 #include "platform/echoengine.h"
 #include "support/testenv.h"
@@ -42,6 +43,7 @@ class TestPathRun : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+    void lossBeginsBehindTheDroppingRouter_data();
     void lossBeginsBehindTheDroppingRouter();
     void silentRouterIsNotBlamedFor64Targets();
     void routeChangeFindsTheHopsAgain();
@@ -71,8 +73,11 @@ void TestPathRun::initTestCase()
         setup << QStringList{u"ip"_qs, u"netns"_qs, u"add"_qs, ns};
         setup << in(ns, u"ip link set lo up"_qs);
         setup << in(ns, u"sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 "
-                        "net.ipv4.icmp_msgs_per_sec=1000000 net.ipv4.icmp_msgs_burst=1000000"_qs);
+                        "net.ipv4.icmp_msgs_per_sec=1000000 net.ipv4.icmp_msgs_burst=1000000 "
+                        "net.ipv6.conf.all.forwarding=1 net.ipv6.icmp.ratelimit=0 "
+                        "net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0"_qs);
     }
+    setup << split(u"sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0"_qs);
     // Link n joins 10.71.n.1 (the side nearer the client) and 10.71.n.2.
     const QStringList sides = {QString(), m_spaces[0], m_spaces[1], m_spaces[2], m_spaces[3]};
     for (int n = 1; n <= 4; ++n) {
@@ -85,8 +90,10 @@ void TestPathRun::initTestCase()
             return ns.isEmpty() ? split(command) : in(ns, command);
         };
         setup << at(near, u"ip addr add 10.71.%1.1/24 dev %2"_qs.arg(n).arg(a));
+        setup << at(near, u"ip -6 addr add fd00:71:%1::1/64 dev %2 nodad"_qs.arg(n).arg(a));
         setup << at(near, u"ip link set %1 up"_qs.arg(a));
         setup << in(far, u"ip addr add 10.71.%1.2/24 dev %2"_qs.arg(n).arg(b));
+        setup << in(far, u"ip -6 addr add fd00:71:%1::2/64 dev %2 nodad"_qs.arg(n).arg(b));
         setup << in(far, u"ip link set %1 up"_qs.arg(b));
     }
     setup << split(u"ip route add default via 10.71.1.2"_qs);
@@ -96,13 +103,20 @@ void TestPathRun::initTestCase()
     setup << in(m_spaces[2], u"ip route add default via 10.71.4.2"_qs);
     setup << in(m_spaces[2], u"ip route add 10.71.0.0/21 via 10.71.3.1"_qs);
     setup << in(m_spaces[3], u"ip route add default via 10.71.4.1"_qs);
+    setup << split(u"ip -6 route add default via fd00:71:1::2"_qs);
+    setup << in(m_spaces[0], u"ip -6 route add default via fd00:71:2::2"_qs);
+    setup << in(m_spaces[1], u"ip -6 route add default via fd00:71:3::2"_qs);
+    setup << in(m_spaces[1], u"ip -6 route add fd00:71:1::/64 via fd00:71:2::1"_qs);
+    setup << in(m_spaces[2], u"ip -6 route add default via fd00:71:4::2"_qs);
+    setup << in(m_spaces[2], u"ip -6 route add fd00:71:1::/64 via fd00:71:3::1"_qs);
+    setup << in(m_spaces[3], u"ip -6 route add default via fd00:71:4::1"_qs);
     // 64 more targets on the target's loopback, behind the same chain.
     for (int i = 1; i <= 64; ++i)
         setup << in(m_spaces[3], u"ip addr add 10.71.8.%1/32 dev lo"_qs.arg(i));
     // r2 drops a quarter of the ICMP it forwards, both ways.
     setup << in(m_spaces[1], u"nft add table inet t"_qs);
     setup << in(m_spaces[1], u"nft add chain inet t f { type filter hook forward priority 0 ; }"_qs);
-    setup << in(m_spaces[1], u"nft add rule inet t f meta l4proto icmp numgen random mod 4 0 drop"_qs);
+    setup << in(m_spaces[1], u"nft add rule inet t f meta l4proto { icmp, ipv6-icmp } numgen random mod 4 0 drop"_qs);
     QVERIFY(runAll(setup));
 }
 
@@ -127,15 +141,23 @@ void TestPathRun::run(PathRun &path, const QList<PingTarget> &targets, int inter
     QCOMPARE(path.roundsRecorded(), qint64(targets.size()) * rounds);
 }
 
+void TestPathRun::lossBeginsBehindTheDroppingRouter_data()
+{
+    QTest::addColumn<QStringList>("routers"); // the hops, the target last
+    QTest::newRow("IPv4") << QStringList{u"10.71.1.2"_qs, u"10.71.2.2"_qs, u"10.71.3.2"_qs, Target};
+    QTest::newRow("IPv6") << QStringList{u"fd00:71:1::2"_qs, u"fd00:71:2::2"_qs, u"fd00:71:3::2"_qs,
+                                         u"fd00:71:4::2"_qs};
+}
+
 void TestPathRun::lossBeginsBehindTheDroppingRouter()
 {
+    QFETCH(QStringList, routers);
     PathRun path;
-    run(path, {{Target, u"far end"_qs}}, 10, 400);
+    run(path, {{routers.last(), u"far end"_qs}}, 10, 400);
     if (QTest::currentTestFailed())
         return;
     const PathTrace &trace = path.traces().first();
     QCOMPARE(trace.hops().size(), 4);
-    const QStringList routers = {u"10.71.1.2"_qs, u"10.71.2.2"_qs, u"10.71.3.2"_qs, Target};
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(trace.hops()[i].addresses, QStringList{routers[i]});
         QCOMPARE(trace.hops()[i].stats.sent(), 400);
@@ -147,7 +169,8 @@ void TestPathRun::lossBeginsBehindTheDroppingRouter()
         QVERIFY2(qAbs(loss - ExpectedLoss) < Band, qPrintable(QString::number(loss)));
     }
     QCOMPARE(trace.lossOrigin(), 2);
-    QVERIFY2(trace.verdict().startsWith(u"Loss starts at hop 3 (10.71.3.2): "_qs), qPrintable(trace.verdict()));
+    QVERIFY2(trace.verdict().startsWith(u"Loss starts at hop 3 (%1): "_qs.arg(routers[2])),
+             qPrintable(trace.verdict()));
 
     // The log holds every round shown: read back, it gives the same figures.
     PathLogContent content;
