@@ -1,6 +1,7 @@
 // Path statistics through the main window offscreen, on loopback: chosen from the
 // Function menu, started by its button, shown as a table with its verdict, stopped,
-// exported as JSON, reported per hop and shown again at the next start; and ::1 through
+// exported as JSON, reported per hop, shown again at the next start and started by the
+// schedule; and ::1 through
 // the same prober.
 
 #include "app/formtester.h"
@@ -137,6 +138,15 @@ void TestPathWindow::startStopExportReload()
     QCOMPARE(ui.texts(), QStringList{u"Path statistics take at most 64 targets at once; 65 are chosen."_qs});
     QVERIFY(!window->isBusy());
     QCOMPARE(find(static_cast<QTableWidget *>(nullptr), u"TablePath"_qs)->item(0, 4)->text(), sent);
+
+    // The schedule's moment starts it as its button does.
+    list->setCurrentItem(nullptr, QItemSelectionModel::Clear);
+    find(static_cast<QLineEdit *>(nullptr), u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+    window->ScheduledStart();
+    QVERIFY(window->isBusy());
+    QVERIFY(window->pathPanel()->run()->isActive());
+    window->CommandStop_Click();
+    QVERIFY(!window->isBusy());
 
     // Back to the ping function: the ping panel takes the place again.
     find(static_cast<QAction *>(nullptr), u"mnuSelectPing"_qs)->trigger();
