@@ -1,8 +1,7 @@
 // Path statistics through the main window offscreen, on loopback: chosen from the
 // Function menu, started by its button, shown as a table with its verdict, stopped,
 // exported as JSON, reported per hop, shown again at the next start and started by the
-// schedule; and ::1 through
-// the same prober.
+// schedule; and ::1 through the same prober.
 
 #include "app/formtester.h"
 #include "ping/dialogexport.h"
