@@ -2,6 +2,7 @@
 // would: where loss begins and persists, silent routers, route changes, and a strip
 // that stays bounded over a long run.
 
+#include "traceroute/pathexport.h"
 #include "traceroute/pathreport.h"
 #include "traceroute/pathstats.h"
 
@@ -144,6 +145,22 @@ void TestPathStats::routeChangeAndFigures()
     QCOMPARE(report.hosts[1].groups[2].lost, 1);
     QCOMPARE(report.hosts[1].groups[0].avgTime, 4);
     QCOMPARE(ReportCellText(report, 0, ReportHeadingRows * 2 + 3 + 1), u"01/02 00:02:00 - 01/02 00:03:59"_qs);
+
+    // The export: a CSV row per hop, and aligned text columns under the verdict.
+    fiveMinutes.label = u"far, end"_qs;
+    fiveMinutes.address = u"10.0.9.9"_qs;
+    PathRunSettings settings;
+    settings.startMs = day;
+    const QStringList csv = PathExportLines({fiveMinutes}, settings, u"csv"_qs);
+    QCOMPARE(csv.size(), 3);
+    QCOMPARE(csv[2], u"\"far, end\",10.0.9.9,Loss starts at hop 2 (10.0.9.9): 20.0 % from there to the target,"
+                     "2,10.0.9.9,,20.0,5,4.0,4.0,4.0,4.0,0.0,0.0,4.0"_qs);
+    const QStringList text = PathExportLines({fiveMinutes}, settings, u"txt"_qs);
+    QCOMPARE(text.mid(2, 5), (QStringList{u"Target: far, end (10.0.9.9)"_qs,
+                                          u"Loss starts at hop 2 (10.0.9.9): 20.0 % from there to the target"_qs,
+                                          u"Hop  Address   Name  Loss %  Sent  Last  Avg  Best  Worst  StDev  Jitter  p95"_qs,
+                                          u"  1  10.0.0.1           0.0     5   2.0  2.0   2.0    2.0    0.0     0.0  2.0"_qs,
+                                          u"  2  10.0.9.9          20.0     5   4.0  4.0   4.0    4.0    0.0     0.0  4.0"_qs}));
 }
 
 QTEST_GUILESS_MAIN(TestPathStats)
