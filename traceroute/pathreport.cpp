@@ -32,6 +32,7 @@ SummaryReport BuildPathReport(const QList<PathTrace> &traces, qint64 startMs, in
         for (const PathHop &hop : trace.hops()) {
             ReportHost host;
             host.address = hop.addresses.value(0);
+            host.kind = u"Path"_qs;
             host.display = u"%1  hop %2  %3"_qs.arg(trace.label).arg(hop.hop).arg(
                 hop.addresses.isEmpty() ? u"*"_qs : hop.addresses.join(u", "_qs));
             const std::vector<PathMinute> &strip = hop.stats.strip();

@@ -139,7 +139,7 @@ void TestPathStats::routeChangeAndFigures()
         fiveMinutes.addRound({2000, minute == 4 ? PathLost : 4000}, day + minute * 60'000);
     const SummaryReport report = BuildPathReport({fiveMinutes}, day, 2);
     QCOMPARE(report.hosts.size(), 2);
-    QCOMPARE(report.hosts[1].display, u"far  hop 2  10.0.9.9"_qs);
+    QCOMPARE(ReportCellText(report, 0, ReportHeadingRows + 3 + 2), u"Path  far  hop 2  10.0.9.9 :"_qs);
     QCOMPARE(report.hosts[1].groups.size(), 3);
     QCOMPARE(report.hosts[1].groups[2].sent, 1);
     QCOMPARE(report.hosts[1].groups[2].lost, 1);
