@@ -182,12 +182,22 @@ void PathPanel::reload(const QString &dataFolder)
     redraw();
 }
 
+namespace {
+// A chooser entry: the target, then its verdict, so that the targets with loss are
+// found without opening each one.
+QString chooserText(const PathTrace &t)
+{
+    const QString target = t.label == t.address ? t.address : u"%1  (%2)"_qs.arg(t.label, t.address);
+    return target + u"   :   "_qs + t.verdict();
+}
+} // namespace
+
 void PathPanel::fillChooser()
 {
     const QSignalBlocker quiet(m_target);
     m_target->clear();
     for (const PathTrace &t : m_run->traces())
-        m_target->addItem(t.label == t.address ? t.address : u"%1  (%2)"_qs.arg(t.label, t.address));
+        m_target->addItem(chooserText(t));
     m_target->setCurrentIndex(m_run->traces().isEmpty() ? -1 : 0);
 }
 
@@ -202,6 +212,9 @@ void PathPanel::redraw()
     m_timerPath->stop();
     const int index = m_target->currentIndex();
     const QList<PathTrace> &traces = m_run->traces();
+    for (int i = 0; i < traces.size() && i < m_target->count(); ++i)
+        if (const QString text = chooserText(traces[i]); m_target->itemText(i) != text)
+            m_target->setItemText(i, text);
     if (index < 0 || index >= traces.size()) {
         m_verdict->setText(traces.isEmpty() ? u"No path run yet"_qs : QString());
         m_table->setRowCount(0);
