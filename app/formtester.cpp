@@ -30,6 +30,8 @@
 #include "platform/texteditor.h"
 #include "probe/netlookup.h"
 #include "traceroute/tracerun.h"
+#include "traceroute/pathpanel.h"
+#include "traceroute/pathreport.h"
 #include "traceroute/tracertpanel.h"
 #include "scanner/scanpanel.h"
 
@@ -172,6 +174,9 @@ FormTester::FormTester(QWidget *parent)
     m_tracertPanel->setFocusReturn([this] { m_text4->setFocus(); });
     setExportHandler(u"Tracert"_qs,
                      [this](const QString &extension) { m_tracertPanel->exportLog(extension); });
+    setExportHandler(u"Path"_qs, [this](const QString &extension) { m_pathPanel->exportRun(extension); });
+    connect(m_pathPanel->run(), &PathRun::finished, this, &FormTester::CommandStop_Click);
+    m_pathPanel->setFocusReturn([this] { m_text4->setFocus(); });
     connect(m_pingPanel, &PingPanel::logChanged, this, &FormTester::logChanged);
     connect(m_pingPanel->reportButton(), &QPushButton::clicked, this, &FormTester::ShowSummaryReport);
     connect(m_pingPanel->outagesButton(), &QPushButton::clicked, this, &FormTester::ShowOutages);
@@ -195,7 +200,15 @@ FormTester::FormTester(QWidget *parent)
         MsgBox(why, BoxIcon::Exclamation);
     LetWindowCatchUp();
     applySettings();
-    if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
+    if (m_settings.value(AppSettings::CmdType) == u"Path") {
+        // The previous path run is shown again from its log; the ping test's results
+        // stay behind it on the ping panel.
+        m_mode = m_function = u"Path"_qs;
+        showFunctionFrame();
+        ReloadPreviousPingTest();
+        m_pathPanel->reload(m_dataFolder);
+        m_pathPanel->showPanel();
+    } else if (m_settings.value(AppSettings::CmdType) != u"Tracert") {
         m_mode = m_function = u"Ping"_qs;
         showFunctionFrame();
         ReloadPreviousPingTest();
@@ -324,6 +337,10 @@ void FormTester::buildControls()
     }
     connect(m_tracertPanel->commandTracert(), &QPushButton::clicked, this,
             &FormTester::CommandTracert_Click);
+    m_pathPanel = new PathPanel(center);
+    m_centerLayout->addWidget(m_pathPanel);
+    m_commandRow->insertWidget(m_commandRow->indexOf(m_commandStop), m_pathPanel->commandPath());
+    connect(m_pathPanel->commandPath(), &QPushButton::clicked, this, &FormTester::CommandPath_Click);
     m_consolePanel = new ConsolePanel(m_dataFolder, center);
     m_centerLayout->addWidget(m_consolePanel);
     m_consolePanel->hide();
@@ -331,6 +348,7 @@ void FormTester::buildControls()
     m_centerLayout->addWidget(m_scanPanel);
     m_scanPanel->hide();
     m_pingPanel->show();
+    m_pathPanel->setSiblings({m_pingPanel, m_consolePanel, m_scanPanel});
     connect(command11, &QPushButton::clicked, m_consolePanel, &ConsolePanel::Command11_Click);
     body->addWidget(center, 1);
     outer->addLayout(body, 1);
@@ -389,6 +407,7 @@ void FormTester::buildMenus()
     m_mnuStart = item(m_mnuOperate, u"Ping"_qs, u"mnuStart"_qs, &FormTester::CommandStart_Click);
     m_mnuTracert = item(m_mnuOperate, u"Tracert"_qs, u"mnuTracert"_qs,
                         &FormTester::CommandTracert_Click);
+    m_mnuPath = item(m_mnuOperate, u"Path Statistics"_qs, u"mnuPath"_qs, &FormTester::CommandPath_Click);
     m_mnuIpscanner = m_mnuOperate->addAction(u"Scan IP"_qs);
     m_mnuIpscanner->setObjectName(u"mnuIpscanner"_qs);
     connect(m_mnuIpscanner, &QAction::triggered, m_scanPanel, &ScanPanel::StartScan);
@@ -412,6 +431,8 @@ void FormTester::buildMenus()
                            &FormTester::mnuSelectPing_Click);
     m_mnuSelectTracert = item(m_mnuFunction, u"Traceroute Function"_qs, u"mnuSelectTracert"_qs,
                               &FormTester::mnuSelectTracert_Click);
+    m_mnuSelectPath = item(m_mnuFunction, u"Path Statistics Function"_qs, u"mnuSelectPath"_qs,
+                           &FormTester::mnuSelectPath_Click);
 
     m_mnuIPList = menuBar()->addMenu(u"&IP"_qs);
     m_mnuIPList->setObjectName(u"mnuIPList"_qs);
@@ -431,9 +452,10 @@ void FormTester::buildMenus()
 void FormTester::EnterBusy()
 {
     // The function cannot change under a running activity, as Start cannot run again.
-    for (QAction *select : {m_mnuSelectPing, m_mnuSelectTracert})
+    for (QAction *select : {m_mnuSelectPing, m_mnuSelectTracert, m_mnuSelectPath, m_mnuPath})
         if (select)
             select->setEnabled(false);
+    m_pathPanel->commandPath()->setEnabled(false);
     m_commandSelectFun->setEnabled(false);
     m_commandStart->setEnabled(false);
     m_mnuStart->setEnabled(false);
@@ -450,9 +472,10 @@ void FormTester::EnterBusy()
 
 void FormTester::LeaveBusy()
 {
-    for (QAction *select : {m_mnuSelectPing, m_mnuSelectTracert})
+    for (QAction *select : {m_mnuSelectPing, m_mnuSelectTracert, m_mnuSelectPath, m_mnuPath})
         if (select)
             select->setEnabled(true);
+    m_pathPanel->commandPath()->setEnabled(true);
     m_commandSelectFun->setEnabled(true);
     m_commandStart->setEnabled(true);
     m_mnuStart->setEnabled(true);
@@ -665,6 +688,13 @@ void FormTester::CommandStop_Click()
         m_startStopped = true;
         return;
     }
+    if (m_mode == u"Path" && m_pathPanel->run()->isActive()) {
+        // The prober stops within a wake-up; every round settled by then is kept.
+        m_pathPanel->stop();
+        LeaveBusy();
+        m_text4->setFocus();
+        return;
+    }
     if (m_mode == u"Tracert" && m_tracertPanel->run()->isActive()) {
         m_commandStop->setEnabled(false);
         m_mnuStop->setEnabled(false);
@@ -714,6 +744,8 @@ void FormTester::mnuSelectTracert_Click()
     // meanwhile): the mode also tells Stop which activity owns the window.
     if (m_busy)
         return;
+    if (m_pathPanel->isVisibleTo(this))
+        m_pingPanel->show();
     showFunctionFrame(true);
     m_tracertPanel->commandTracert()->raise();
     m_mode = m_function = u"Tracert"_qs;
@@ -761,6 +793,70 @@ void FormTester::StartTrace()
     m_settings.setValue(AppSettings::TraceFileName, m_tracertPanel->run()->prefix());
     m_settings.setValue(AppSettings::IPQty, QString::number(targets.size()));
     m_settings.setValue(AppSettings::TraceIPQty, QString::number(targets.size()));
+    saveSettings(true);
+    m_text4->setFocus();
+}
+
+void FormTester::mnuSelectPath_Click()
+{
+    if (m_busy)
+        return;
+    // The interval, time-out and size boxes are the ping settings'; the hop count is
+    // the traceroute's.
+    showFunctionFrame(false);
+    m_mode = m_function = u"Path"_qs;
+    if (m_pathPanel->run()->traces().isEmpty())
+        m_pathPanel->reload(m_dataFolder);
+    m_pathPanel->showPanel();
+    functionChanged();
+}
+
+void FormTester::CommandPath_Click()
+{
+    if (m_busy || !m_settingsBox->ValidateAll() || !m_tracertPanel->BuildTracertOptions())
+        return;
+    m_schedulePanel->selectImmediately();
+    StartPath();
+}
+
+void FormTester::StartPath()
+{
+    if (auto *detail = findChild<QWidget *>(u"PictureShowIP"_qs))
+        detail->hide();
+    LetWindowCatchUp();
+    if (m_busy)
+        return;
+    EnterBusy();
+    beginStart();
+    const auto started = qScopeGuard([this] { endStart(); });
+    const TargetList targets = gatherTargets();
+    if (targets.isEmpty()) {
+        LeaveBusy();
+        return;
+    }
+    if (targets.size() > MaxPathTargets) {
+        LeaveBusy();
+        MsgBox(u"Path statistics take at most %1 targets at once; %2 are chosen."_qs.arg(MaxPathTargets)
+                   .arg(targets.size()),
+               BoxIcon::Critical);
+        return;
+    }
+    const QString socketProblem = platform::CheckEchoSocket();
+    if (!socketProblem.isEmpty())
+        MsgBox(socketProblem, BoxIcon::Exclamation);
+    const PingSettings &ping = m_settingsBox->settings();
+    PathRunSettings settings;
+    settings.intervalMs = ping.interval;
+    settings.timeoutMs = ping.timeout;
+    settings.size = ping.sendSize;
+    settings.maxHops = m_tracertPanel->maxHops();
+    if (!m_pathPanel->start(targets.toList(), settings, m_tracertPanel->resolvesNames(), m_dataFolder)) {
+        LeaveBusy();
+        return;
+    }
+    m_mode = m_function = u"Path"_qs;
+    showFunctionFrame();
+    functionChanged();
     saveSettings(true);
     m_text4->setFocus();
 }
@@ -886,6 +982,8 @@ void FormTester::ScheduledStart()
     m_scheduledRun = true;
     if (m_function == u"Tracert")
         CommandTracert_Click();
+    else if (m_function == u"Path")
+        CommandPath_Click();
     else
         startPing(true);
     // A start refused at the scheduled moment (its message was shown) must not leave
@@ -899,6 +997,8 @@ void FormTester::mnuSelectPing_Click()
     // As for the traceroute: a running activity keeps its function.
     if (m_busy)
         return;
+    if (m_pathPanel->isVisibleTo(this))
+        m_pingPanel->show();
     showFunctionFrame(false);
     m_mode = m_function = u"Ping"_qs;
     functionChanged();
@@ -925,7 +1025,9 @@ void FormTester::CommandSelectFun_Click(int index)
 void FormTester::Command2_Click()
 {
     // Nothing visible to copy leaves the clipboard as the user had it.
-    if (m_pingPanel->isVisibleTo(this))
+    if (m_pathPanel->isVisibleTo(this))
+        CopyPictureToClipboard(m_pathPanel);
+    else if (m_pingPanel->isVisibleTo(this))
         CopyPictureToClipboard(m_pingPanel);
     else if (auto *scan = findChild<QWidget *>(u"Picture3"_qs); scan && scan->isVisibleTo(this))
         CopyPictureToClipboard(scan);
@@ -1175,7 +1277,9 @@ void FormTester::setExportHandler(const QString &kind, std::function<void(const 
 void FormTester::CommandExport_Click()
 {
     QString kind;
-    if (m_pingPanel->isVisibleTo(this)) {
+    if (m_pathPanel->isVisibleTo(this)) {
+        kind = u"Path"_qs;
+    } else if (m_pingPanel->isVisibleTo(this)) {
         if (m_mode == u"Ping" || m_mode == u"Tracert")
             kind = m_mode;
     } else if (const QWidget *scan = findChild<QWidget *>(u"Picture3"_qs);
@@ -1190,7 +1294,7 @@ void FormTester::CommandExport_Click()
     if (choice.isEmpty())
         return;
     QString extension = choice == u"CSV" ? u"csv"_qs : u"txt"_qs;
-    if (kind == u"Ping" && choice == u"JSON")
+    if ((kind == u"Ping" || kind == u"Path") && choice == u"JSON")
         extension = u"json"_qs;
     if (kind == u"Ping")
         ExportPingResults(extension);
@@ -1303,14 +1407,10 @@ void FormTester::ShowOutageSettings()
 
 void FormTester::ShowSummaryReport()
 {
-    // A running test is still growing its log: the report is of a finished one.
-    if (refuseWhileBusy())
-        return;
-    if (!m_pingTest->log().isCurrent()) {
-        logChanged();
-        return;
-    }
-    if (!m_dialogRpt) {
+    // A path run's report is of its figures as they stand, also while it runs.
+    const auto makeDialog = [this] {
+        if (m_dialogRpt)
+            return;
         m_dialogRpt = new DialogRpt(this);
         m_dialogRpt->setExportDialog(m_dialogExport);
         // A test started meanwhile (a scheduled start) replaces the log reported on.
@@ -1318,7 +1418,24 @@ void FormTester::ShowSummaryReport()
             if (row == 0)
                 m_dialogRpt->sourceGone();
         });
+    };
+    if (m_mode == u"Path") {
+        makeDialog();
+        m_dialogRpt->setBuilder([this](int minutes) {
+            return BuildPathReport(m_pathPanel->run()->traces(), m_pathPanel->run()->settings().startMs, minutes);
+        });
+        m_dialogRpt->show();
+        m_dialogRpt->raise();
+        return;
     }
+    // A running test is still growing its log: the report is of a finished one.
+    if (refuseWhileBusy())
+        return;
+    if (!m_pingTest->log().isCurrent()) {
+        logChanged();
+        return;
+    }
+    makeDialog();
     ReportSource source;
     source.log = &m_pingTest->log();
     for (const PingTarget &target : m_pingTest->targets())

@@ -10,7 +10,10 @@
 // CommandTracert_Click -> StartTrace gathers the targets the same way and hands them
 // to the traceroute panel's run, whose lines take the ping panel's rows; Stop kills
 // the running traces, and "All Completed" runs Stop by itself (traceFinished ->
-// LeaveBusy).
+// LeaveBusy). Path statistics (the traceroute's second mode): CommandPath_Click ->
+// StartPath gathers the targets the same way and hands them to the path panel's run,
+// which measures every hop on a thread of its own and shows a table per target on
+// its own result panel; Stop ends it.
 //
 // At start-up the window reads the saved settings into its boxes and shows the
 // previous ping test again from the result store; the settings are saved again when
@@ -60,6 +63,7 @@ class PingSettingsBox;
 class DialogHelp;
 class SchedulePanel;
 class TracertPanel;
+class PathPanel;
 class ScanPanel;
 
 class FormTester final : public QMainWindow
@@ -92,6 +96,10 @@ public:
     void CommandTracert_Click();
     void StartTrace();
     void mnuSelectTracert_Click();
+    // Path statistics: checks the settings, then measures every hop to the targets.
+    void CommandPath_Click();
+    void StartPath();
+    void mnuSelectPath_Click();
     void EnterBusy();
     void LeaveBusy();
 
@@ -123,9 +131,9 @@ public:
     AppSettings &settings() { return m_settings; }
 
     bool isBusy() const { return m_busy; }
-    // The activity that owns the window: "Ping", "Tracert" or "Scan".
+    // The activity that owns the window: "Ping", "Tracert", "Path" or "Scan".
     QString mode() const { return m_mode; }
-    // The function Start and the schedule run, "Ping" or "Tracert"; a scan leaves it.
+    // The function Start and the schedule run, "Ping", "Tracert" or "Path"; a scan leaves it.
     QString function() const { return m_function; }
     void setMode(const QString &mode) { m_mode = mode; }
     ScanPanel *scanPanel() const { return m_scanPanel; }
@@ -139,6 +147,7 @@ public:
     DialogHelp *dialogHelp() const { return m_dialogHelp; }
     bool scheduledRun() const { return m_scheduledRun; }
     TracertPanel *tracertPanel() const { return m_tracertPanel; }
+    PathPanel *pathPanel() const { return m_pathPanel; }
     MetricsItem *metricsItem() const { return m_metricsItem; }
     OutageAlerts *outageAlerts() const { return m_outageAlerts; }
 
@@ -191,6 +200,7 @@ private:
     ScanPanel *m_scanPanel = nullptr;       // Picture3
     IpListPanel *m_ipListPanel = nullptr;
     TracertPanel *m_tracertPanel = nullptr;
+    PathPanel *m_pathPanel = nullptr;       // PicturePath
     AppSettings m_settings;
     DialogExport *m_dialogExport = nullptr;
     FormLatencyGraph *m_formGraph = nullptr;
@@ -231,6 +241,8 @@ private:
     QAction *m_mnuOutages = nullptr;
     QAction *m_mnuSelectPing = nullptr;
     QAction *m_mnuSelectTracert = nullptr;
+    QAction *m_mnuPath = nullptr;
+    QAction *m_mnuSelectPath = nullptr;
     MetricsItem *m_metricsItem = nullptr; // Utility > Serve Metrics for Prometheus
 
     QString m_mode = u"Ping"_qs;

@@ -195,7 +195,9 @@ void SchedulePanel::ShowScheduleCaption()
     if (!caption)
         return;
     const bool ping = !m_hooks.commandType || m_hooks.commandType() != u"Tracert";
-    if (ping)
+    if (m_hooks.commandType && m_hooks.commandType() == u"Path")
+        caption->setText(u"Path Statistics will auto run at:  "_qs + boxText(m_comboFrom));
+    else if (ping)
         caption->setText(u"Ping Test will auto run at:  "_qs + boxText(m_comboFrom) + u"  to  "_qs
                          + boxText(m_comboTo));
     else

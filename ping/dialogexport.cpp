@@ -59,11 +59,15 @@ QString DialogExport::ask(const QString &kind)
         m_label1->setText(u"Export the summary report to the"_qs);
     else if (kind == u"Tracert")
         m_label1->setText(u"Export the traceroute log to the"_qs);
+    else if (kind == u"Path")
+        m_label1->setText(u"Export the path statistics to the"_qs);
     else
         m_label1->setText(u"Export the ip scan test results to the"_qs);
-    // Only ping results have a JSON layout; a JSON choice left from them falls back.
-    m_option3->setVisible(kind == u"Ping");
-    if (kind != u"Ping" && m_option3->isChecked())
+    // Only ping results and path statistics have a JSON layout; a JSON choice left
+    // from them falls back.
+    const bool json = kind == u"Ping" || kind == u"Path";
+    m_option3->setVisible(json);
+    if (!json && m_option3->isChecked())
         m_option1->setChecked(true);
     m_choice.clear();
     exec();

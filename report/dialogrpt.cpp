@@ -219,8 +219,19 @@ void DialogRpt::showEvent(QShowEvent *event)
     }
 }
 
+void DialogRpt::setBuilder(std::function<SummaryReport(int)> build)
+{
+    m_source = ReportSource();
+    m_build = std::move(build);
+    showReport(nullptr);
+    m_option[0]->setChecked(true);
+    m_option[1]->setEnabled(false);
+}
+
 void DialogRpt::setSource(const ReportSource &source)
 {
+    m_build = nullptr;
+    m_option[1]->setEnabled(true);
     m_source = source;
     showReport(nullptr);
     m_comboGroupBy->setEditText(QString::number(source.log ? OpeningGroupMinutes(*source.log) : 1));
@@ -264,7 +275,10 @@ void DialogRpt::CommandBUild_Click()
     setBuilding(true);
     BusyPointer busy;
     const PingReplyLog *reported = m_source.log;
-    if (reported) {
+    if (m_build) {
+        built = m_build(minutes);
+        result = built.hosts.isEmpty() ? ReportResult::NoData : ReportResult::Built;
+    } else if (reported) {
         // Built beside the window from a copy of the log that holds its file open: the
         // window repaints and answers meanwhile, and a test that starts meanwhile (a
         // scheduled one) cannot change what is read.
@@ -337,7 +351,7 @@ void DialogRpt::showReport(SummaryReport *built)
 
 bool DialogRpt::checkReport()
 {
-    if (!m_source.log || m_source.log->isEmpty()) {
+    if (!m_build && (!m_source.log || m_source.log->isEmpty())) {
         MsgBox(u"No Data to Generate Report."_qs, BoxIcon::Critical);
         return false;
     }

@@ -9,6 +9,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -31,6 +32,9 @@ public:
 
     // The test to report on; the group-by box takes its opening value from it.
     void setSource(const ReportSource &source);
+    // A report built by the caller for the chosen minutes (a path run's hops), instead
+    // of a ping test's log; grouping by size is not offered then.
+    void setBuilder(std::function<SummaryReport(int minutes)> build);
     // The test reported on is gone (a new one started): the dialog closes.
     void sourceGone();
     void setExportDialog(DialogExport *dialog) { m_dialogExport = dialog; }
@@ -63,6 +67,7 @@ private:
     bool checkReport();
 
     ReportSource m_source;
+    std::function<SummaryReport(int)> m_build;
     std::optional<SummaryReport> m_report;
     int m_reportMinutes = 1; // the group minutes the report was built with
     DialogExport *m_dialogExport = nullptr;

@@ -239,7 +239,7 @@ QString ReportCellText(const SummaryReport &report, int column, qsizetype row)
         return {};
     for (const ReportHost &host : report.hosts) {
         if (row < ReportHeadingRows)
-            return row == 2 && column == 0 ? u"Ping  "_qs + host.display + u" :"_qs : QString();
+            return row == 2 && column == 0 ? host.kind + u"  "_qs + host.display + u" :"_qs : QString();
         row -= ReportHeadingRows;
         if (row >= host.groups.size()) {
             row -= host.groups.size();

@@ -40,6 +40,7 @@ struct ReportGroup {
 struct ReportHost {
     QString address;
     QString display; // the target as listed
+    QString kind = QStringLiteral("Ping"); // what its heading row names: "Ping", "Path"
     QList<ReportGroup> groups;
 };
 

@@ -17,7 +17,8 @@ packages+=(prometheus-cpp-dev qt6-httpserver-dev qt6-websockets-dev)
 packages+=(prometheus)
 # Outages: the tests start a session bus of their own (dbus-daemon, in "dbus") with a
 # notification service of the test's, and make echoes go unanswered with an nftables
-# drop rule in their own network namespace.
+# drop rule in their own network namespace; the path tests drop a share of the ICMP a
+# router namespace forwards the same way.
 packages+=(dbus nftables)
 [ "${1:-}" = run ] && packages+=(xterm)
 missing=()

@@ -23,6 +23,8 @@ install_peer() { # PACKAGE COMMAND
 install_peer fping fping
 # The monitor benchmark prints Debian's smokeping prober beside the headless run.
 install_peer prometheus-smokeping-prober prometheus-smokeping-prober
+# The path benchmark prints Debian's mtr-tiny report beside its per-hop figures.
+install_peer mtr-tiny mtr
 # Every bench prints its figures; rows of the closing table come as "@row" lines
 # (figure, ours, target, peer), gathered here and printed together at the end.
 rows=$(mktemp)

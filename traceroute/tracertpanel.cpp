@@ -126,6 +126,11 @@ TracertPanel::TracertPanel(PingPanel *pingPanel, QWidget *parent)
     m_pingPanel->installEventFilter(this);
 }
 
+bool TracertPanel::resolvesNames() const
+{
+    return m_checkIPtoName->isChecked();
+}
+
 bool TracertPanel::BuildTracertOptions()
 {
     const TracertOptions o = netvane::BuildTracertOptions(

@@ -65,6 +65,9 @@ public:
     void exportLog(const QString &extension);
 
     int firstShownHost() const { return m_firstHost; }
+    // The hop count BuildTracertOptions accepted last, and the name check box.
+    int maxHops() const { return m_maxHops; }
+    bool resolvesNames() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -4,6 +4,7 @@
 //   "echo ROW"               a ping test's echo recorded and shown
 //   "trace HOST LINE TEXT"   a line of a host's trace shown
 //   "scan TEXT"              a scan answer taken
+//   "path SENT"              (path) the echoes to the first target shown as sent
 //   "ready ECHOES"           (scan) the ping test run before the scan has finished
 //   "box TEXT"               a message box, answered OK
 // The mode "scan10" scans 127.0.0.1 to 127.0.0.10 and ends by itself, printing
@@ -18,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/scanchannel.h"
 #include "scanner/scanpanel.h"
+#include "traceroute/pathpanel.h"
 #include "traceroute/tracertpanel.h"
 #include "traceroute/tracerun.h"
 
@@ -25,6 +27,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTableWidget>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -80,6 +84,16 @@ int main(int argc, char *argv[])
         });
         window.ipListPanel()->dialogState().manualTarget[2] = u"CLoop,127.0.1.1,127.0.1.200"_qs;
         window.StartTrace();
+    } else if (mode == u"path") {
+        // After each redraw of the panel, what its table shows.
+        auto *table = window.findChild<QTableWidget *>(u"TablePath"_qs);
+        QObject::connect(window.findChild<QTimer *>(u"TimerPath"_qs), &QTimer::timeout, &app, [table] {
+            if (table->rowCount() > 0 && table->item(0, 4))
+                show(u"path "_qs + table->item(0, 4)->text());
+        });
+        window.findChild<QLineEdit *>(u"TextPing"_qs)->setText(u"127.0.0.1"_qs);
+        window.findChild<QComboBox *>(u"ComboInv"_qs)->setEditText(u"5"_qs);
+        window.CommandPath_Click();
     } else if (mode == u"scan") {
         // A short ping test first: the next start must show it again.
         QObject::connect(test, &PingTest::finished, &app, [&] {

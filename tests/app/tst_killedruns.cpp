@@ -1,12 +1,13 @@
-// The program killed with SIGKILL while a ping test, a traceroute or a scan runs loses
-// nothing it has shown: the next start shows the ping test's echoes, the trace's lines
-// and, after a scan, the ping test that was on show before it. Its tracert commands
-// end with it.
+// The program killed with SIGKILL while a ping test, a traceroute, a path run or a scan
+// runs loses nothing it has shown: the next start shows the ping test's echoes, the
+// trace's lines, the path run's rounds and, after a scan, the ping test that was on show
+// before it. Its tracert commands end with it.
 
 #include "app/formtester.h"
 #include "ping/pingtest.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
+#include "traceroute/pathpanel.h"
 #include "traceroute/tracertpanel.h"
 #include "traceroute/tracerun.h"
 
@@ -37,6 +38,7 @@ void TestKilledRuns::nextStartShowsWhatWasShown_data()
     QTest::newRow("ping test at 1 ms") << u"ping"_qs << QByteArray("echo ") << 300;
     QTest::newRow("traceroute of 200 hosts") << u"trace"_qs << QByteArray("trace ") << 100;
     QTest::newRow("scan of a /24") << u"scan"_qs << QByteArray("scan ") << 20;
+    QTest::newRow("path statistics at 5 ms") << u"path"_qs << QByteArray("path ") << 30;
 }
 
 void TestKilledRuns::nextStartShowsWhatWasShown()
@@ -102,6 +104,16 @@ void TestKilledRuns::nextStartShowsWhatWasShown()
             QVERIFY2(again == shown || (shown.startsWith(again + u"      From  "_qs) && !again.isEmpty()),
                      qPrintable(u"host %1 line %2: shown \"%3\", now \"%4\""_qs.arg(host).arg(j).arg(shown, again)));
         }
+    } else if (mode == u"path") {
+        qint64 shown = 0;
+        for (const QByteArray &line : std::as_const(lines))
+            if (line.startsWith("path "))
+                shown = std::max(shown, line.mid(5).toLongLong());
+        QCOMPARE(next.function(), u"Path"_qs);
+        const QList<PathTrace> &traces = next.pathPanel()->run()->traces();
+        QCOMPARE(traces.size(), 1);
+        QVERIFY2(traces[0].hops().value(0).stats.sent() >= shown,
+                 qPrintable(u"%1 shown, %2 read back"_qs.arg(shown).arg(traces[0].hops().value(0).stats.sent())));
     } else {
         qsizetype before = -1;
         for (const QByteArray &line : std::as_const(lines))
