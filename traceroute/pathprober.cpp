@@ -104,12 +104,7 @@ void PathProber::run()
             if (m_stopRequested) {
                 m_stopRequested = false;
                 m_running = false;
-                m_engine->cancelAll();
-                m_probes.clear();
-                m_rounds.clear();
-                m_targets.clear();
-                m_discoveryQueue.clear();
-                m_discovering = 0;
+                forgetAll();
                 m_stopSeen = true;
                 m_changed.notify_all();
             }
@@ -147,7 +142,7 @@ void PathProber::run()
     }
 }
 
-void PathProber::begin()
+void PathProber::forgetAll()
 {
     m_engine->cancelAll();
     m_probes.clear();
@@ -155,6 +150,11 @@ void PathProber::begin()
     m_targets.clear();
     m_discoveryQueue.clear();
     m_discovering = 0;
+}
+
+void PathProber::begin()
+{
+    forgetAll();
     m_payload.assign(size_t(std::clamp(m_plan.size, 0, 65500)), ' ');
     m_plan.maxHops = std::clamp(m_plan.maxHops, 1, 255);
     m_plan.probesPerHop = std::clamp(m_plan.probesPerHop, 1, 16);

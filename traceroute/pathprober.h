@@ -102,6 +102,8 @@ private:
     };
 
     void run();
+    // Every echo in flight called off and every target forgotten.
+    void forgetAll();
     void begin();
     void discover(int target);
     void sendDiscovery(int target, int ttl);
