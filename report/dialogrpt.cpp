@@ -209,6 +209,13 @@ DialogRpt::DialogRpt(QWidget *parent)
     resize(900, 560);
 }
 
+// Closing the dialog (as its base class does on the way out) moves the focus, and the
+// group box would then check its text on a dialog already half taken down.
+DialogRpt::~DialogRpt()
+{
+    m_comboGroupBy->lineEdit()->disconnect(this);
+}
+
 void DialogRpt::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

@@ -29,6 +29,7 @@ class DialogRpt final : public QDialog
     Q_DISABLE_COPY_MOVE(DialogRpt)
 public:
     explicit DialogRpt(QWidget *parent = nullptr);
+    ~DialogRpt() override;
 
     // The test to report on; the group-by box takes its opening value from it.
     void setSource(const ReportSource &source);
