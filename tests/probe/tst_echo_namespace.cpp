@@ -47,17 +47,6 @@ bool allowDatagramSockets(bool allow = true)
     return range.open(QIODevice::WriteOnly) && range.write(allow ? "0 2147483647\n" : "1 0\n") > 0;
 }
 
-bool runAll(const QList<QStringList> &commands)
-{
-    for (const QStringList &args : commands) {
-        QString out;
-        if (!test::Run(args.first(), args.mid(1), &out)) {
-            qWarning("%s: %s", qPrintable(args.join(u' ')), qPrintable(out));
-            return false;
-        }
-    }
-    return true;
-}
 } // namespace
 
 class TestEchoNamespace : public QObject
@@ -91,7 +80,7 @@ void TestEchoNamespace::initTestCase()
     if (!test::EnterPrivateNetworkNamespace(&why))
         QSKIP(qPrintable(u"cannot make a test namespace: "_qs + why));
     // IPv6 addresses are usable at once, without duplicate address detection.
-    QVERIFY(runAll({{u"sysctl"_qs, u"-qw"_qs, u"net.ipv6.conf.all.accept_dad=0"_qs,
+    QVERIFY(test::RunAll({{u"sysctl"_qs, u"-qw"_qs, u"net.ipv6.conf.all.accept_dad=0"_qs,
                      u"net.ipv6.conf.default.accept_dad=0"_qs}}));
     const QList<QStringList> setup = {
         {u"ip"_qs, u"link"_qs, u"add"_qs, u"nvt0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvt1"_qs},
@@ -102,14 +91,14 @@ void TestEchoNamespace::initTestCase()
         {u"ip"_qs, u"route"_qs, u"add"_qs, u"unreachable"_qs, u"10.232.0.0/24"_qs},
         {u"ip"_qs, u"-6"_qs, u"route"_qs, u"add"_qs, u"unreachable"_qs, u"fd00:232::/64"_qs},
     };
-    QVERIFY(runAll(setup));
+    QVERIFY(test::RunAll(setup));
 
     // The router: its near side on a link to us, its far side on a link of its own
     // with a small MTU, routes that refuse, and no limit on the errors it sends.
     m_router = u"nvr%1"_qs.arg(QCoreApplication::applicationPid());
     const QString r = m_router;
     const auto in = [&r](QStringList args) { return QStringList{u"ip"_qs, u"-n"_qs, r} + args; };
-    QVERIFY(runAll({
+    QVERIFY(test::RunAll({
         {u"ip"_qs, u"netns"_qs, u"add"_qs, r},
         {u"ip"_qs, u"link"_qs, u"add"_qs, u"nva0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvb0"_qs,
          u"netns"_qs, r},
@@ -139,7 +128,7 @@ void TestEchoNamespace::initTestCase()
     // The far host: a namespace of its own on a third link of the router.
     m_farHost = u"nvh%1"_qs.arg(QCoreApplication::applicationPid());
     const QString h = m_farHost;
-    QVERIFY(runAll({
+    QVERIFY(test::RunAll({
         {u"ip"_qs, u"netns"_qs, u"add"_qs, h},
         in({u"link"_qs, u"add"_qs, u"nve0"_qs, u"type"_qs, u"veth"_qs, u"peer"_qs, u"name"_qs, u"nvf0"_qs,
             u"netns"_qs, h}),
@@ -149,9 +138,9 @@ void TestEchoNamespace::initTestCase()
         {u"ip"_qs, u"-n"_qs, h, u"link"_qs, u"set"_qs, u"nvf0"_qs, u"up"_qs},
         {u"ip"_qs, u"-n"_qs, h, u"-6"_qs, u"route"_qs, u"add"_qs, u"default"_qs, u"via"_qs, u"fd00:245::1"_qs},
     }));
-    QVERIFY(runAll({{u"ip"_qs, u"route"_qs, u"add"_qs, u"10.242.0.0/24"_qs, u"via"_qs, RouterAddress}}));
+    QVERIFY(test::RunAll({{u"ip"_qs, u"route"_qs, u"add"_qs, u"10.242.0.0/24"_qs, u"via"_qs, RouterAddress}}));
     for (const QString &net : {u"242"_qs, u"243"_qs, u"244"_qs, u"245"_qs}) {
-        QVERIFY(runAll({{u"ip"_qs, u"-6"_qs, u"route"_qs, u"add"_qs, u"fd00:%1::/64"_qs.arg(net), u"via"_qs,
+        QVERIFY(test::RunAll({{u"ip"_qs, u"-6"_qs, u"route"_qs, u"add"_qs, u"fd00:%1::/64"_qs.arg(net), u"via"_qs,
                          RouterAddress6}}));
     }
 }

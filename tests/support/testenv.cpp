@@ -48,6 +48,18 @@ bool Run(const QString &program, const QStringList &arguments, QString *output)
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+bool RunAll(const QList<QStringList> &commands)
+{
+    for (const QStringList &args : commands) {
+        QString out;
+        if (!Run(args.first(), args.mid(1), &out)) {
+            qWarning("%s: %s", qPrintable(args.join(u' ')), qPrintable(out));
+            return false;
+        }
+    }
+    return true;
+}
+
 bool EnterPrivateNetworkNamespace(QString *why)
 {
     if (::geteuid() != 0) {

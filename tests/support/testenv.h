@@ -75,6 +75,9 @@ private:
 
 // Runs a program (no shell) and returns whether it exited with 0.
 bool Run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+// Runs each command (program first, then its arguments) in turn until one fails,
+// which is warned about with its output; true when all succeeded.
+bool RunAll(const QList<QStringList> &commands);
 
 // Writes the bytes to the file, replacing it; a failure fails the calling test.
 void WriteFileBytes(const QString &path, const QByteArray &bytes);

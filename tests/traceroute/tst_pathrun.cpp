@@ -19,18 +19,6 @@ const QString Target = u"10.71.4.2"_qs;
 constexpr double ExpectedLoss = 43.75;
 constexpr double Band = 10.0; // four standard deviations at 400 rounds
 
-bool runAll(const QList<QStringList> &commands)
-{
-    for (const QStringList &args : commands) {
-        QString out;
-        if (!test::Run(args.first(), args.mid(1), &out)) {
-            qWarning("%s: %s", qPrintable(args.join(u' ')), qPrintable(out));
-            return false;
-        }
-    }
-    return true;
-}
-
 QStringList split(const QString &line)
 {
     return line.split(u' ', Qt::SkipEmptyParts);
@@ -117,7 +105,7 @@ void TestPathRun::initTestCase()
     setup << in(m_spaces[1], u"nft add table inet t"_qs);
     setup << in(m_spaces[1], u"nft add chain inet t f { type filter hook forward priority 0 ; }"_qs);
     setup << in(m_spaces[1], u"nft add rule inet t f meta l4proto { icmp, ipv6-icmp } numgen random mod 4 0 drop"_qs);
-    QVERIFY(runAll(setup));
+    QVERIFY(test::RunAll(setup));
 }
 
 void TestPathRun::cleanupTestCase()
@@ -187,7 +175,7 @@ void TestPathRun::lossBeginsBehindTheDroppingRouter()
 void TestPathRun::silentRouterIsNotBlamedFor64Targets()
 {
     // r1 forwards but never says its hop limit ran out.
-    QVERIFY(runAll({
+    QVERIFY(test::RunAll({
         {u"ip"_qs, u"netns"_qs, u"exec"_qs, m_spaces[0], u"nft"_qs, u"add"_qs, u"table"_qs, u"inet"_qs, u"s"_qs},
         {u"ip"_qs, u"netns"_qs, u"exec"_qs, m_spaces[0], u"nft"_qs, u"add chain inet s o { type filter hook output priority 0 ; }"_qs},
         {u"ip"_qs, u"netns"_qs, u"exec"_qs, m_spaces[0], u"nft"_qs, u"add rule inet s o icmp type time-exceeded drop"_qs},
@@ -222,7 +210,7 @@ void TestPathRun::routeChangeFindsTheHopsAgain()
     const auto in = [this](int router, const QString &command) {
         return QStringList{u"ip"_qs, u"netns"_qs, u"exec"_qs, m_spaces[router]} + split(command);
     };
-    QVERIFY(runAll({in(0, u"nft flush ruleset"_qs),
+    QVERIFY(test::RunAll({in(0, u"nft flush ruleset"_qs),
                     in(0, u"ip link add nvpc type veth peer name nvpd netns %1"_qs.arg(m_spaces[2])),
                     in(0, u"ip addr add 10.71.9.1/24 dev nvpc"_qs), in(0, u"ip link set nvpc up"_qs),
                     in(2, u"ip addr add 10.71.9.2/24 dev nvpd"_qs), in(2, u"ip link set nvpd up"_qs)}));
@@ -236,7 +224,7 @@ void TestPathRun::routeChangeFindsTheHopsAgain()
     QTRY_VERIFY_WITH_TIMEOUT(path.roundsRecorded() >= 50, 30'000);
     QCOMPARE(path.traces()[0].hops().size(), 4);
     // r3 answers over the new link first (from its address there), then r1 sends over it.
-    QVERIFY(runAll({in(2, u"ip route replace 10.71.1.0/24 via 10.71.9.1"_qs),
+    QVERIFY(test::RunAll({in(2, u"ip route replace 10.71.1.0/24 via 10.71.9.1"_qs),
                     in(0, u"ip route replace default via 10.71.9.2"_qs)}));
     QTRY_VERIFY_WITH_TIMEOUT(path.traces()[0].hops().size() == 3
                                  && path.traces()[0].hops()[2].stats.sent() >= 100, 30'000);
