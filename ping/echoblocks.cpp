@@ -475,6 +475,25 @@ EchoBlocks::EchoBlocks(const EchoBytes &bytes, qint64 begin, qsizetype blockByte
       m_slotCount(readAhead && m_blockCount > 1 && std::thread::hardware_concurrency() > 1 ? 4 : 1),
       m_slots(std::make_unique<Slot[]>(size_t(m_slotCount)))
 {
+    start();
+}
+
+EchoBlocks::EchoBlocks(const EchoBytes &bytes, std::vector<qint64> cuts, qint64 rowsPerBlock, qint64 rows,
+                       bool readAhead, const EchoDigestFactory &digests)
+    : m_bytes(bytes), m_begin(cuts.empty() ? 0 : cuts.front()), m_blockBytes(1), m_cuts(std::move(cuts)),
+      m_rowsPerBlock(std::max<qint64>(rowsPerBlock, 1)), m_rows(rows), m_keepRecords(true), m_outageAfter(0),
+      m_blockCount(m_cuts.size() > 1 ? qsizetype(m_cuts.size()) - 1 : 0),
+      m_slotCount(readAhead && m_blockCount > 1 && std::thread::hardware_concurrency() > 1 ? 4 : 1),
+      m_slots(std::make_unique<Slot[]>(size_t(m_slotCount)))
+{
+    if (digests)
+        for (qsizetype i = 0; i < m_slotCount; ++i)
+            m_slots[size_t(i)].digest = digests();
+    start();
+}
+
+void EchoBlocks::start()
+{
     if (m_slotCount == 1)
         return;
     try {
@@ -496,10 +515,32 @@ EchoBlocks::~EchoBlocks()
     m_helper.join();
 }
 
-void EchoBlocks::readBlock(qsizetype number, EchoBlock &block) const
+qsizetype EchoBlocks::expectedRows(qsizetype number) const
 {
-    const qint64 begin = m_begin + qint64(number) * m_blockBytes;
-    block.read(m_bytes, begin, begin + m_blockBytes, number == 0, m_keepRecords, m_outageAfter);
+    return qsizetype(std::clamp<qint64>(m_rows - qint64(number) * m_rowsPerBlock, 0, m_rowsPerBlock));
+}
+
+qsizetype EchoBlocks::expectedRows() const
+{
+    return m_current < m_blockCount ? expectedRows(m_current) : 0;
+}
+
+EchoBlockDigest *EchoBlocks::digest() const
+{
+    return m_current < m_blockCount ? m_slots[size_t(m_current % m_slotCount)].digest.get() : nullptr;
+}
+
+void EchoBlocks::readBlock(qsizetype number, Slot &slot) const
+{
+    EchoBlock &block = slot.block;
+    if (m_cuts.empty()) {
+        const qint64 begin = m_begin + qint64(number) * m_blockBytes;
+        block.read(m_bytes, begin, begin + m_blockBytes, number == 0, m_keepRecords, m_outageAfter);
+        return;
+    }
+    block.read(m_bytes, m_cuts[size_t(number)], m_cuts[size_t(number) + 1], true, true);
+    if (slot.digest && !block.failed())
+        slot.digest->digest(qint64(number) * m_rowsPerBlock, std::min(block.count(), expectedRows(number)), block);
 }
 
 bool EchoBlocks::canClaim() const
@@ -516,7 +557,7 @@ void EchoBlocks::readClaimed(std::unique_lock<std::mutex> &lock)
     slot.number = number;
     slot.ready = false;
     lock.unlock();
-    readBlock(number, slot.block);
+    readBlock(number, slot);
     lock.lock();
     slot.ready = true;
     m_changed.notify_all();

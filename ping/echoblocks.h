@@ -19,9 +19,11 @@
 
 #include <array>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace netvane {
 
@@ -138,6 +140,19 @@ private:
     QString m_error;
 };
 
+// What a caller works out from each block beside it, on the thread that read the
+// block, right after the read: a sum over its echoes, say, so that the caller only
+// puts the blocks' sums together.
+class EchoBlockDigest
+{
+public:
+    virtual ~EchoBlockDigest() = default;
+    // The block's first `rows` echoes, which are the rows from `firstRow` on.
+    virtual void digest(qint64 firstRow, qsizetype rows, const EchoBlock &block) = 0;
+};
+// Makes one digest for each block kept at a time.
+using EchoDigestFactory = std::function<std::unique_ptr<EchoBlockDigest>()>;
+
 class EchoBlocks final
 {
     Q_DISABLE_COPY_MOVE(EchoBlocks)
@@ -147,18 +162,29 @@ public:
     // where the machine has a core to spare.
     EchoBlocks(const EchoBytes &bytes, qint64 begin, qsizetype blockBytes, bool readAhead,
                bool keepRecords = true, int outageAfter = 0);
+    // The blocks between cuts where echo lines begin: block n is [cuts[n], cuts[n + 1]),
+    // and its echoes are rows n * rowsPerBlock on, of `rows` in all. Each block is
+    // digested with a digest from `digests`.
+    EchoBlocks(const EchoBytes &bytes, std::vector<qint64> cuts, qint64 rowsPerBlock, qint64 rows,
+               bool readAhead, const EchoDigestFactory &digests);
     ~EchoBlocks();
 
     // The next block, valid until the next call; null after the last.
     const EchoBlock *next();
+    // With cuts: the rows the block next() gave should hold, and its digest.
+    qsizetype expectedRows() const;
+    EchoBlockDigest *digest() const;
 
 private:
     struct Slot {
         EchoBlock block;
+        std::unique_ptr<EchoBlockDigest> digest;
         qsizetype number = -1;
         bool ready = false;
     };
-    void readBlock(qsizetype number, EchoBlock &block) const;
+    void start();
+    qsizetype expectedRows(qsizetype number) const;
+    void readBlock(qsizetype number, Slot &slot) const;
     // With the lock held: a block that may be taken to be read now, and reading it.
     bool canClaim() const;
     void readClaimed(std::unique_lock<std::mutex> &lock);
@@ -168,6 +194,9 @@ private:
     EchoBytes m_bytes;
     qint64 m_begin;
     qsizetype m_blockBytes;
+    std::vector<qint64> m_cuts; // empty: blocks of m_blockBytes
+    qint64 m_rowsPerBlock = 0;
+    qint64 m_rows = 0;
     bool m_keepRecords;
     int m_outageAfter;
     qsizetype m_blockCount;

@@ -492,6 +492,41 @@ void EchoCursor::startAt(qsizetype row)
     m_row = slot * StoredEchoIndex::Stride;
 }
 
+bool EchoCursor::digestStored(const EchoDigestFactory &digests,
+                              const std::function<void(const EchoBlock &, EchoBlockDigest &, qsizetype rows)> &merge)
+{
+    const StoredEchoIndex &stored = m_log.storedEchoes();
+    m_wanted = stored.rows;
+    if (m_failed || stored.rows == 0)
+        return !m_failed;
+    if (!m_opened && !open())
+        return false;
+    // Every DigestRows-th row is an indexed one: the blocks begin there.
+    constexpr qsizetype step = DigestRows / StoredEchoIndex::Stride;
+    static_assert(DigestRows % StoredEchoIndex::Stride == 0);
+    std::vector<qint64> cuts;
+    cuts.reserve(stored.offsets.size() / step + 2);
+    for (size_t i = 0; i < stored.offsets.size(); i += step)
+        cuts.push_back(stored.offsets[i]);
+    cuts.push_back(m_fileSize);
+    m_blocks.reset();
+    m_block = nullptr;
+    m_addressBlock = nullptr;
+    m_row = -1;
+    EchoBlocks blocks(EchoBytes{m_reader, nullptr, m_fileSize}, std::move(cuts), DigestRows, stored.rows, true,
+                      digests);
+    while (const EchoBlock *block = blocks.next()) {
+        if (block->failed())
+            return fail(block->errorString());
+        const qsizetype rows = blocks.expectedRows();
+        if (block->count() < rows) // the file no longer holds the rows it was read with
+            return fail(ChangedText);
+        if (rows > 0)
+            merge(*block, *blocks.digest(), rows);
+    }
+    return true;
+}
+
 const QString &EchoCursor::address() const
 {
     return m_addressBlock ? m_addressBlock->address(m_addressIndex) : *m_address;

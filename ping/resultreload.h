@@ -89,6 +89,7 @@ QList<PingTarget> ReloadedTargets(const ReloadedPingTest &test, const QStringLis
 bool FindOutages(const PingReplyLog &log, int lostEchoes, OutageFinder &outages, QString *error = nullptr);
 
 class EchoBlock;
+class EchoBlockDigest;
 class EchoBlocks;
 
 // Reads the echoes of a log in order from any row, from the result file (in blocks
@@ -117,6 +118,15 @@ public:
     const QString &address() const;
     // next() with a copy of the address.
     bool next(PingReplyRecord &record, QString &address);
+
+    // A pass over the rows the file holds, from row 0, in blocks of DigestRows rows (the
+    // last fewer): each block is digested on the thread that read it, with a digest
+    // `digests` made, then handed to `merge` in row order with its digest and its row
+    // count. Afterwards next() gives the rows the log holds in memory. False when the
+    // file cannot be read to the last of those rows (failed()).
+    static constexpr qsizetype DigestRows = 4096;
+    bool digestStored(const std::function<std::unique_ptr<EchoBlockDigest>()> &digests,
+                      const std::function<void(const EchoBlock &, EchoBlockDigest &, qsizetype rows)> &merge);
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
 

@@ -1,5 +1,6 @@
 #include "report/summaryreport.h"
 
+#include "ping/echoblocks.h"
 #include "ping/numericvalue.h"
 #include "ping/resultreload.h"
 #include "ping/sessionstats.h"
@@ -26,19 +27,6 @@ QString OneLine(const QString &text)
 }
 
 QString StampOf(const PingReplyRecord &r) { return ReplyDateTimeText(r); }
-
-void Count(ReportGroup &g, const PingReplyRecord &r)
-{
-    if (g.sent == 0)
-        g.first = r;
-    g.last = r;
-    ++g.sent;
-    g.ttlSum += r.ttl;
-    if (r.time == -1)
-        ++g.lost;
-    else
-        g.timeSum += r.time;
-}
 
 } // namespace
 
@@ -83,6 +71,253 @@ int GroupMinutesOf(const QString &text)
     return WholeNumber(value).value_or(std::numeric_limits<int>::max());
 }
 
+namespace {
+
+// How a test's echoes fall into groups: the host of each row (`repeat` rows a host in
+// turn), and by send size the size slot of each row.
+struct GroupPlan {
+    ReportGrouping grouping = ReportGrouping::TimePeriod;
+    qsizetype hosts = 1;
+    qint64 repeat = 1;
+    // Without the test's size plan (a test read back at start-up) the groups are the
+    // send sizes met, in the order first sent.
+    bool sizesMet = false;
+    qint64 sizeCount = 1;
+    // The echoes sent with one size before the next: every visit of a target sends
+    // `repeat` of them.
+    qint64 segment = 1;
+};
+
+// Echoes of one host, one after another in its rows, that share a key: their minute
+// (by time) or their size slot (by size). They all fall in the group the first of
+// them falls in, whatever came before, so a stretch is counted into its group at once.
+struct EchoStretch {
+    PingReplyRecord first, last;
+    qint64 key = 0;
+    qint64 sent = 0, lost = 0, timeSum = 0, ttlSum = 0;
+    qsizetype host = 0;
+};
+
+// Cuts consecutive rows into stretches, host by host.
+class StretchCutter
+{
+public:
+    explicit StretchCutter(const GroupPlan &plan)
+        : m_plan(plan), m_open(size_t(plan.hosts)), m_touchedIn(size_t(plan.hosts), 0)
+    {
+    }
+
+    // The echoes added next are rows `row` on; what was cut before is let go.
+    void startAt(qint64 row)
+    {
+        m_closed.clear();
+        for (const Touch &t : m_touched)
+            m_open[size_t(t.host)].sent = 0;
+        m_touched.clear();
+        ++m_epoch;
+        m_host = qsizetype((row / m_plan.repeat) % m_plan.hosts);
+        m_inTurn = row % m_plan.repeat;
+        m_slot = (row / m_plan.segment) % m_plan.sizeCount;
+        m_inSegment = row % m_plan.segment;
+    }
+    // The host of the next row.
+    qsizetype nextHost() const { return m_host; }
+
+    Q_ALWAYS_INLINE void add(const PingReplyRecord &r)
+    {
+        const qsizetype h = m_host;
+        if (++m_inTurn == m_plan.repeat) {
+            m_inTurn = 0;
+            m_host = m_host + 1 == m_plan.hosts ? 0 : m_host + 1;
+        }
+        qint64 key;
+        if (m_plan.grouping == ReportGrouping::TimePeriod) {
+            key = minuteOf(r);
+        } else {
+            key = m_plan.sizesMet ? r.size : m_slot;
+            if (++m_inSegment == m_plan.segment) {
+                m_inSegment = 0;
+                m_slot = m_slot + 1 == m_plan.sizeCount ? 0 : m_slot + 1;
+            }
+        }
+        EchoStretch &s = m_open[size_t(h)];
+        if (s.sent > 0 && s.key != key) {
+            m_closed.push_back(s);
+            s.sent = 0;
+        }
+        if (s.sent == 0) {
+            if (m_touchedIn[size_t(h)] != m_epoch) {
+                m_touchedIn[size_t(h)] = m_epoch;
+                m_touched.push_back({h, r.address});
+            }
+            s.first = r;
+            s.key = key;
+            s.host = h;
+            s.lost = s.timeSum = s.ttlSum = 0;
+        }
+        s.last = r;
+        ++s.sent;
+        s.ttlSum += r.ttl;
+        if (r.time == -1)
+            ++s.lost;
+        else
+            s.timeSum += r.time;
+    }
+
+    // Closes the stretches still open.
+    void finish()
+    {
+        for (const Touch &t : m_touched) {
+            EchoStretch &s = m_open[size_t(t.host)];
+            if (s.sent > 0) {
+                m_closed.push_back(s);
+                s.sent = 0;
+            }
+        }
+    }
+    // The stretches closed, each host's in its order.
+    const std::vector<EchoStretch> &closed() const { return m_closed; }
+    void clearClosed() { m_closed.clear(); }
+
+    // The hosts met since startAt, with the address (as the record holds it) of each
+    // one's first echo.
+    struct Touch {
+        qsizetype host;
+        quint32 address;
+    };
+    const std::vector<Touch> &touched() const { return m_touched; }
+
+private:
+    // Minutes counted as MinutesBetween counts them; the day number is looked up once a day.
+    qint64 minuteOf(const PingReplyRecord &r)
+    {
+        const quint32 date = quint32(r.year) << 16 | quint32(r.month) << 8 | r.day;
+        if (date != m_day) {
+            m_day = date;
+            m_dayNumber = QDate(r.year, r.month, r.day).toJulianDay();
+        }
+        return m_dayNumber * 1440 + qint64(r.hour) * 60 + r.minute;
+    }
+
+    const GroupPlan m_plan;
+    std::vector<EchoStretch> m_open; // by host; sent 0: none open
+    std::vector<EchoStretch> m_closed;
+    std::vector<quint64> m_touchedIn; // by host: the epoch it was last met in
+    std::vector<Touch> m_touched;
+    quint64 m_epoch = 0;
+    qsizetype m_host = 0;
+    qint64 m_inTurn = 0, m_slot = 0, m_inSegment = 0;
+    quint32 m_day = 0;
+    qint64 m_dayNumber = 0;
+};
+
+// The stretches of one block of the result file, cut on the thread that read it.
+class StretchDigest final : public EchoBlockDigest
+{
+public:
+    explicit StretchDigest(const GroupPlan &plan) : cutter(plan) {}
+    void digest(qint64 firstRow, qsizetype rows, const EchoBlock &block) override
+    {
+        cutter.startAt(firstRow);
+        for (qsizetype i = 0; i < rows; ++i)
+            cutter.add(block.record(i));
+        cutter.finish();
+    }
+    StretchCutter cutter;
+};
+
+// Counts stretches into the groups, in each host's order.
+class GroupCounter
+{
+public:
+    GroupCounter(const GroupPlan &plan, int groupMinutes, SummaryReport &report)
+        : m_plan(plan), m_groupMinutes(groupMinutes), m_hosts(report.hosts.data()),
+          m_groupStart(size_t(plan.hosts)), m_openGroup(size_t(plan.hosts), nullptr)
+    {
+        if (plan.grouping == ReportGrouping::SendSize) {
+            m_bySize.resize(plan.hosts, QList<ReportGroup>(plan.sizesMet ? 0 : plan.sizeCount));
+            m_sizeSlots.resize(plan.hosts);
+        }
+    }
+
+    void count(const std::vector<EchoStretch> &stretches)
+    {
+        for (const EchoStretch &s : stretches)
+            count(s);
+    }
+
+    // Every host's groups, each closed.
+    void finish()
+    {
+        for (qsizetype h = 0; h < m_plan.hosts; ++h) {
+            ReportHost &host = m_hosts[h];
+            if (m_plan.grouping == ReportGrouping::SendSize)
+                for (const ReportGroup &g : m_bySize[h])
+                    if (g.sent > 0)
+                        host.groups.append(g);
+            for (ReportGroup &g : host.groups)
+                if (g.lossText.startsWith(u'-'))
+                    g.close();
+        }
+    }
+
+private:
+    static void add(ReportGroup &g, const EchoStretch &s)
+    {
+        if (g.sent == 0)
+            g.first = s.first;
+        g.last = s.last;
+        g.sent += s.sent;
+        g.lost += s.lost;
+        g.timeSum += s.timeSum;
+        g.ttlSum += s.ttlSum;
+    }
+
+    void count(const EchoStretch &s)
+    {
+        const size_t h = size_t(s.host);
+        if (m_plan.grouping == ReportGrouping::TimePeriod) {
+            // A group holds the minutes from the one it began at, `groupMinutes` of them.
+            ReportGroup *group = m_openGroup[h];
+            if (!group || s.key - m_groupStart[h] >= m_groupMinutes) {
+                if (group)
+                    group->close();
+                QList<ReportGroup> &groups = m_hosts[s.host].groups;
+                groups.append(ReportGroup());
+                group = m_openGroup[h] = &groups.last();
+                m_groupStart[h] = s.key;
+            }
+            add(*group, s);
+            return;
+        }
+        QList<ReportGroup> &slots = m_bySize[s.host];
+        qsizetype slot = qsizetype(s.key);
+        if (m_plan.sizesMet) {
+            slot = m_sizeSlots[s.host].value(int(s.key), slots.size());
+            if (slot == slots.size()) {
+                m_sizeSlots[s.host].insert(int(s.key), slot);
+                slots.append(ReportGroup());
+            }
+        }
+        ReportGroup &g = slots[slot];
+        if (g.sent == 0)
+            g.size = s.first.size;
+        add(g, s);
+    }
+
+    const GroupPlan &m_plan;
+    const int m_groupMinutes;
+    ReportHost *const m_hosts;
+    // By time: each host's open group and the minute it began at.
+    std::vector<qint64> m_groupStart;
+    std::vector<ReportGroup *> m_openGroup;
+    // By send size: one open group per host and size.
+    QList<QList<ReportGroup>> m_bySize;
+    QList<QHash<int, qsizetype>> m_sizeSlots;
+};
+
+} // namespace
+
 ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping grouping,
                                 int groupMinutes, SummaryReport &report,
                                 const ReportProgress &progress, QString *error)
@@ -93,15 +328,13 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
         return ReportResult::NoData;
     if (log.size() < hostCount || hostCount < 1)
         return ReportResult::Incomplete;
-    const qint64 repeat = std::max(1, source.repeat);
-    // Without the test's size plan (a test read back at start-up) the groups are the
-    // send sizes met, in the order first sent.
-    const bool sizesMet = source.sizeCount < 1;
-    const qint64 sizeCount = std::max(1, source.sizeCount);
-    // The echoes sent with one size before the next: every visit of a target sends
-    // `repeat` of them.
-    const qint64 segment = qint64(std::max(1, source.pingsPerSize)) * repeat;
-    groupMinutes = std::max(1, groupMinutes);
+    GroupPlan plan;
+    plan.grouping = grouping;
+    plan.hosts = hostCount;
+    plan.repeat = std::max(1, source.repeat);
+    plan.sizesMet = source.sizeCount < 1;
+    plan.sizeCount = std::max(1, source.sizeCount);
+    plan.segment = qint64(std::max(1, source.pingsPerSize)) * plan.repeat;
 
     SummaryReport built;
     built.grouping = grouping;
@@ -109,90 +342,55 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
     built.hosts.resize(hostCount);
     for (qsizetype i = 0; i < hostCount; ++i)
         built.hosts[i].display = OneLine(source.targets[i]);
-    // By send size: one open group per host and size; by time: the last group of a host.
-    QList<QList<ReportGroup>> bySize;
-    QList<QHash<int, qsizetype>> sizeSlots;
-    if (grouping == ReportGrouping::SendSize) {
-        bySize.resize(hostCount, QList<ReportGroup>(sizesMet ? 0 : sizeCount));
-        sizeSlots.resize(hostCount);
-    }
-
-    // By time: each host's open group and the minute it began at, counted as
-    // MinutesBetween counts; the day number is looked up once a day.
-    std::vector<qint64> groupStart(static_cast<size_t>(hostCount));
-    std::vector<ReportGroup *> openGroup(static_cast<size_t>(hostCount), nullptr);
     ReportHost *const hosts = built.hosts.data();
-    quint32 day = 0;
-    qint64 dayNumber = 0;
-    const auto minuteOf = [&](const PingReplyRecord &r) {
-        const quint32 date = quint32(r.year) << 16 | quint32(r.month) << 8 | r.day;
-        if (date != day) {
-            day = date;
-            dayNumber = QDate(r.year, r.month, r.day).toJulianDay();
-        }
-        return dayNumber * 1440 + qint64(r.hour) * 60 + r.minute;
-    };
+    GroupCounter counter(plan, std::max(1, groupMinutes), built);
 
+    // The rows of the file, a block at a time: each block is cut into stretches on
+    // the thread that read it, and the stretches are counted here in row order.
     EchoCursor cursor(log, true);
-    PingReplyRecord r;
     qint64 row = 0;
-    // The host of each row, counted along: `repeat` rows a host in turn.
-    qsizetype nextHost = 0;
-    qint64 inTurn = 0;
+    cursor.digestStored([&plan] { return std::make_unique<StretchDigest>(plan); },
+                        [&](const EchoBlock &block, EchoBlockDigest &digest, qsizetype rows) {
+                            const StretchCutter &cutter = static_cast<StretchDigest &>(digest).cutter;
+                            if (row == 0) {
+                                built.testStart = block.first();
+                                built.testStart.address = quint32(-1);
+                            }
+                            for (const StretchCutter::Touch &t : cutter.touched())
+                                if (hosts[t.host].address.isEmpty())
+                                    hosts[t.host].address = RecordedAddress(block.address(t.address));
+                            counter.count(cutter.closed());
+                            row += rows;
+                            if (progress && (row & 4095) == 0)
+                                progress();
+                        });
+
+    // The rows the log holds in memory, an echo at a time.
+    StretchCutter tail(plan);
+    tail.startAt(row);
+    PingReplyRecord r;
     for (; cursor.next(r); ++row) {
-        const qsizetype h = nextHost;
-        if (++inTurn == repeat) {
-            inTurn = 0;
-            nextHost = nextHost + 1 == hostCount ? 0 : nextHost + 1;
-        }
-        ReportHost &host = hosts[h];
+        ReportHost &host = hosts[tail.nextHost()];
         if (row == 0)
             built.testStart = r;
         if (host.address.isEmpty())
             host.address = RecordedAddress(cursor.address());
-        if (grouping == ReportGrouping::TimePeriod) {
-            const qint64 minute = minuteOf(r);
-            ReportGroup *group = openGroup[size_t(h)];
-            if (!group || minute - groupStart[size_t(h)] >= groupMinutes) {
-                if (group)
-                    group->close();
-                host.groups.append(ReportGroup());
-                group = openGroup[size_t(h)] = &host.groups.last();
-                groupStart[size_t(h)] = minute;
-            }
-            Count(*group, r);
-        } else {
-            qsizetype slot = qsizetype((row / segment) % sizeCount);
-            if (sizesMet) {
-                slot = sizeSlots[h].value(r.size, bySize[h].size());
-                if (slot == bySize[h].size()) {
-                    sizeSlots[h].insert(r.size, slot);
-                    bySize[h].append(ReportGroup());
-                }
-            }
-            ReportGroup &g = bySize[h][slot];
-            if (g.sent == 0)
-                g.size = r.size;
-            Count(g, r);
+        tail.add(r);
+        if ((row & 4095) == 4095) {
+            counter.count(tail.closed());
+            tail.clearClosed();
+            if (progress)
+                progress();
         }
-        if (progress && (row & 4095) == 4095)
-            progress();
     }
     if (cursor.failed()) {
         if (error)
             *error = cursor.errorString();
         return ReportResult::ReadFailed;
     }
-    for (qsizetype h = 0; h < hostCount; ++h) {
-        ReportHost &host = built.hosts[h];
-        if (grouping == ReportGrouping::SendSize)
-            for (const ReportGroup &g : bySize[h])
-                if (g.sent > 0)
-                    host.groups.append(g);
-        for (ReportGroup &g : host.groups)
-            if (g.lossText.startsWith(u'-'))
-                g.close();
-    }
+    tail.finish();
+    counter.count(tail.closed());
+    counter.finish();
     report = std::move(built);
     return ReportResult::Built;
 }

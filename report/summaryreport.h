@@ -4,9 +4,12 @@
 // group per size of the size sequence), each with its sent and lost counts, loss rate,
 // average time and TTL, and a text bar of the loss rate; and its two export layouts.
 //
-// The echoes are read in one sequential pass through the log's reader, with one open
-// group per host, so a test of any length is reported without a copy of its log. With
-// N hosts and repeat R, echo r belongs to host (r / R) mod N.
+// The echoes are read in one pass through the log's reader, with one open group per
+// host, so a test of any length is reported without a copy of its log. With N hosts
+// and repeat R, echo r belongs to host (r / R) mod N. The result file is read in
+// blocks of whole rows; each block is cut into stretches of a host's echoes that fall
+// in one group (one minute, one size) on the thread that read it, and the stretches
+// are counted into the groups in order.
 
 #include "ping/outagefinder.h"
 #include "ping/replyrecord.h"

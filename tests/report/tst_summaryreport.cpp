@@ -103,6 +103,8 @@ private Q_SLOTS:
     void exportLayouts_data();
     void exportLayouts();
     void printedPage();
+    void fileInBlocksAsInMemory_data();
+    void fileInBlocksAsInMemory();
 };
 
 // Three hosts with repeat 2 across midnight and the new year, one echo every 20
@@ -372,3 +374,111 @@ void TestSummaryReport::printedPage()
 
 QTEST_GUILESS_MAIN(TestSummaryReport)
 #include "tst_summaryreport.moc"
+
+// A long test's report read from its result file, whose blocks are cut into stretches
+// beside the caller and put together in order, is the report of the same echoes held
+// in memory: across block ends that fall within a host's turn, a size step or a
+// minute, with the clock stepping back, with lines that are no echo, and for a test
+// whose last rows are still in memory. A file cut underneath a pinned log fails.
+void TestSummaryReport::fileInBlocksAsInMemory_data()
+{
+    QTest::addColumn<int>("grouping");
+    QTest::addColumn<int>("hosts");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<int>("step");      // seconds between echoes
+    QTest::addColumn<int>("minutes");   // by time
+    QTest::addColumn<int>("sizeCount"); // by size; 0: the sizes met
+    QTest::addColumn<int>("backAt");    // the clock steps back an hour at this row
+    const int time = int(ReportGrouping::TimePeriod), size = int(ReportGrouping::SendSize);
+    QTest::newRow("time, 3 hosts x 2") << time << 3 << 2 << 1 << 10 << 1 << -1;
+    QTest::newRow("time, 7 hosts x 5, 1 minute") << time << 7 << 5 << 3 << 1 << 1 << -1;
+    QTest::newRow("time, clock back at a block end") << time << 3 << 1 << 7 << 5 << 1 << 4096;
+    QTest::newRow("time, clock back within a block") << time << 5 << 3 << 2 << 30 << 1 << 5000;
+    QTest::newRow("size, plan of 5") << size << 3 << 2 << 1 << 1 << 5 << -1;
+    QTest::newRow("size, sizes met") << size << 4 << 3 << 1 << 1 << 0 << 6000;
+}
+
+void TestSummaryReport::fileInBlocksAsInMemory()
+{
+    QFETCH(int, grouping);
+    QFETCH(int, hosts);
+    QFETCH(int, repeat);
+    QFETCH(int, step);
+    QFETCH(int, minutes);
+    QFETCH(int, sizeCount);
+    QFETCH(int, backAt);
+    const int rows = 3 * 4096 + 777;
+    const int pingsPerSize = 37; // visits with one size: size steps fall anywhere in a block
+    QByteArray file = QByteArray::number(hosts) + ",1," + QByteArray::number(repeat) + "\r\n";
+    PingReplyLog memory, partly;
+    const QDateTime start(QDate(2026, 12, 31), QTime(22, 0, 0));
+    for (int r = 0; r < rows; ++r) {
+        const QDateTime when = start.addSecs(qint64(r) * step - (backAt >= 0 && r >= backAt ? 3600 : 0));
+        const int size = 32 + 8 * ((r / (pingsPerSize * repeat)) % 5);
+        const bool lost = r % 11 == 3 || (r / 500) % 9 == 4;
+        const QString address = hostAddress((r / repeat) % hosts);
+        memory.append(when, address, size, lost ? -1 : r % 300, lost ? 0 : 64, lost ? 11010 : 0);
+        file += ReplyLine(memory.last(), address).toUtf8() + "\r\n";
+        if (r % 1000 == 999)
+            file += "not an echo\r\n";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"result.txt"_qs);
+    test::WriteFileBytes(path, file);
+    ReloadedPingTest stored = ReadResultFile(path);
+    QCOMPARE(stored.log.size(), rows);
+    QVERIFY(stored.log.isFileBacked());
+
+    const auto reportOf = [&](const PingReplyLog &log, QStringList &lines) {
+        ReportSource source;
+        source.log = &log;
+        for (int h = 0; h < hosts; ++h)
+            source.targets.append(hostAddress(h));
+        source.repeat = repeat;
+        source.pingsPerSize = pingsPerSize;
+        source.sizeCount = sizeCount;
+        SummaryReport report;
+        int calls = 0;
+        const ReportResult result = BuildSummaryReport(source, ReportGrouping(grouping), minutes, report,
+                                                       [&] { ++calls; });
+        lines = ReportTextLines(report) + ReportCsvLines(report);
+        for (const ReportHost &host : report.hosts)
+            lines.append(host.address);
+        lines.append(ReplyStamp(report.testStart));
+        lines.append(QString::number(calls));
+        return result;
+    };
+    QStringList inMemory, fromFile;
+    QCOMPARE(reportOf(memory, inMemory), ReportResult::Built);
+    QCOMPARE(reportOf(stored.log, fromFile), ReportResult::Built);
+    QCOMPARE(fromFile, inMemory);
+    QVERIFY(inMemory.size() > 20);
+
+    // The same test with its last 1000 echoes not yet in the file.
+    QByteArray head = file.left(file.indexOf("\r\n", 0) + 2);
+    qsizetype at = head.size();
+    for (int r = 0; r < rows - 1000; ++r) {
+        const qsizetype next = file.indexOf("\r\n", at) + 2;
+        const QByteArray line = file.mid(at, next - at);
+        at = next;
+        if (line == "not an echo\r\n")
+            --r;
+        head += line;
+    }
+    test::WriteFileBytes(path, head);
+    ReloadedPingTest part = ReadResultFile(path);
+    QCOMPARE(part.log.size(), rows - 1000);
+    for (qsizetype r = rows - 1000; r < rows; ++r) {
+        PingReplyRecord e = memory.at(r);
+        e.address = part.log.addressIndex(memory.address(e));
+        part.log.appendRecord(e);
+    }
+    QStringList mixed;
+    QCOMPARE(reportOf(part.log, mixed), ReportResult::Built);
+    QCOMPARE(mixed, inMemory);
+
+    // A file cut underneath a log that holds it open: the rows it no longer holds fail.
+    QVERIFY(part.log.pinFile());
+    QVERIFY(QFile::resize(path, head.size() / 2));
+    QCOMPARE(reportOf(part.log, mixed), ReportResult::ReadFailed);
+}
