@@ -29,16 +29,19 @@ int daysInMonth(int year, int month)
 
 // Reads plain decimal digits (led by '-' when `low` is negative) within [low, high];
 // p moves past them, to what must end the field.
+// `Unbounded`: the caller knows that the field's 13 bytes (a sign, 11 digits and what
+// ends it) lie before `end`.
+template <bool Unbounded = false>
 Q_ALWAYS_INLINE bool readDigits(const char *&p, const char *end, qint64 low, qint64 high, qint64 &out)
 {
     bool negative = false;
-    if (low < 0 && p < end && *p == '-') {
+    if (low < 0 && (Unbounded || p < end) && *p == '-') {
         negative = true;
         ++p;
     }
     const char *const first = p;
     qint64 value = 0;
-    while (p < end && unsigned(*p - '0') <= 9 && p - first < 11)
+    while ((Unbounded || p < end) && unsigned(*p - '0') <= 9 && p - first < 11)
         value = value * 10 + (*p++ - '0');
     if (p == first)
         return false;
@@ -51,9 +54,10 @@ Q_ALWAYS_INLINE bool readDigits(const char *&p, const char *end, qint64 low, qin
 }
 
 // One field of digits that ends at a comma, p moving past the comma.
+template <bool Unbounded = false>
 Q_ALWAYS_INLINE bool readNumber(const char *&p, const char *end, qint64 low, qint64 high, qint64 &out)
 {
-    return readDigits(p, end, low, high, out) && p < end && *p++ == ',';
+    return readDigits<Unbounded>(p, end, low, high, out) && (Unbounded || p < end) && *p++ == ',';
 }
 
 } // namespace
@@ -97,12 +101,10 @@ public:
         // The date and time are fixed width: 20 characters with their commas.
         if (line.size() < 20 + 9)
             return false;
-        // Echoes of one second share them; check and convert them once a second.
-        if (!m_hasStamp || !sameStamp(p)) {
-            if (!readStamp(p))
-                return false;
-        }
+        if (!stamp(p))
+            return false;
         r = m_stamp; // the date and time; every other field is set below
+        r.second = m_second;
         p += 20;
 
         if (!recentAddress(p, end, r.address)) {
@@ -128,17 +130,18 @@ public:
     {
         if (end - p < 20 + 9)
             return nullptr;
-        if (!m_hasStamp || !sameStamp(p)) {
-            if (!readStamp(p))
-                return nullptr;
-        }
+        if (!stamp(p))
+            return nullptr;
         p += 20;
         quint32 index;
         if (!recentAddress(p, end, index))
             return nullptr;
         r = m_stamp;
+        r.second = m_second;
         r.address = index;
-        if (!numbers(p, end, r))
+        // Four fields of at most a sign, 11 digits and a comma each, then the line end:
+        // where the buffer holds that much more, the digits need no end check.
+        if (!(end - p >= 4 * 13 + 2 ? numbers<true>(p, end, r) : numbers(p, end, r)))
             return nullptr;
         if (p < end && *p == '\n')
             return p + 1;
@@ -149,11 +152,13 @@ public:
 
 private:
     // "size,time,ttl,status" as the store writes them; p stops after the status.
+    template <bool Unbounded = false>
     Q_ALWAYS_INLINE static bool numbers(const char *&p, const char *end, PingReplyRecord &r)
     {
         qint64 size = 0, time = 0, ttl = 0, status = 0;
-        if (!readNumber(p, end, 0, 65535, size) || !readNumber(p, end, -1, INT_MAX, time)
-            || !readNumber(p, end, 0, 255, ttl) || !readDigits(p, end, INT_MIN, INT_MAX, status))
+        if (!readNumber<Unbounded>(p, end, 0, 65535, size) || !readNumber<Unbounded>(p, end, -1, INT_MAX, time)
+            || !readNumber<Unbounded>(p, end, 0, 255, ttl)
+            || !readDigits<Unbounded>(p, end, INT_MIN, INT_MAX, status))
             return false;
         // The store writes a time and TTL only for an answer, and only status 0 answers.
         const bool answered = IsAnswered(qint32(status));
@@ -166,18 +171,20 @@ private:
         return true;
     }
 
-    // The 20 characters of the date and time are those of the last stamp read.
-    bool sameStamp(const char *p) const
+    // "yyyy,mm,dd,hh,mm,ss," at p. Echoes of one minute share all but the seconds:
+    // the rest is compared a word at a time, and checked and converted once a minute.
+    Q_ALWAYS_INLINE bool stamp(const char *p)
     {
-        quint64 a1, a2, b1, b2;
-        quint32 a3, b3;
+        quint64 a1, a2;
         std::memcpy(&a1, p, 8);
         std::memcpy(&a2, p + 8, 8);
-        std::memcpy(&a3, p + 16, 4);
-        std::memcpy(&b1, m_stampText, 8);
-        std::memcpy(&b2, m_stampText + 8, 8);
-        std::memcpy(&b3, m_stampText + 16, 4);
-        return ((a1 ^ b1) | (a2 ^ b2) | (a3 ^ b3)) == 0;
+        if (!m_hasStamp || ((a1 ^ m_minuteText[0]) | (a2 ^ m_minuteText[1])) != 0 || p[16] != ',')
+            return readStamp(p);
+        const unsigned tens = unsigned(p[17] - '0'), ones = unsigned(p[18] - '0');
+        if (tens > 5 || ones > 9 || p[19] != ',')
+            return false;
+        m_second = quint8(tens * 10 + ones);
+        return true;
     }
 
     // An address field at p that is one of the recent ones, comma and all: its index,
@@ -200,15 +207,6 @@ private:
     // "yyyy,mm,dd,hh,mm,ss," with every digit and comma in its place and a real date.
     bool readStamp(const char *p)
     {
-        // Within a minute only the seconds change.
-        if (m_hasStamp && std::memcmp(p, m_stampText, 17) == 0) {
-            const unsigned tens = unsigned(p[17] - '0'), ones = unsigned(p[18] - '0');
-            if (tens > 5 || ones > 9 || p[19] != ',')
-                return false;
-            m_stamp.second = quint8(tens * 10 + ones);
-            std::memcpy(m_stampText + 17, p + 17, 3);
-            return true;
-        }
         static constexpr int Commas[] = {4, 7, 10, 13, 16, 19};
         unsigned bad = 0;
         for (int i : Commas)
@@ -232,8 +230,9 @@ private:
         m_stamp.day = quint8(day);
         m_stamp.hour = quint8(hour);
         m_stamp.minute = quint8(minute);
-        m_stamp.second = quint8(second);
-        std::memcpy(m_stampText, p, 20);
+        m_second = quint8(second);
+        std::memcpy(&m_minuteText[0], p, 8);
+        std::memcpy(&m_minuteText[1], p + 8, 8);
         m_hasStamp = true;
         return true;
     }
@@ -268,7 +267,11 @@ private:
 
     PingReplyLog &m_log;
     PingReplyRecord m_stamp;
-    char m_stampText[20] = {};
+    // The stamp to the minute as a record holds it, its text's first 16 characters,
+    // and its second apart: a record copied whole from a stamp whose second was just
+    // written would wait for that write.
+    quint64 m_minuteText[2] = {0, 0};
+    quint8 m_second = 0;
     bool m_hasStamp = false;
     QHash<QByteArray, quint32> m_known;
     std::array<RecentAddress, 4> m_recent{};
@@ -278,14 +281,25 @@ private:
 
 } // namespace
 
+namespace {
+
+// A buffer at least `bytes` long: the one at hand, or a new one with room to spare, so
+// that blocks of a little more than the last do not each map a new one.
+void Grow(PageBuffer &buffer, qint64 bytes)
+{
+    if (buffer.size() >= bytes)
+        return;
+    constexpr qint64 Step = 64 << 10;
+    buffer = PageBuffer((bytes + bytes / 8 + Step - 1) / Step * Step);
+}
+
+} // namespace
+
 void EchoBlock::reserve(qint64 bytes, qsizetype records, qsizetype lines)
 {
-    if (m_bytes.size() < bytes)
-        m_bytes = PageBuffer(bytes);
-    if (m_recordSpace.size() < records * qsizetype(sizeof(PingReplyRecord)))
-        m_recordSpace = PageBuffer(records * qsizetype(sizeof(PingReplyRecord)));
-    if (m_offsetSpace.size() < lines * qsizetype(sizeof(quint32)))
-        m_offsetSpace = PageBuffer(lines * qsizetype(sizeof(quint32)));
+    Grow(m_bytes, bytes);
+    Grow(m_recordSpace, records * qint64(sizeof(PingReplyRecord)));
+    Grow(m_offsetSpace, lines * qint64(sizeof(quint32)));
 }
 
 void EchoBlock::bad(qsizetype line)
