@@ -98,7 +98,8 @@ struct EchoStretch {
     qsizetype host = 0;
 };
 
-// Cuts consecutive rows into stretches, host by host.
+// Cuts consecutive rows into stretches, host by host. A record added stays where it
+// is until its host's next one is added, or until finish().
 class StretchCutter
 {
 public:
@@ -112,7 +113,7 @@ public:
     {
         m_closed.clear();
         for (const Touch &t : m_touched)
-            m_open[size_t(t.host)].sent = 0;
+            m_open[size_t(t.host)].stretch.sent = 0;
         m_touched.clear();
         ++m_epoch;
         m_host = qsizetype((row / m_plan.repeat) % m_plan.hosts);
@@ -125,54 +126,29 @@ public:
 
     Q_ALWAYS_INLINE void add(const PingReplyRecord &r)
     {
-        const qsizetype h = m_host;
-        if (++m_inTurn == m_plan.repeat) {
-            m_inTurn = 0;
-            m_host = m_host + 1 == m_plan.hosts ? 0 : m_host + 1;
-        }
-        qint64 key;
-        if (m_plan.grouping == ReportGrouping::TimePeriod) {
-            key = minuteOf(r);
-        } else {
-            key = m_plan.sizesMet ? r.size : m_slot;
-            if (++m_inSegment == m_plan.segment) {
-                m_inSegment = 0;
-                m_slot = m_slot + 1 == m_plan.sizeCount ? 0 : m_slot + 1;
-            }
-        }
-        EchoStretch &s = m_open[size_t(h)];
-        if (s.sent > 0 && s.key != key) {
-            m_closed.push_back(s);
-            s.sent = 0;
-        }
-        if (s.sent == 0) {
-            if (m_touchedIn[size_t(h)] != m_epoch) {
-                m_touchedIn[size_t(h)] = m_epoch;
-                m_touched.push_back({h, r.address});
-            }
-            s.first = r;
-            s.key = key;
-            s.host = h;
-            s.lost = s.timeSum = s.ttlSum = 0;
-        }
-        s.last = r;
-        ++s.sent;
-        s.ttlSum += r.ttl;
-        if (r.time == -1)
-            ++s.lost;
+        if (m_plan.grouping == ReportGrouping::TimePeriod)
+            addWithKey(r, minuteOf(r));
         else
-            s.timeSum += r.time;
+            addWithKey(r, sizeKeyOf(r));
+    }
+    // add() for every record of `records`, the grouping looked at once.
+    void addAll(const PingReplyRecord *records, qsizetype count)
+    {
+        if (m_plan.grouping == ReportGrouping::TimePeriod)
+            for (qsizetype i = 0; i < count; ++i)
+                addWithKey(records[i], minuteOf(records[i]));
+        else
+            for (qsizetype i = 0; i < count; ++i)
+                addWithKey(records[i], sizeKeyOf(records[i]));
     }
 
     // Closes the stretches still open.
     void finish()
     {
         for (const Touch &t : m_touched) {
-            EchoStretch &s = m_open[size_t(t.host)];
-            if (s.sent > 0) {
-                m_closed.push_back(s);
-                s.sent = 0;
-            }
+            Open &o = m_open[size_t(t.host)];
+            if (o.stretch.sent > 0)
+                close(o);
         }
     }
     // The stretches closed, each host's in its order.
@@ -188,27 +164,81 @@ public:
     const std::vector<Touch> &touched() const { return m_touched; }
 
 private:
-    // Minutes counted as MinutesBetween counts them; the day number is looked up once a day.
-    qint64 minuteOf(const PingReplyRecord &r)
+    struct Open {
+        EchoStretch stretch; // its last echo is at `last` until it is closed
+        const PingReplyRecord *last = nullptr;
+    };
+
+    void close(Open &o)
     {
-        const quint32 date = quint32(r.year) << 16 | quint32(r.month) << 8 | r.day;
-        if (date != m_day) {
-            m_day = date;
-            m_dayNumber = QDate(r.year, r.month, r.day).toJulianDay();
+        o.stretch.last = *o.last;
+        m_closed.push_back(o.stretch);
+        o.stretch.sent = 0;
+    }
+
+    Q_ALWAYS_INLINE void addWithKey(const PingReplyRecord &r, qint64 key)
+    {
+        const qsizetype h = m_host;
+        if (++m_inTurn == m_plan.repeat) {
+            m_inTurn = 0;
+            m_host = m_host + 1 == m_plan.hosts ? 0 : m_host + 1;
         }
-        return m_dayNumber * 1440 + qint64(r.hour) * 60 + r.minute;
+        Open &o = m_open[size_t(h)];
+        EchoStretch &s = o.stretch;
+        if (s.sent > 0 && s.key != key)
+            close(o);
+        if (s.sent == 0) {
+            if (m_touchedIn[size_t(h)] != m_epoch) {
+                m_touchedIn[size_t(h)] = m_epoch;
+                m_touched.push_back({h, r.address});
+            }
+            s.first = r;
+            s.key = key;
+            s.host = h;
+            s.lost = s.timeSum = s.ttlSum = 0;
+        }
+        o.last = &r;
+        ++s.sent;
+        s.ttlSum += r.ttl;
+        if (r.time == -1)
+            ++s.lost;
+        else
+            s.timeSum += r.time;
+    }
+
+    // Minutes counted as MinutesBetween counts them, worked out once a minute: the
+    // date and time to the minute are compared as one word with the last echo's.
+    Q_ALWAYS_INLINE qint64 minuteOf(const PingReplyRecord &r)
+    {
+        const quint64 toMinute = quint64(r.year) << 32 | quint64(r.month) << 24 | quint64(r.day) << 16
+                                 | quint64(r.hour) << 8 | r.minute;
+        if (toMinute != m_toMinute) {
+            m_toMinute = toMinute;
+            m_minute = QDate(r.year, r.month, r.day).toJulianDay() * 1440 + qint64(r.hour) * 60 + r.minute;
+        }
+        return m_minute;
+    }
+
+    Q_ALWAYS_INLINE qint64 sizeKeyOf(const PingReplyRecord &r)
+    {
+        const qint64 key = m_plan.sizesMet ? r.size : m_slot;
+        if (++m_inSegment == m_plan.segment) {
+            m_inSegment = 0;
+            m_slot = m_slot + 1 == m_plan.sizeCount ? 0 : m_slot + 1;
+        }
+        return key;
     }
 
     const GroupPlan m_plan;
-    std::vector<EchoStretch> m_open; // by host; sent 0: none open
+    std::vector<Open> m_open; // by host; sent 0: none open
     std::vector<EchoStretch> m_closed;
     std::vector<quint64> m_touchedIn; // by host: the epoch it was last met in
     std::vector<Touch> m_touched;
     quint64 m_epoch = 0;
     qsizetype m_host = 0;
     qint64 m_inTurn = 0, m_slot = 0, m_inSegment = 0;
-    quint32 m_day = 0;
-    qint64 m_dayNumber = 0;
+    quint64 m_toMinute = ~quint64(0);
+    qint64 m_minute = 0;
 };
 
 // The stretches of one block of the result file, cut on the thread that read it.
@@ -219,8 +249,8 @@ public:
     void digest(qint64 firstRow, qsizetype rows, const EchoBlock &block) override
     {
         cutter.startAt(firstRow);
-        for (qsizetype i = 0; i < rows; ++i)
-            cutter.add(block.record(i));
+        if (rows > 0)
+            cutter.addAll(&block.record(0), rows);
         cutter.finish();
     }
     StretchCutter cutter;
@@ -365,17 +395,24 @@ ReportResult BuildSummaryReport(const ReportSource &source, ReportGrouping group
                                 progress();
                         });
 
-    // The rows the log holds in memory, an echo at a time.
+    // The rows the log holds in memory, an echo at a time; each host's last two are
+    // kept where the cutter can look at them (the one before closes a stretch when
+    // the next one comes).
     StretchCutter tail(plan);
     tail.startAt(row);
+    std::vector<PingReplyRecord> lastOf(static_cast<size_t>(2 * hostCount));
+    std::vector<quint8> lastSlot(static_cast<size_t>(hostCount), 0);
     PingReplyRecord r;
     for (; cursor.next(r); ++row) {
-        ReportHost &host = hosts[tail.nextHost()];
+        const qsizetype h = tail.nextHost();
+        ReportHost &host = hosts[h];
         if (row == 0)
             built.testStart = r;
         if (host.address.isEmpty())
             host.address = RecordedAddress(cursor.address());
-        tail.add(r);
+        PingReplyRecord &kept = lastOf[size_t(2 * h + (lastSlot[size_t(h)] ^= 1))];
+        kept = r;
+        tail.add(kept);
         if ((row & 4095) == 4095) {
             counter.count(tail.closed());
             tail.clearClosed();
